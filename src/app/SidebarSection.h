@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QColor>
+#include <QList>
+#include <QString>
+
+// The ten screens, in sidebar order. The raw value is the Japanese title.
+enum class SidebarSection {
+    dashboard, uninstaller, intelApps, cache, installer, backup, startup, storage, network, sysinfo
+};
+
+namespace Sections {
+QList<SidebarSection> allCases();
+QString rawValue(SidebarSection section);   // the display title, e.g. "キャッシュ削除"
+QString icon(SidebarSection section);       // SF Symbol name
+QColor color(SidebarSection section);       // the system's named colour (pink, red, ...)
+} // namespace Sections

@@ -1,0 +1,5 @@
+#pragma once
+
+namespace TessarinApp {
+int exec(int argc, char* argv[]);
+}

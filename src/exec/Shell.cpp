@@ -1,0 +1,99 @@
+#include "exec/Shell.h"
+
+#include "platform/Process.h"
+
+#include <QFuture>
+#include <QStringDecoder>
+#include <QThreadPool>
+#include <QtConcurrent/QtConcurrentRun>
+#include <qcoro/qcorofuture.h>
+
+#include <cstdio>
+
+namespace {
+
+class ZshRunner final : public CommandRunner {
+public:
+    ShellResult run(const QString& commandLine) override
+    {
+        platform::ProcessRequest request;
+        request.program = QStringLiteral("/bin/zsh");
+        request.arguments = {QStringLiteral("-c"), commandLine};
+        const platform::ProcessOutcome outcome = platform::runProcess(request);
+        if (!outcome.started)
+            return {QString(), outcome.launchError, -1};
+        return {Shell::decodeTrimmed(outcome.standardOutput), Shell::decodeTrimmed(outcome.standardError),
+                outcome.exitStatus};
+    }
+};
+
+} // namespace
+
+CommandRunner& CommandRunner::systemDefault()
+{
+    static ZshRunner runner;
+    return runner;
+}
+
+namespace Shell {
+
+QString decodeStrict(const QByteArray& bytes)
+{
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = decoder.decode(bytes);
+    if (decoder.hasError())
+        return QString();
+    return text;
+}
+
+QString decodeTrimmed(const QByteArray& bytes)
+{
+    // QChar::isSpace is the Unicode whitespace-and-newline set: Z* categories, U+0009-U+000D, U+0085.
+    return decodeStrict(bytes).trimmed();
+}
+
+ShellResult run(const QString& commandLine)
+{
+    return platform::Service<CommandRunner>::get().run(commandLine);
+}
+
+QThreadPool& commandPool()
+{
+    // Many commands at once (a screen measures eight folders in parallel, the uninstaller
+    // one per application), but bounded so a burst queues instead of spawning threads.
+    static QThreadPool* pool = [] {
+        auto* p = new QThreadPool;
+        p->setMaxThreadCount(64);
+        p->setExpiryTimeout(30000);
+        return p;
+    }();
+    return *pool;
+}
+
+QCoro::Task<ShellResult> runAsync(QString commandLine)
+{
+    QFuture<ShellResult> future = QtConcurrent::run(&commandPool(), [line = std::move(commandLine)] {
+        return Shell::run(line);
+    });
+    co_return co_await future;
+}
+
+} // namespace Shell
+
+QString humanReadable(qint64 bytes)
+{
+    static const char* const units[] = {"B", "KB", "MB", "GB", "TB"};
+    double value = double(bytes);
+    int unit = 0;
+    if (bytes >= 1024) {
+        value = double(bytes) * 0.0009765625;
+        unit = 1;
+        while (value >= 1024.0 && unit < 4) {
+            value /= 1024.0;
+            ++unit;
+        }
+    }
+    char text[64];
+    std::snprintf(text, sizeof text, "%.1f %s", value, units[unit]);
+    return QString::fromLatin1(text);
+}

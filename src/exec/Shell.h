@@ -1,0 +1,53 @@
+#pragma once
+
+#include "platform/Service.h"
+
+#include <QMetaType>
+#include <QString>
+#include <qcoro/qcorotask.h>
+
+class QThreadPool;
+
+// The outcome of one finished command line. Both texts are strict UTF-8 (an invalid
+// stream becomes "") trimmed of Unicode whitespace and newlines.
+struct ShellResult {
+    QString output;
+    QString error;
+    int exitCode = 0;           // -1 when the process could not be started
+
+    bool operator==(const ShellResult&) const = default;
+};
+Q_DECLARE_METATYPE(ShellResult)
+
+// Where command lines actually go. The system one hands them to "/bin/zsh -c"; tests
+// install a fake (tests/support/FakeCommandRunner.h) for the length of one test.
+class CommandRunner {
+public:
+    virtual ~CommandRunner() = default;
+    virtual ShellResult run(const QString& commandLine) = 0;
+
+    static CommandRunner& systemDefault();
+};
+
+namespace Shell {
+
+// Runs one command line through "/bin/zsh" "-c" and blocks until it has ended and both
+// streams are read. Never throws; a launch failure comes back as exit code -1.
+ShellResult run(const QString& commandLine);
+
+// The same, off the calling thread: the command occupies one thread of a bounded pool and
+// the awaiting coroutine resumes on its own thread (the main thread for screens).
+QCoro::Task<ShellResult> runAsync(QString commandLine);
+
+// The bounded pool runAsync uses (also for other blocking work that must leave the main thread).
+QThreadPool& commandPool();
+
+// Decoding used by every runner: strict UTF-8, "" for an invalid stream, then trimmed.
+QString decodeTrimmed(const QByteArray& bytes);
+// Strict UTF-8 without trimming; "" for invalid bytes.
+QString decodeStrict(const QByteArray& bytes);
+
+} // namespace Shell
+
+// Byte count to text with 1024-steps and one decimal: "1.5 KB", "-5.0 B".
+QString humanReadable(qint64 bytes);

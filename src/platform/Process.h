@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <optional>
+
+namespace platform {
+
+// What to start. The environment and working directory are always the application's own.
+struct ProcessRequest {
+    QString program;                      // absolute path of the executable
+    QStringList arguments;                // argv[1...]; argv[0] is the program
+    std::optional<QByteArray> input;      // written to standard input, then closed; none: stdin is inherited
+    bool nullInput = false;               // standard input is /dev/null (ignored when `input` is set)
+    bool mergeOutput = false;             // standard error goes into the standard-output stream
+};
+
+struct ProcessOutcome {
+    bool started = false;
+    QString launchError;                  // the system's description when the process could not start
+    QByteArray standardOutput;            // everything read (merged streams land here)
+    QByteArray standardError;             // empty when merged
+    int exitStatus = -1;                  // exit status; for a process ended by a signal, the signal number
+    bool endedBySignal = false;
+};
+
+// Runs a process to its end, draining both output streams (and feeding standard input)
+// while it runs, so a process that writes more than a pipe holds never stalls.
+// Blocks the calling thread; safe to call from any number of threads at once.
+ProcessOutcome runProcess(const ProcessRequest& request);
+
+// Like runProcess, but hands every chunk of output to `onChunk` as it is read, on the
+// calling thread, instead of collecting it. `standardOutput`/`standardError` of the
+// outcome stay empty. With separate streams, `isError` tells which stream a chunk is from.
+ProcessOutcome runProcessStreaming(const ProcessRequest& request,
+                                   const std::function<void(QByteArrayView chunk, bool isError)>& onChunk);
+
+} // namespace platform
