@@ -4,6 +4,9 @@
 #include <QList>
 #include <QString>
 
+#include <optional>
+#include <utility>
+
 // The four colour themes. The raw value is the display name and is what gets stored.
 enum class AppTheme { whiteSorami, liquidGlass, cyberDark, classicMint };
 
