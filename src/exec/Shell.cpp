@@ -39,10 +39,17 @@ namespace Shell {
 
 QString decodeStrict(const QByteArray& bytes)
 {
+    if (bytes.isEmpty())
+        return QString();
+    // UTF-16 never needs more code units than UTF-8 has bytes; decode straight into one
+    // buffer so a large output is written once.
+    QString text(bytes.size(), Qt::Uninitialized);
+    platform::adviseLargeBuffer(text.data(), size_t(text.size()) * sizeof(QChar));
     QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = decoder.decode(bytes);
+    QChar* end = decoder.appendToBuffer(text.data(), bytes);
     if (decoder.hasError())
         return QString();
+    text.truncate(end - text.constData());
     return text;
 }
 
@@ -65,6 +72,8 @@ QThreadPool& commandPool()
         auto* p = new QThreadPool;
         p->setMaxThreadCount(64);
         p->setExpiryTimeout(30000);
+        // Commands need little stack; small stacks make starting a thread cheaper.
+        p->setStackSize(512 * 1024);
         return p;
     }();
     return *pool;

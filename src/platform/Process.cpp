@@ -3,12 +3,14 @@
 
 #include <QFile>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/mman.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -61,6 +63,25 @@ ProcessOutcome launchFailure(const QString& text)
 }
 
 using ChunkSink = std::function<void(QByteArrayView, bool)>;
+
+// Appends without letting a large output fault in one small page at a time: a grown
+// buffer is allocated, advised, and only then filled (realloc would copy first).
+void appendLarge(QByteArray& target, const char* data, qsizetype size)
+{
+    if (target.capacity() - target.size() < size) {
+        // Small outputs stay small; once an output passes a megabyte it is likely large,
+        // so grow in big steps that can be backed by huge pages.
+        const qsizetype step = target.size() + size > 1024 * 1024
+                                   ? std::max<qsizetype>(target.capacity() * 2, 16 * 1024 * 1024)
+                                   : target.capacity() * 2;
+        QByteArray grown;
+        grown.reserve(std::max<qsizetype>({step, target.size() + size, 64 * 1024}));
+        adviseLargeBuffer(grown.data(), size_t(grown.capacity()));
+        grown.append(target);
+        target.swap(grown);
+    }
+    target.append(data, size);
+}
 
 ProcessOutcome runImpl(const ProcessRequest& request, const ChunkSink& sink)
 {
@@ -129,14 +150,16 @@ ProcessOutcome runImpl(const ProcessRequest& request, const ChunkSink& sink)
             in.closeWrite();
     }
 
-    std::vector<char> buffer(kReadChunk);
+    // One read buffer per thread, reused by every command that thread runs: pool threads
+    // run many short commands, and fresh pages cost more than the command itself.
+    thread_local std::vector<char> buffer(kReadChunk);
     auto drain = [&](Pipe& pipe, bool isError) {
         const ssize_t n = ::read(pipe.read, buffer.data(), buffer.size());
         if (n > 0) {
             if (sink)
                 sink(QByteArrayView(buffer.data(), n), isError);
             else
-                (isError ? outcome.standardError : outcome.standardOutput).append(buffer.data(), n);
+                appendLarge(isError ? outcome.standardError : outcome.standardOutput, buffer.data(), n);
         } else if (n == 0 || (errno != EINTR && errno != EAGAIN)) {
             pipe.closeRead();
         }
@@ -191,6 +214,23 @@ ProcessOutcome runImpl(const ProcessRequest& request, const ChunkSink& sink)
 }
 
 } // namespace
+
+void adviseLargeBuffer(void* data, size_t size)
+{
+#ifdef MADV_HUGEPAGE
+    // Huge pages for buffers of megabytes: tens of faults instead of thousands.
+    constexpr uintptr_t huge = 2 * 1024 * 1024;
+    if (size < 2 * huge)
+        return;
+    const uintptr_t begin = (reinterpret_cast<uintptr_t>(data) + huge - 1) & ~(huge - 1);
+    const uintptr_t end = (reinterpret_cast<uintptr_t>(data) + size) & ~(huge - 1);
+    if (end > begin)
+        ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+#else
+    (void)data;
+    (void)size;
+#endif
+}
 
 ProcessOutcome runProcess(const ProcessRequest& request)
 {

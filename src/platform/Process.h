@@ -39,4 +39,8 @@ ProcessOutcome runProcess(const ProcessRequest& request);
 ProcessOutcome runProcessStreaming(const ProcessRequest& request,
                                    const std::function<void(QByteArrayView chunk, bool isError)>& onChunk);
 
+// Hints that a freshly allocated, not yet written buffer of `size` bytes will be filled
+// whole (huge pages where the system offers them). Harmless for any buffer.
+void adviseLargeBuffer(void* data, size_t size);
+
 } // namespace platform
