@@ -1,6 +1,24 @@
 #include "exec/AuthorizationManager.h"
 
+#include "exec/PrivilegedStream.h"
 #include "exec/Quote.h"
+#include "exec/Shell.h"
+#include "platform/FileManager.h"
+#include "platform/OwnerAuthentication.h"
+#include "platform/Process.h"
+#include "platform/SystemLocations.h"
+
+#include <QFile>
+#include <QFuture>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtConcurrent/QtConcurrentRun>
+#include <qcoro/qcorofuture.h>
+#include <qcoro/qcorotimer.h>
+
+#include <chrono>
+#include <coroutine>
+#include <deque>
 
 const char* LocalizedError::what() const noexcept
 {
@@ -21,10 +39,115 @@ QString AuthError::errorDescription() const
     return QString();
 }
 
-class AuthorizationManager::RunQueue {};
+namespace {
+
+// The outcome of one run of the script runner.
+struct ExecResult {
+    QString output;          // standard output, not trimmed; empty unless succeeded
+    QString error;           // standard error, or the launch failure; empty on success
+    bool succeeded = false;
+    bool cancelled = false;
+};
+
+// Blocks until the script runner has ended; both streams are drained while it runs.
+ExecResult runScriptRunner(const QString& runner, const QByteArray& script)
+{
+    platform::ProcessRequest request;
+    request.program = runner;
+    request.input = script;
+    const platform::ProcessOutcome outcome = platform::runProcess(request);
+    ExecResult result;
+    if (!outcome.started) {
+        result.error = outcome.launchError;
+        return result;
+    }
+    if (outcome.exitStatus == 0 && !outcome.endedBySignal) {
+        result.output = Shell::decodeStrict(outcome.standardOutput);
+        result.succeeded = true;
+        return result;
+    }
+    result.error = Shell::decodeStrict(outcome.standardError);
+    result.cancelled = AuthorizationManager::isCancellationText(result.error);
+    return result;
+}
+
+QFuture<ExecResult> startPrivilegedRun(const QString& commandLine)
+{
+    const QString runner = platform::SystemLocations::shared().scriptRunner;
+    const QByteArray script = AuthorizationManager::appleScript(commandLine).toUtf8();
+    // The runner waits for the user in the password dialog; that wait belongs on a worker.
+    return QtConcurrent::run(&Shell::commandPool(), [runner, script] { return runScriptRunner(runner, script); });
+}
+
+// `do shell script` reports line breaks as carriage returns.
+QString normalisedLineBreaks(QString text)
+{
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return text;
+}
+
+} // namespace
+
+// A first-come, first-served lock for coroutines on the main thread: administrator runs
+// take turns in call order, and a waiting caller is suspended, not blocked.
+class AuthorizationManager::RunQueue {
+public:
+    explicit RunQueue(QObject* context) : context_(context) {}
+
+    class Turn {
+    public:
+        explicit Turn(RunQueue* queue) : queue_(queue) {}
+        Turn(Turn&& other) noexcept : queue_(std::exchange(other.queue_, nullptr)) {}
+        Turn(const Turn&) = delete;
+        Turn& operator=(const Turn&) = delete;
+        Turn& operator=(Turn&&) = delete;
+        ~Turn()
+        {
+            if (queue_)
+                queue_->release();
+        }
+
+    private:
+        RunQueue* queue_;
+    };
+
+    struct Awaiter {
+        RunQueue* queue;
+        bool await_ready()
+        {
+            if (queue->busy_)
+                return false;
+            queue->busy_ = true;
+            return true;
+        }
+        void await_suspend(std::coroutine_handle<> waiter) { queue->waiters_.push_back(waiter); }
+        Turn await_resume() { return Turn(queue); }
+    };
+
+    Awaiter acquire() { return Awaiter{this}; }
+
+private:
+    void release()
+    {
+        if (waiters_.empty()) {
+            busy_ = false;
+            return;
+        }
+        // The turn passes straight to the next caller (busy_ stays set); it resumes from the
+        // event loop so the one finishing now completes first.
+        const std::coroutine_handle<> next = waiters_.front();
+        waiters_.pop_front();
+        QTimer::singleShot(0, context_, [next] { next.resume(); });
+    }
+
+    QObject* context_;
+    bool busy_ = false;
+    std::deque<std::coroutine_handle<>> waiters_;
+};
 
 AuthorizationManager::AuthorizationManager(QObject* parent)
-    : QObject(parent), queue_(std::make_unique<RunQueue>())
+    : QObject(parent), queue_(std::make_unique<RunQueue>(this))
 {
 }
 
@@ -44,20 +167,87 @@ void AuthorizationManager::setAuthorized(bool authorized)
     emit isAuthorizedChanged(authorized);
 }
 
+bool AuthorizationManager::isCancellationText(const QString& errorText)
+{
+    return errorText.contains(QLatin1String("User canceled"))
+        || errorText.contains(QStringLiteral("ユーザーによってキャンセルされました"))
+        || errorText.contains(QLatin1String("-128"));
+}
+
+QString AuthorizationManager::appleScript(const QString& commandLine)
+{
+    return QStringLiteral("do shell script \"") + Quote::forAppleScript(commandLine)
+         + QStringLiteral("\" with administrator privileges");
+}
+
 QCoro::Task<QString> AuthorizationManager::runPrivilegedShell(QString commandLine)
 {
-    Q_UNUSED(commandLine);
-    throw AuthError::commandFailed(QStringLiteral("not implemented"));
-    co_return QString();
+    const RunQueue::Turn turn = co_await queue_->acquire();
+    const ExecResult result = co_await startPrivilegedRun(commandLine);
+    if (result.succeeded)
+        co_return normalisedLineBreaks(result.output);
+    if (result.cancelled)
+        throw AuthError::userCancelled();
+    throw AuthError::commandFailed(result.error);
 }
 
 QCoro::Task<int> AuthorizationManager::runPrivilegedStreaming(QString commandLine,
                                                               std::function<void(const QString&)> onLine)
 {
-    Q_UNUSED(commandLine);
-    Q_UNUSED(onLine);
-    throw AuthError::commandFailed(QStringLiteral("not implemented"));
-    co_return -1;
+    const RunQueue::Turn turn = co_await queue_->acquire();
+
+    // The command runs as root inside the one administrator run and writes into files the
+    // program created beforehand in a directory only this user can enter, so the files stay
+    // ours and readable while root fills them. The output is followed while it grows.
+    QTemporaryDir workDir(platform::FileManager::shared().temporaryDirectory()
+                          + QStringLiteral("TessarinStream-XXXXXX"));
+    if (!workDir.isValid())
+        throw AuthError::commandFailed(workDir.errorString());
+    const QString outputPath = workDir.filePath(QStringLiteral("output"));
+    const QString statusPath = workDir.filePath(QStringLiteral("status"));
+    for (const QString& path : {outputPath, statusPath}) {
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner))
+            throw AuthError::commandFailed(file.errorString());
+    }
+    const QString rootCommand = QStringLiteral("/bin/sh -c ") + Quote::singleQuoted(commandLine)
+                              + QStringLiteral(" </dev/null >") + Quote::singleQuoted(outputPath)
+                              + QStringLiteral(" 2>&1; echo $? >") + Quote::singleQuoted(statusPath);
+
+    QFile output(outputPath);
+    if (!output.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        throw AuthError::commandFailed(output.errorString());
+    LineSplitter splitter;
+    const auto deliver = [&onLine](const QStringList& lines) {
+        if (!onLine)
+            return;
+        for (const QString& line : lines)
+            onLine(line);
+    };
+
+    QFuture<ExecResult> run = startPrivilegedRun(rootCommand);
+    while (!run.isFinished()) {
+        co_await QCoro::sleepFor(std::chrono::milliseconds(50));
+        deliver(splitter.feed(output.readAll()));
+    }
+    const ExecResult result = co_await run;
+    // Everything the command wrote is in the file by now.
+    deliver(splitter.feed(output.readAll()));
+    deliver(splitter.finish());
+
+    if (!result.succeeded) {
+        if (result.cancelled)
+            throw AuthError::userCancelled();
+        throw AuthError::commandFailed(result.error);
+    }
+    QFile statusFile(statusPath);
+    bool ok = false;
+    int status = -1;
+    if (statusFile.open(QIODevice::ReadOnly))
+        status = QString::fromLatin1(statusFile.readAll()).trimmed().toInt(&ok);
+    if (!ok)
+        throw AuthError::commandFailed(QStringLiteral("終了ステータスを取得できませんでした"));
+    co_return status;
 }
 
 QCoro::Task<bool> AuthorizationManager::requestAuthorization()
@@ -74,24 +264,25 @@ QCoro::Task<> AuthorizationManager::runStartupStep()
 
 bool AuthorizationManager::canUseTouchID() const
 {
-    return false;
+    return platform::OwnerAuthentication::shared().canUseBiometrics();
 }
 
 QCoro::Task<BiometricResult> AuthorizationManager::authenticate(QString reason)
 {
-    Q_UNUSED(reason);
-    co_return BiometricResult::unavailable();
-}
-
-bool AuthorizationManager::isCancellationText(const QString& errorText)
-{
-    return errorText.contains(QLatin1String("User canceled"))
-        || errorText.contains(QStringLiteral("ユーザーによってキャンセルされました"))
-        || errorText.contains(QLatin1String("-128"));
-}
-
-QString AuthorizationManager::appleScript(const QString& commandLine)
-{
-    return QStringLiteral("do shell script \"") + Quote::forAppleScript(commandLine)
-         + QStringLiteral("\" with administrator privileges");
+    platform::OwnerAuthentication& authentication = platform::OwnerAuthentication::shared();
+    if (!authentication.canEvaluateOwnerPolicy())
+        co_return BiometricResult::unavailable();
+    const platform::OwnerAuthenticationReply reply =
+        co_await authentication.evaluateOwnerPolicy(reason, QStringLiteral("キャンセル"));
+    switch (reply.outcome) {
+    case platform::OwnerAuthenticationReply::Outcome::success:
+        co_return BiometricResult::success();
+    case platform::OwnerAuthenticationReply::Outcome::cancelled:
+        co_return BiometricResult::cancelled();
+    case platform::OwnerAuthenticationReply::Outcome::failedWithoutError:
+        co_return BiometricResult::failed(QStringLiteral("認証に失敗しました"));
+    case platform::OwnerAuthenticationReply::Outcome::error:
+        break;
+    }
+    co_return BiometricResult::failed(reply.errorDescription);
 }

@@ -8,14 +8,17 @@
 namespace platform {
 
 // Where the system tools and files of administrator work live. The values differ between
-// macOS and Linux only where the systems differ; tests install macOS values (or a
-// scripted runner in a temporary directory) with Service<SystemLocations>::Override.
+// macOS and Linux only where the systems differ (the helper keeps its path everywhere);
+// tests install macOS values, or scripted tools and targets in a temporary directory,
+// with Service<SystemLocations>::Override.
 struct SystemLocations {
     QString scriptRunner;       // runs `do shell script "…" with administrator privileges` read from stdin
     QString sudo;               // "/usr/bin/sudo"
     QString visudo;             // "/usr/sbin/visudo"
     QString install;            // "/usr/bin/install"
-    QString shasum;             // "/usr/bin/shasum" (SHA-256 with "-a 256")
+    QString sha256;             // prints "<hex digest>  -" for its standard input: "/usr/bin/shasum -a 256"
+    QString helperDirectory;    // "/Library/PrivilegedHelperTools"
+    QString helperPath;         // the cleanup helper script installed there
     QString sudoersDirectory;   // the sudoers drop-in directory
     QString sudoersRuleFile;    // the cleanup helper's rule file inside it
     QString helperGroup;        // group that owns the installed helper and rule
@@ -29,7 +32,9 @@ struct SystemLocations {
                 QStringLiteral("/usr/bin/sudo"),
                 QStringLiteral("/usr/sbin/visudo"),
                 QStringLiteral("/usr/bin/install"),
-                QStringLiteral("/usr/bin/shasum"),
+                QStringLiteral("/usr/bin/shasum -a 256"),
+                QStringLiteral("/Library/PrivilegedHelperTools"),
+                QStringLiteral("/Library/PrivilegedHelperTools/com.orvelle.Tessarin.cleaner"),
                 QStringLiteral("/private/etc/sudoers.d"),
                 QStringLiteral("/private/etc/sudoers.d/tessarin_cleaner"),
                 QStringLiteral("wheel"),
@@ -38,7 +43,8 @@ struct SystemLocations {
 
     // The running system's values. On Linux the script runner is the stand-in
     // "osascript" in platform::standInDirectory() (an absolute path, so a PATH entry
-    // of the user's cannot replace it), the rule directory "/etc/sudoers.d", the group "root",
+    // of the user's cannot replace it), the digest tool "/usr/bin/sha256sum" (coreutils; shasum
+    // comes with perl, which a minimal system lacks), the rule directory "/etc/sudoers.d", the group "root",
     // and as Full Disk Access probes the root-only directories "/root" and "/etc/sudoers.d".
     static SystemLocations& systemDefault();
     static const SystemLocations& shared() { return Service<SystemLocations>::get(); }

@@ -6,9 +6,13 @@
 #include <QList>
 #include <QRegularExpression>
 #include <QStringList>
+#include <qcoro/qcorotask.h>
 
+#include <exception>
 #include <functional>
 #include <optional>
+#include <type_traits>
+#include <variant>
 
 // What a fake administrator run answers: the output, or the error it throws.
 struct PrivilegedAnswer {
@@ -124,3 +128,68 @@ private:
     int uninstallCount_ = 0;
     platform::Service<CleanerHelper>::Override override_;
 };
+
+// The end of one task, value or exception, for tests that must see both: QCoro::waitFor
+// never returns for a task that throws, so the task is awaited inside a catching coroutine.
+template <typename T>
+struct Settled {
+    using Value = std::conditional_t<std::is_void_v<T>, std::monostate, T>;
+    std::optional<Value> value;
+    std::exception_ptr error;
+
+    bool succeeded() const { return value.has_value(); }
+    template <typename E>
+    std::optional<E> errorAs() const
+    {
+        if (!error)
+            return std::nullopt;
+        try {
+            std::rethrow_exception(error);
+        } catch (const E& e) {
+            return e;
+        } catch (...) {
+        }
+        return std::nullopt;
+    }
+    // errorDescription() of a LocalizedError, what() of another exception, "" without one.
+    QString errorText() const
+    {
+        if (!error)
+            return QString();
+        try {
+            std::rethrow_exception(error);
+        } catch (const LocalizedError& e) {
+            return e.errorDescription();
+        } catch (const std::exception& e) {
+            return QString::fromUtf8(e.what());
+        } catch (...) {
+        }
+        return QStringLiteral("unknown exception");
+    }
+};
+
+namespace detail {
+template <typename T>
+QCoro::Task<> settleInto(QCoro::Task<T> task, Settled<T>& out)
+{
+    try {
+        if constexpr (std::is_void_v<T>) {
+            co_await std::move(task);
+            out.value = std::monostate{};
+        } else {
+            out.value = co_await std::move(task);
+        }
+    } catch (...) {
+        out.error = std::current_exception();
+    }
+}
+} // namespace detail
+
+// Runs the event loop until `task` has ended.
+template <typename T>
+Settled<T> settle(QCoro::Task<T> task)
+{
+    Settled<T> out;
+    QCoro::waitFor(detail::settleInto(std::move(task), out));
+    return out;
+}

@@ -13,6 +13,7 @@ SystemLocations& SystemLocations::systemDefault()
         // administrator run fails with a launch error instead of running something else.
         if (!standIns.isEmpty())
             l.scriptRunner = standIns + QStringLiteral("/osascript");
+        l.sha256 = QStringLiteral("/usr/bin/sha256sum");
         l.sudoersDirectory = QStringLiteral("/etc/sudoers.d");
         l.sudoersRuleFile = QStringLiteral("/etc/sudoers.d/tessarin_cleaner");
         l.helperGroup = QStringLiteral("root");

@@ -1,0 +1,427 @@
+// Administrator runs against a scripted script runner: a shell script installed through
+// SystemLocations that records the script it reads and answers as the test says.
+#include "exec/AuthorizationManager.h"
+#include "platform/OwnerAuthentication.h"
+#include "platform/SystemLocations.h"
+#include "support/FakePrivileged.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QTimer>
+#include <QtTest>
+
+namespace {
+
+void writeExecutable(const QString& path, const QByteArray& text)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(text);
+    file.close();
+    QVERIFY(file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
+}
+
+QByteArray readAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// A script runner that keeps each script it reads as script.<n> and answers with the files
+// "stdout", "stderr" and "status" of its directory. A test may also give it a body to run.
+class ScriptedRunner {
+public:
+    explicit ScriptedRunner(const QByteArray& extraBody = QByteArray())
+    {
+        locations_ = platform::SystemLocations::macOS();
+        locations_.scriptRunner = dir_.filePath(QStringLiteral("osascript"));
+        const QByteArray d = dir_.path().toUtf8();
+        QByteArray script = "#!/bin/sh\n"
+                            "D='" + d + "'\n"
+                            "n=$(cat \"$D/count\" 2>/dev/null || echo 0); n=$((n+1)); echo $n > \"$D/count\"\n"
+                            "cat > \"$D/script.$n\"\n"
+                          + extraBody
+                          + "[ -f \"$D/stdout\" ] && cat \"$D/stdout\"\n"
+                            "[ -f \"$D/stderr\" ] && cat \"$D/stderr\" >&2\n"
+                            "exit $(cat \"$D/status\" 2>/dev/null || echo 0)\n";
+        writeExecutable(locations_.scriptRunner, script);
+    }
+
+    void answer(const QByteArray& out, const QByteArray& err = QByteArray(), int status = 0)
+    {
+        write(QStringLiteral("stdout"), out);
+        write(QStringLiteral("stderr"), err);
+        write(QStringLiteral("status"), QByteArray::number(status));
+    }
+    QByteArrayList scripts() const
+    {
+        QByteArrayList all;
+        for (int n = 1; QFile::exists(dir_.filePath(QStringLiteral("script.%1").arg(n))); ++n)
+            all << readAll(dir_.filePath(QStringLiteral("script.%1").arg(n)));
+        return all;
+    }
+    QString path(const QString& name) const { return dir_.filePath(name); }
+    platform::SystemLocations& locations() { return locations_; }
+
+private:
+    void write(const QString& name, const QByteArray& bytes)
+    {
+        QFile file(dir_.filePath(name));
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(bytes);
+    }
+
+    QTemporaryDir dir_;
+    platform::SystemLocations locations_;
+};
+
+class ScriptedOwnerAuthentication final : public platform::OwnerAuthentication {
+public:
+    bool biometrics = false;
+    bool ownerPolicy = true;
+    platform::OwnerAuthenticationReply reply;
+    QStringList reasons;
+    QStringList cancelTitles;
+
+    bool canUseBiometrics() const override { return biometrics; }
+    bool canEvaluateOwnerPolicy() const override { return ownerPolicy; }
+    QCoro::Task<platform::OwnerAuthenticationReply> evaluateOwnerPolicy(QString reason, QString cancelTitle) override
+    {
+        reasons << reason;
+        cancelTitles << cancelTitle;
+        co_return reply;
+    }
+
+private:
+    platform::Service<platform::OwnerAuthentication>::Override override_{*this};
+};
+
+} // namespace
+
+class TestAuthorization : public QObject {
+    Q_OBJECT
+private slots:
+    void scriptTextEscapesTheCommand_data();
+    void scriptTextEscapesTheCommand();
+    void successReturnsOutputWithLineFeeds_data();
+    void successReturnsOutputWithLineFeeds();
+    void failureIsCancellationOrCommandFailed_data();
+    void failureIsCancellationOrCommandFailed();
+    void missingRunnerIsCommandFailed();
+    void errorDescriptions();
+    void concurrentRunsTakeTurnsInCallOrder();
+    void eventLoopRunsWhileTheDialogIsUp();
+    void streamingCancelledDialogRaisesUserCancelled();
+    void streamingRunnerFailureIsCommandFailed();
+    void authorizationStepMarksAuthorizedOnce();
+    void authenticateMapsTheSystemReply_data();
+    void authenticateMapsTheSystemReply();
+    void authenticateUnavailableWithoutPolicy();
+    void touchIdFollowsBiometricsPolicy();
+    void fakeAuthorizationAnswersFromItsTable();
+};
+
+void TestAuthorization::scriptTextEscapesTheCommand_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QByteArray>("script");
+    QTest::newRow("plain") << QStringLiteral("dscacheutil -flushcache")
+                           << QByteArray("do shell script \"dscacheutil -flushcache\" with administrator privileges");
+    QTest::newRow("double quotes get one backslash")
+        << QStringLiteral("echo \"hello\"")
+        << QByteArray("do shell script \"echo \\\"hello\\\"\" with administrator privileges");
+    QTest::newRow("backslash then quote: three backslashes and the quote")
+        << QStringLiteral("echo \\\"")
+        << QByteArray("do shell script \"echo \\\\\\\"\" with administrator privileges");
+    QTest::newRow("single quotes untouched")
+        << QStringLiteral("rm -rf '/Applications/A B.app'")
+        << QByteArray("do shell script \"rm -rf '/Applications/A B.app'\" with administrator privileges");
+    QTest::newRow("UTF-8 path") << QStringLiteral("ls '/Users/そらみ'")
+                                << QStringLiteral("do shell script \"ls '/Users/そらみ'\" with administrator privileges").toUtf8();
+    QTest::newRow("empty command") << QString() << QByteArray("do shell script \"\" with administrator privileges");
+}
+
+void TestAuthorization::scriptTextEscapesTheCommand()
+{
+    QFETCH(QString, command);
+    QFETCH(QByteArray, script);
+    ScriptedRunner runner;
+    runner.answer("ok\n");
+    platform::Service<platform::SystemLocations>::Override locations(runner.locations());
+    AuthorizationManager manager;
+    const Settled<QString> result = settle(manager.runPrivilegedShell(command));
+    QVERIFY2(result.succeeded(), qPrintable(result.errorText()));
+    QCOMPARE(runner.scripts(), QByteArrayList{script});
+}
+
+void TestAuthorization::successReturnsOutputWithLineFeeds_data()
+{
+    QTest::addColumn<QByteArray>("stdoutBytes");
+    QTest::addColumn<QString>("output");
+    QTest::newRow("carriage returns") << QByteArray("a\rb\rc\n") << QStringLiteral("a\nb\nc\n");
+    QTest::newRow("CRLF") << QByteArray("a\r\nb\r\n") << QStringLiteral("a\nb\n");
+    QTest::newRow("untrimmed") << QByteArray("  x  \n\n") << QStringLiteral("  x  \n\n");
+    QTest::newRow("invalid UTF-8 gives empty text") << QByteArray("ok\xff\n") << QString();
+    QTest::newRow("nothing") << QByteArray() << QString();
+}
+
+void TestAuthorization::successReturnsOutputWithLineFeeds()
+{
+    QFETCH(QByteArray, stdoutBytes);
+    QFETCH(QString, output);
+    ScriptedRunner runner;
+    runner.answer(stdoutBytes, "ignored on success", 0);
+    platform::Service<platform::SystemLocations>::Override locations(runner.locations());
+    AuthorizationManager manager;
+    const Settled<QString> result = settle(manager.runPrivilegedShell(QStringLiteral("true")));
+    QVERIFY(result.succeeded());
+    QCOMPARE(*result.value, output);
+}
+
+void TestAuthorization::failureIsCancellationOrCommandFailed_data()
+{
+    QTest::addColumn<QByteArray>("stderrBytes");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<bool>("cancelled");
+    QTest::addColumn<QString>("description");
+    QTest::newRow("User canceled") << QByteArray("0:12: execution error: User canceled. (-128)\n") << 1 << true
+                                   << QStringLiteral("認証がキャンセルされました。");
+    QTest::newRow("Japanese cancellation")
+        << QStringLiteral("実行エラー: ユーザーによってキャンセルされました。\n").toUtf8() << 1 << true
+        << QStringLiteral("認証がキャンセルされました。");
+    QTest::newRow("-128 alone") << QByteArray("error (-128)") << 1 << true
+                                << QStringLiteral("認証がキャンセルされました。");
+    QTest::newRow("-128 from the command itself counts as cancellation")
+        << QByteArray("execution error: offset -128 out of range (1)") << 1 << true
+        << QStringLiteral("認証がキャンセルされました。");
+    QTest::newRow("command failed")
+        << QByteArray("0:52: execution error: rm: /x: Operation not permitted (1)\n") << 1 << false
+        << QStringLiteral("コマンド失敗: 0:52: execution error: rm: /x: Operation not permitted (1)");
+    QTest::newRow("silent failure") << QByteArray() << 1 << false << QStringLiteral("コマンド失敗: ");
+    QTest::newRow("other status, padded text")
+        << QByteArray("\n  broken  \n") << 2 << false << QStringLiteral("コマンド失敗: broken");
+}
+
+void TestAuthorization::failureIsCancellationOrCommandFailed()
+{
+    QFETCH(QByteArray, stderrBytes);
+    QFETCH(int, status);
+    QFETCH(bool, cancelled);
+    QFETCH(QString, description);
+    ScriptedRunner runner;
+    runner.answer("output of a failed run is dropped\n", stderrBytes, status);
+    platform::Service<platform::SystemLocations>::Override locations(runner.locations());
+    AuthorizationManager manager;
+    const Settled<QString> result = settle(manager.runPrivilegedShell(QStringLiteral("false")));
+    const std::optional<AuthError> error = result.errorAs<AuthError>();
+    QVERIFY(error);
+    QCOMPARE(error->kind(), cancelled ? AuthError::Kind::userCancelled : AuthError::Kind::commandFailed);
+    if (!cancelled)
+        QCOMPARE(error->message(), QString::fromUtf8(stderrBytes));
+    QCOMPARE(error->errorDescription(), description);
+}
+
+void TestAuthorization::missingRunnerIsCommandFailed()
+{
+    QTemporaryDir dir;
+    platform::SystemLocations l = platform::SystemLocations::macOS();
+    l.scriptRunner = dir.filePath(QStringLiteral("no-such-runner"));
+    platform::Service<platform::SystemLocations>::Override locations(l);
+    AuthorizationManager manager;
+    const Settled<QString> result = settle(manager.runPrivilegedShell(QStringLiteral("true")));
+    const std::optional<AuthError> error = result.errorAs<AuthError>();
+    QVERIFY(error);
+    QCOMPARE(error->kind(), AuthError::Kind::commandFailed);
+    QVERIFY(!error->message().isEmpty());
+    QVERIFY(error->errorDescription().startsWith(QStringLiteral("コマンド失敗: ")));
+}
+
+void TestAuthorization::errorDescriptions()
+{
+    QCOMPARE(AuthError::notAuthorized().errorDescription(), QStringLiteral("管理者権限が取得できていません。"));
+    QCOMPARE(AuthError::userCancelled().errorDescription(), QStringLiteral("認証がキャンセルされました。"));
+    QCOMPARE(AuthError::commandFailed(QStringLiteral("\n disk full \n")).errorDescription(),
+             QStringLiteral("コマンド失敗: disk full"));
+    QCOMPARE(QString::fromUtf8(AuthError::userCancelled().what()), QStringLiteral("認証がキャンセルされました。"));
+}
+
+void TestAuthorization::concurrentRunsTakeTurnsInCallOrder()
+{
+    // The runner notes an overlap when another run still holds its lock directory, and
+    // stays a moment so that overlapping runs would meet.
+    ScriptedRunner runner("if ! mkdir \"$D/lock\" 2>/dev/null; then echo overlap >> \"$D/log\"; fi\n"
+                          "echo \"start $n\" >> \"$D/log\"\n"
+                          "sleep 0.2\n"
+                          "echo \"end $n\" >> \"$D/log\"\n"
+                          "rmdir \"$D/lock\"\n");
+    runner.answer("done\n");
+    platform::Service<platform::SystemLocations>::Override locations(runner.locations());
+    AuthorizationManager manager;
+
+    QStringList finished;
+    bool allOnMainThread = true;
+    auto caller = [&](QString command) -> QCoro::Task<> {
+        try {
+            co_await manager.runPrivilegedShell(command);
+        } catch (...) {
+        }
+        allOnMainThread = allOnMainThread && QThread::currentThread() == qApp->thread();
+        finished << command;
+    };
+    QCoro::Task<> first = caller(QStringLiteral("echo 1"));
+    QCoro::Task<> second = caller(QStringLiteral("echo 2"));
+    QCoro::Task<> third = caller(QStringLiteral("echo 3"));
+    QCoro::waitFor(std::move(first));
+    QCoro::waitFor(std::move(second));
+    QCoro::waitFor(std::move(third));
+
+    QCOMPARE(finished, (QStringList{"echo 1", "echo 2", "echo 3"}));
+    QVERIFY(allOnMainThread);
+    QCOMPARE(readAll(runner.path(QStringLiteral("log"))), QByteArray("start 1\nend 1\nstart 2\nend 2\nstart 3\nend 3\n"));
+    QCOMPARE(runner.scripts(), (QByteArrayList{"do shell script \"echo 1\" with administrator privileges",
+                                               "do shell script \"echo 2\" with administrator privileges",
+                                               "do shell script \"echo 3\" with administrator privileges"}));
+}
+
+void TestAuthorization::eventLoopRunsWhileTheDialogIsUp()
+{
+    // The runner only ends once the main thread has created "go": a run that blocked the
+    // main thread would never see it (the runner gives up after a while and fails).
+    ScriptedRunner runner("i=0; while [ ! -e \"$D/go\" ] && [ $i -lt 600 ]; do sleep 0.05; i=$((i+1)); done\n"
+                          "[ -e \"$D/go\" ] || { echo 'no go' >&2; exit 1; }\n");
+    runner.answer("answered\n");
+    platform::Service<platform::SystemLocations>::Override locations(runner.locations());
+    AuthorizationManager manager;
+    const QString go = runner.path(QStringLiteral("go"));
+    QTimer::singleShot(0, [go] { QFile(go).open(QIODevice::WriteOnly); });
+    const Settled<QString> result = settle(manager.runPrivilegedShell(QStringLiteral("true")));
+    QVERIFY2(result.succeeded(), qPrintable(result.errorText()));
+    QCOMPARE(*result.value, QStringLiteral("answered\n"));
+}
+
+void TestAuthorization::streamingCancelledDialogRaisesUserCancelled()
+{
+    ScriptedRunner runner;
+    runner.answer(QByteArray(), "execution error: User canceled. (-128)\n", 1);
+    platform::Service<platform::SystemLocations>::Override locations(runner.locations());
+    AuthorizationManager manager;
+    QStringList lines;
+    const Settled<int> result = settle(
+        manager.runPrivilegedStreaming(QStringLiteral("echo never"), [&lines](const QString& line) { lines << line; }));
+    const std::optional<AuthError> error = result.errorAs<AuthError>();
+    QVERIFY(error);
+    QCOMPARE(error->kind(), AuthError::Kind::userCancelled);
+    QVERIFY(lines.isEmpty());
+    // One administrator run, whose command is the caller's, quoted whole, with its output
+    // and status sent to files.
+    const QByteArrayList scripts = runner.scripts();
+    QCOMPARE(scripts.size(), 1);
+    QVERIFY(scripts[0].startsWith("do shell script \"/bin/sh -c 'echo never' </dev/null >'"));
+    QVERIFY(scripts[0].contains("2>&1; echo $? >'"));
+}
+
+void TestAuthorization::streamingRunnerFailureIsCommandFailed()
+{
+    ScriptedRunner runner;
+    runner.answer(QByteArray(), "0:1: execution error: sh: cannot create (2)\n", 1);
+    platform::Service<platform::SystemLocations>::Override locations(runner.locations());
+    AuthorizationManager manager;
+    const Settled<int> result = settle(manager.runPrivilegedStreaming(QStringLiteral("true"), nullptr));
+    const std::optional<AuthError> error = result.errorAs<AuthError>();
+    QVERIFY(error);
+    QCOMPARE(error->kind(), AuthError::Kind::commandFailed);
+    QCOMPARE(error->errorDescription(), QStringLiteral("コマンド失敗: 0:1: execution error: sh: cannot create (2)"));
+}
+
+void TestAuthorization::authorizationStepMarksAuthorizedOnce()
+{
+    ScriptedRunner runner;
+    platform::Service<platform::SystemLocations>::Override locations(runner.locations());
+    AuthorizationManager manager;
+    QSignalSpy changed(&manager, &AuthorizationManager::isAuthorizedChanged);
+    QVERIFY(!manager.isAuthorized());
+    QCoro::waitFor(manager.runStartupStep());
+    QVERIFY(manager.isAuthorized());
+    QCoro::waitFor(manager.runStartupStep());
+    QCOMPARE(changed.count(), 1);
+    QVERIFY(runner.scripts().isEmpty());   // no dialog, nothing run
+
+    FakeAuthorization fake;
+    QVERIFY(&AuthorizationManager::shared() == &fake);
+    QCoro::waitFor(AuthorizationManager::shared().runStartupStep());
+    QCoro::waitFor(AuthorizationManager::shared().runStartupStep());
+    QCOMPARE(fake.authorizationRequests(), 1);
+}
+
+void TestAuthorization::authenticateMapsTheSystemReply_data()
+{
+    using Outcome = platform::OwnerAuthenticationReply::Outcome;
+    QTest::addColumn<int>("outcome");
+    QTest::addColumn<QString>("systemText");
+    QTest::addColumn<BiometricResult>("expected");
+    QTest::newRow("success") << int(Outcome::success) << QString() << BiometricResult::success();
+    QTest::newRow("cancelled") << int(Outcome::cancelled) << QString() << BiometricResult::cancelled();
+    QTest::newRow("no error object") << int(Outcome::failedWithoutError) << QString()
+                                     << BiometricResult::failed(QStringLiteral("認証に失敗しました"));
+    QTest::newRow("error") << int(Outcome::error) << QStringLiteral("Biometry is locked out.")
+                           << BiometricResult::failed(QStringLiteral("Biometry is locked out."));
+}
+
+void TestAuthorization::authenticateMapsTheSystemReply()
+{
+    QFETCH(int, outcome);
+    QFETCH(QString, systemText);
+    QFETCH(BiometricResult, expected);
+    ScriptedOwnerAuthentication system;
+    system.reply = {platform::OwnerAuthenticationReply::Outcome(outcome), systemText};
+    AuthorizationManager manager;
+    const BiometricResult result = QCoro::waitFor(manager.authenticate(QStringLiteral("システムキャッシュを削除します")));
+    QCOMPARE(result, expected);
+    QCOMPARE(system.reasons, QStringList{QStringLiteral("システムキャッシュを削除します")});
+    QCOMPARE(system.cancelTitles, QStringList{QStringLiteral("キャンセル")});
+}
+
+void TestAuthorization::authenticateUnavailableWithoutPolicy()
+{
+    ScriptedOwnerAuthentication system;
+    system.ownerPolicy = false;
+    AuthorizationManager manager;
+    QCOMPARE(QCoro::waitFor(manager.authenticate(QStringLiteral("r"))), BiometricResult::unavailable());
+    QVERIFY(system.reasons.isEmpty());
+}
+
+void TestAuthorization::touchIdFollowsBiometricsPolicy()
+{
+    AuthorizationManager manager;
+#ifndef __APPLE__
+    QVERIFY(!manager.canUseTouchID());    // Linux has no biometrics-only policy
+#endif
+    ScriptedOwnerAuthentication system;
+    system.biometrics = true;
+    QVERIFY(manager.canUseTouchID());
+    system.biometrics = false;
+    QVERIFY(!manager.canUseTouchID());
+}
+
+void TestAuthorization::fakeAuthorizationAnswersFromItsTable()
+{
+    FakeAuthorization fake;
+    fake.on(QStringLiteral("a"), PrivilegedAnswer::ok(QStringLiteral("A")));
+    fake.onMatch(QRegularExpression(QStringLiteral("^rm ")), PrivilegedAnswer::fail(AuthError::userCancelled()));
+    fake.onStreaming(QStringLiteral("s"), StreamingAnswer{{QStringLiteral("x"), QStringLiteral("y")}, 3, std::nullopt});
+    AuthorizationManager& shared = AuthorizationManager::shared();
+    QCOMPARE(*settle(shared.runPrivilegedShell(QStringLiteral("a"))).value, QStringLiteral("A"));
+    QCOMPARE(settle(shared.runPrivilegedShell(QStringLiteral("rm -rf '/x'"))).errorAs<AuthError>()->kind(),
+             AuthError::Kind::userCancelled);
+    QCOMPARE(*settle(shared.runPrivilegedShell(QStringLiteral("other"))).value, QString());
+    QStringList lines;
+    QCOMPARE(*settle(shared.runPrivilegedStreaming(QStringLiteral("s"), [&](const QString& l) { lines << l; })).value, 3);
+    QCOMPARE(lines, (QStringList{"x", "y"}));
+    QCOMPARE(fake.commands(), (QStringList{"a", "rm -rf '/x'", "other"}));
+    QCOMPARE(fake.streamingCommands(), QStringList{"s"});
+}
+
+QTEST_GUILESS_MAIN(TestAuthorization)
+#include "tst_authorization.moc"
