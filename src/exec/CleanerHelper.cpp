@@ -1,5 +1,140 @@
 #include "exec/CleanerHelper.h"
 
+#include "exec/Quote.h"
+#include "exec/Shell.h"
+#include "platform/FileManager.h"
+#include "platform/Kernel.h"
+#include "platform/Process.h"
+#include "platform/SystemLocations.h"
+
+#include <QCryptographicHash>
+#include <QFuture>
+#include <QRegularExpression>
+#include <QSaveFile>
+#include <QUuid>
+#include <QtConcurrent/QtConcurrentRun>
+#include <qcoro/qcorofuture.h>
+
+namespace {
+
+// The helper as installed; __VERSION__, __ALLOWED__ and __PURGE__ are filled in by makeScript().
+//
+// Besides the exact allow-list match, a target must resolve (`cd -P`, `pwd -P`) to exactly
+// itself: a symbolic link anywhere along the path would otherwise steer root's deletion into
+// another directory. The contents are removed from inside the verified directory, so
+// replacing a component of the path after the check changes nothing.
+const char* const kScriptTemplate = R"SH(#!/bin/sh
+# Tessarin Cleaner Helper
+# root 所有・sudo (NOPASSWD) 経由で実行される一時ファイル削除専用ヘルパー。
+# 許可されたディレクトリの「中身」だけを削除し、それ以外のパスはすべて拒否する。
+PATH=/usr/bin:/bin:/usr/sbin:/sbin
+export PATH
+umask 022
+
+HELPER_VERSION="__VERSION__"
+
+clean_dir() {
+    target="$1"
+    case "$target" in
+        __ALLOWED__) ;;
+        *) echo "DENIED $target"; return 0 ;;
+    esac
+    if [ -L "$target" ]; then
+        echo "DENIED $target"
+        return 0
+    fi
+    if [ ! -d "$target" ]; then
+        echo "SKIP $target"
+        return 0
+    fi
+    if ! cd -P "$target" 2>/dev/null || [ "$(pwd -P)" != "$target" ]; then
+        cd /
+        echo "DENIED $target"
+        return 0
+    fi
+    find . -mindepth 1 -maxdepth 1 -exec rm -rf {} + 2>/dev/null
+    cd /
+    echo "CLEANED $target"
+}
+
+case "${1:-}" in
+    version)
+        echo "$HELPER_VERSION"
+        ;;
+    clean)
+        shift
+        for target in "$@"; do
+            clean_dir "$target"
+        done
+        ;;
+    purge)
+        __PURGE__ && echo "PURGED"
+        ;;
+    *)
+        echo "usage: $0 version | clean <dir>... | purge" >&2
+        exit 64
+        ;;
+esac
+
+exit 0
+)SH";
+
+struct SudoResult {
+    QString output;
+    int exitStatus = -1;
+};
+
+// `sudo -n <helper> <arguments>`: never prompts; output and error in one stream.
+SudoResult runSudo(const QString& sudo, const QString& helper, const QStringList& arguments)
+{
+    platform::ProcessRequest request;
+    request.program = sudo;
+    request.arguments = QStringList{QStringLiteral("-n"), helper} + arguments;
+    request.nullInput = true;
+    request.mergeOutput = true;
+    const platform::ProcessOutcome outcome = platform::runProcess(request);
+    if (!outcome.started)
+        return {outcome.launchError, -1};
+    // A helper ended by a signal is a failure, whatever the signal's number.
+    const int status = outcome.endedBySignal ? 128 + outcome.exitStatus : outcome.exitStatus;
+    return {Shell::decodeStrict(outcome.standardOutput), status};
+}
+
+QFuture<SudoResult> startSudo(const QStringList& arguments)
+{
+    const platform::SystemLocations& locations = platform::SystemLocations::shared();
+    return QtConcurrent::run(&Shell::commandPool(), [sudo = locations.sudo, helper = locations.helperPath, arguments] {
+        return runSudo(sudo, helper, arguments);
+    });
+}
+
+QString sha256Hex(const QByteArray& bytes)
+{
+    return QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
+}
+
+bool writeAtomically(const QString& path, const QByteArray& bytes, QString* error)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+        *error = path + QStringLiteral(": ") + file.errorString();
+        return false;
+    }
+    return true;
+}
+
+bool isBareSudoersName(const QString& name)
+{
+    if (name.isEmpty())
+        return false;
+    for (const QChar c : name)
+        if (!(c.isLetter() || c.isDigit() || c == u'.' || c == u'_' || c == u'-'))
+            return false;
+    return true;
+}
+
+} // namespace
+
 QStringList CleanerAction::arguments() const
 {
     if (kind == Kind::purge)
@@ -29,6 +164,11 @@ QStringList CleanerHelper::allowedPaths()
             QStringLiteral("/usr/local/var/cache")};
 }
 
+QString CleanerHelper::helperPath()
+{
+    return platform::SystemLocations::shared().helperPath;
+}
+
 CleanerHelper::CleanerHelper(QObject* parent)
     : QObject(parent)
 {
@@ -50,55 +190,158 @@ void CleanerHelper::setStatus(CleanerHelperStatus status)
     emit statusChanged(status);
 }
 
-QCoro::Task<CleanerHelperStatus> CleanerHelper::refreshStatus()
-{
-    co_return status_;
-}
-
-QCoro::Task<> CleanerHelper::install()
-{
-    co_return;
-}
-
-QCoro::Task<> CleanerHelper::uninstall()
-{
-    co_return;
-}
-
-QCoro::Task<QStringList> CleanerHelper::run(CleanerAction action, QString reason)
-{
-    Q_UNUSED(action);
-    Q_UNUSED(reason);
-    throw CleanerError::notInstalled();
-    co_return QStringList();
-}
-
 QString CleanerHelper::makeScript()
 {
     return makeScript(allowedPaths(), purgePath);
 }
 
-QString CleanerHelper::makeScript(const QStringList&, const QString&)
+QString CleanerHelper::makeScript(const QStringList& allowed, const QString& purgeProgram)
 {
-    return QString();
+    QString script = QString::fromUtf8(kScriptTemplate);
+    script.replace(QStringLiteral("__VERSION__"), helperVersion);
+    // Each alternative matches its path literally: a path with anything beyond the plain
+    // characters of the fixed list is put in double quotes, where blanks and * ? [ lose
+    // their meaning in a case pattern.
+    static const QRegularExpression plain(QStringLiteral("^[A-Za-z0-9/._-]+$"));
+    QStringList alternatives;
+    for (const QString& path : allowed)
+        alternatives << (plain.match(path).hasMatch() ? path : Quote::doubleQuoted(path));
+    script.replace(QStringLiteral("__ALLOWED__"), alternatives.join(QLatin1Char('|')));
+    script.replace(QStringLiteral("__PURGE__"), purgeProgram);
+    return script;
 }
 
 QString CleanerHelper::makeSudoers()
 {
-    return QString();
+    return makeSudoers(platform::Kernel::shared().loginName());
 }
 
-QString CleanerHelper::makeSudoers(const QString&)
+QString CleanerHelper::makeSudoers(const QString& userName)
 {
-    return QString();
+    const platform::SystemLocations& locations = platform::SystemLocations::shared();
+    QString user = userName;
+    if (!isBareSudoersName(userName)) {
+        // Inside sudoers double quotes a backslash escapes the next character.
+        QString escaped;
+        for (const QChar c : userName) {
+            if (c == u'"' || c == u'\\')
+                escaped += u'\\';
+            escaped += c;
+        }
+        user = QLatin1Char('"') + escaped + QLatin1Char('"');
+    }
+    return QStringLiteral("# Tessarin: Touch ID 認証後に一時ファイル削除ヘルパーをパスワードなしで実行するためのルール\n")
+         + QStringLiteral("# 削除: sudo rm ") + locations.sudoersRuleFile + QLatin1Char(' ') + locations.helperPath
+         + QLatin1Char('\n') + user + QStringLiteral(" ALL=(root) NOPASSWD: ") + locations.helperPath
+         + QLatin1Char('\n');
 }
 
-QString CleanerHelper::installCommandLine(const QString&, const QString&, const QString&, const QString&)
+QString CleanerHelper::installCommandLine(const QString& cleanerFile, const QString& sudoersFile,
+                                          const QString& cleanerDigest, const QString& sudoersDigest)
 {
-    return QString();
+    const platform::SystemLocations& l = platform::SystemLocations::shared();
+    const auto q = [](const QString& value) { return Quote::singleQuoted(value); };
+    const QString owner = QStringLiteral(" -o root -g ") + l.helperGroup;
+
+    // Root installs its own copies, taken into a directory only root can enter and checked
+    // against the digests of what the program generated: a working file replaced after it
+    // was written is refused, and nothing can change between the check and the install.
+    // The subshell keeps step 5's `exit 1` from skipping the removal of that copy.
+    const QString stage = QStringLiteral("T=$(/usr/bin/mktemp -d /tmp/TessarinHelper.XXXXXX) || exit 1; ");
+    const QString copy = QStringLiteral("/bin/cp ") + q(cleanerFile) + QStringLiteral(" \"$T/cleaner\" && /bin/cp ")
+                       + q(sudoersFile) + QStringLiteral(" \"$T/sudoers\"");
+    const QString verify = QStringLiteral("{ [ \"$(") + l.sha256 + QStringLiteral(" < \"$T/cleaner\")\" = ")
+                         + q(cleanerDigest + QStringLiteral("  -")) + QStringLiteral(" ] && [ \"$(") + l.sha256
+                         + QStringLiteral(" < \"$T/sudoers\")\" = ") + q(sudoersDigest + QStringLiteral("  -"))
+                         + QStringLiteral(" ] || { echo 'ヘルパーの作業ファイルが作成時の内容と一致しません' >&2; exit 1; }; }");
+
+    const QStringList steps = {
+        QStringLiteral("/bin/mkdir -p ") + l.helperDirectory + QLatin1Char(' ') + l.sudoersDirectory,
+        l.visudo + QStringLiteral(" -cf \"$T/sudoers\" >/dev/null"),
+        l.install + owner + QStringLiteral(" -m 755 \"$T/cleaner\" ") + q(l.helperPath),
+        l.install + owner + QStringLiteral(" -m 440 \"$T/sudoers\" ") + q(l.sudoersRuleFile),
+        QStringLiteral("{ ") + l.visudo + QStringLiteral(" -c >/dev/null || { /bin/rm -f ") + q(l.sudoersRuleFile)
+            + QStringLiteral("; exit 1; }; }"),
+    };
+    return steps[0] + QStringLiteral(" || exit 1; ") + stage + QStringLiteral("( ") + copy + QStringLiteral(" && ")
+         + verify + QStringLiteral(" && ") + steps.mid(1).join(QStringLiteral(" && "))
+         + QStringLiteral(" ); S=$?; /bin/rm -rf \"$T\"; exit $S");
 }
 
 QString CleanerHelper::uninstallCommandLine()
 {
-    return QString();
+    const platform::SystemLocations& l = platform::SystemLocations::shared();
+    return QStringLiteral("/bin/rm -f ") + Quote::singleQuoted(l.sudoersRuleFile) + QLatin1Char(' ')
+         + Quote::singleQuoted(l.helperPath);
+}
+
+QCoro::Task<CleanerHelperStatus> CleanerHelper::refreshStatus()
+{
+    CleanerHelperStatus detected = CleanerHelperStatus::missing;
+    if (platform::FileManager::shared().exists(helperPath())) {
+        const QStringList arguments{QStringLiteral("version")};
+        const SudoResult probe = co_await startSudo(arguments);
+        if (probe.exitStatus == 0)
+            detected = probe.output.trimmed() == helperVersion ? CleanerHelperStatus::installed
+                                                               : CleanerHelperStatus::outdated;
+    }
+    setStatus(detected);
+    co_return detected;
+}
+
+QCoro::Task<> CleanerHelper::install()
+{
+    const platform::FileManager& files = platform::FileManager::shared();
+    const QString workDir = files.temporaryDirectory() + QStringLiteral("TessarinHelper-")
+                          + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
+    if (!files.createDirectory(workDir))
+        throw HelperPreparationError(workDir + QStringLiteral(": 作業ディレクトリを作成できませんでした"));
+    // Removed however install() ends.
+    struct WorkDirRemover {
+        QString path;
+        ~WorkDirRemover() { platform::FileManager::shared().removeItem(path); }
+    } remover{workDir};
+
+    const QByteArray script = makeScript().toUtf8();
+    const QByteArray sudoers = makeSudoers().toUtf8();
+    const QString cleanerFile = workDir + QStringLiteral("/cleaner");
+    const QString sudoersFile = workDir + QStringLiteral("/sudoers");
+    QString error;
+    if (!writeAtomically(cleanerFile, script, &error) || !writeAtomically(sudoersFile, sudoers, &error))
+        throw HelperPreparationError(error);
+
+    const QString commandLine = installCommandLine(cleanerFile, sudoersFile, sha256Hex(script), sha256Hex(sudoers));
+    co_await AuthorizationManager::shared().runPrivilegedShell(commandLine);
+    co_await refreshStatus();
+}
+
+QCoro::Task<> CleanerHelper::uninstall()
+{
+    co_await AuthorizationManager::shared().runPrivilegedShell(uninstallCommandLine());
+    co_await refreshStatus();
+}
+
+QCoro::Task<QStringList> CleanerHelper::run(CleanerAction action, QString reason)
+{
+    const CleanerHelperStatus current = co_await refreshStatus();
+    if (current != CleanerHelperStatus::installed)
+        throw CleanerError::notInstalled();
+
+    const BiometricResult authentication = co_await AuthorizationManager::shared().authenticate(reason);
+    switch (authentication.kind) {
+    case BiometricResult::Kind::success:
+        break;
+    case BiometricResult::Kind::cancelled:
+        throw CleanerError::cancelled();
+    case BiometricResult::Kind::unavailable:
+        throw CleanerError::authFailed(QStringLiteral("このMacでは生体認証/パスワード認証が利用できません"));
+    case BiometricResult::Kind::failed:
+        throw CleanerError::authFailed(authentication.message);
+    }
+
+    const SudoResult result = co_await startSudo(action.arguments());
+    if (result.exitStatus != 0)
+        throw CleanerError::execFailed(result.output.isEmpty() ? QStringLiteral("exit ") + QString::number(result.exitStatus)
+                                                               : result.output);
+    co_return result.output.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }

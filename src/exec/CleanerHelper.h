@@ -67,8 +67,6 @@ private:
 class CleanerHelper : public QObject {
     Q_OBJECT
 public:
-    static inline const QString helperPath = QStringLiteral("/Library/PrivilegedHelperTools/com.orvelle.Tessarin.cleaner");
-    static inline const QString helperDirectory = QStringLiteral("/Library/PrivilegedHelperTools");
     static inline const QString helperVersion = QStringLiteral("2.2.0");
     static inline const QString purgePath = QStringLiteral("/usr/sbin/purge");
     // The directories the helper may empty, in this order.
@@ -100,8 +98,10 @@ public:
     // The sudoers rule for the login name of the user running the program.
     static QString makeSudoers();
     static QString makeSudoers(const QString& userName);
-    // The one root command line of install(); the digests are the lowercase SHA-256 of the
-    // two files' intended contents.
+    // The installed helper's path (platform::SystemLocations::helperPath).
+    static QString helperPath();
+    // The one root command line of install(); the digests are the lowercase hexadecimal
+    // SHA-256 of the two files' intended contents.
     static QString installCommandLine(const QString& cleanerFile, const QString& sudoersFile,
                                       const QString& cleanerDigest, const QString& sudoersDigest);
     static QString uninstallCommandLine();

@@ -4,6 +4,7 @@
 #include "platform/OwnerAuthentication.h"
 #include "platform/SystemLocations.h"
 #include "support/FakePrivileged.h"
+#include "support/FakePrivilegedTools.h"
 
 #include <QDir>
 #include <QFile>
@@ -13,69 +14,6 @@
 #include <QtTest>
 
 namespace {
-
-void writeExecutable(const QString& path, const QByteArray& text)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(text);
-    file.close();
-    QVERIFY(file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
-}
-
-QByteArray readAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-// A script runner that keeps each script it reads as script.<n> and answers with the files
-// "stdout", "stderr" and "status" of its directory. A test may also give it a body to run.
-class ScriptedRunner {
-public:
-    explicit ScriptedRunner(const QByteArray& extraBody = QByteArray())
-    {
-        locations_ = platform::SystemLocations::macOS();
-        locations_.scriptRunner = dir_.filePath(QStringLiteral("osascript"));
-        const QByteArray d = dir_.path().toUtf8();
-        QByteArray script = "#!/bin/sh\n"
-                            "D='" + d + "'\n"
-                            "n=$(cat \"$D/count\" 2>/dev/null || echo 0); n=$((n+1)); echo $n > \"$D/count\"\n"
-                            "cat > \"$D/script.$n\"\n"
-                          + extraBody
-                          + "[ -f \"$D/stdout\" ] && cat \"$D/stdout\"\n"
-                            "[ -f \"$D/stderr\" ] && cat \"$D/stderr\" >&2\n"
-                            "exit $(cat \"$D/status\" 2>/dev/null || echo 0)\n";
-        writeExecutable(locations_.scriptRunner, script);
-    }
-
-    void answer(const QByteArray& out, const QByteArray& err = QByteArray(), int status = 0)
-    {
-        write(QStringLiteral("stdout"), out);
-        write(QStringLiteral("stderr"), err);
-        write(QStringLiteral("status"), QByteArray::number(status));
-    }
-    QByteArrayList scripts() const
-    {
-        QByteArrayList all;
-        for (int n = 1; QFile::exists(dir_.filePath(QStringLiteral("script.%1").arg(n))); ++n)
-            all << readAll(dir_.filePath(QStringLiteral("script.%1").arg(n)));
-        return all;
-    }
-    QString path(const QString& name) const { return dir_.filePath(name); }
-    platform::SystemLocations& locations() { return locations_; }
-
-private:
-    void write(const QString& name, const QByteArray& bytes)
-    {
-        QFile file(dir_.filePath(name));
-        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(bytes);
-    }
-
-    QTemporaryDir dir_;
-    platform::SystemLocations locations_;
-};
 
 class ScriptedOwnerAuthentication final : public platform::OwnerAuthentication {
 public:
@@ -147,9 +85,8 @@ void TestAuthorization::scriptTextEscapesTheCommand()
 {
     QFETCH(QString, command);
     QFETCH(QByteArray, script);
-    ScriptedRunner runner;
+    ScriptedScriptRunner runner;
     runner.answer("ok\n");
-    platform::Service<platform::SystemLocations>::Override locations(runner.locations());
     AuthorizationManager manager;
     const Settled<QString> result = settle(manager.runPrivilegedShell(command));
     QVERIFY2(result.succeeded(), qPrintable(result.errorText()));
@@ -171,9 +108,8 @@ void TestAuthorization::successReturnsOutputWithLineFeeds()
 {
     QFETCH(QByteArray, stdoutBytes);
     QFETCH(QString, output);
-    ScriptedRunner runner;
+    ScriptedScriptRunner runner;
     runner.answer(stdoutBytes, "ignored on success", 0);
-    platform::Service<platform::SystemLocations>::Override locations(runner.locations());
     AuthorizationManager manager;
     const Settled<QString> result = settle(manager.runPrivilegedShell(QStringLiteral("true")));
     QVERIFY(result.succeeded());
@@ -210,9 +146,8 @@ void TestAuthorization::failureIsCancellationOrCommandFailed()
     QFETCH(int, status);
     QFETCH(bool, cancelled);
     QFETCH(QString, description);
-    ScriptedRunner runner;
+    ScriptedScriptRunner runner;
     runner.answer("output of a failed run is dropped\n", stderrBytes, status);
-    platform::Service<platform::SystemLocations>::Override locations(runner.locations());
     AuthorizationManager manager;
     const Settled<QString> result = settle(manager.runPrivilegedShell(QStringLiteral("false")));
     const std::optional<AuthError> error = result.errorAs<AuthError>();
@@ -251,13 +186,12 @@ void TestAuthorization::concurrentRunsTakeTurnsInCallOrder()
 {
     // The runner notes an overlap when another run still holds its lock directory, and
     // stays a moment so that overlapping runs would meet.
-    ScriptedRunner runner("if ! mkdir \"$D/lock\" 2>/dev/null; then echo overlap >> \"$D/log\"; fi\n"
+    ScriptedScriptRunner runner("if ! mkdir \"$D/lock\" 2>/dev/null; then echo overlap >> \"$D/log\"; fi\n"
                           "echo \"start $n\" >> \"$D/log\"\n"
                           "sleep 0.2\n"
                           "echo \"end $n\" >> \"$D/log\"\n"
                           "rmdir \"$D/lock\"\n");
     runner.answer("done\n");
-    platform::Service<platform::SystemLocations>::Override locations(runner.locations());
     AuthorizationManager manager;
 
     QStringList finished;
@@ -279,7 +213,7 @@ void TestAuthorization::concurrentRunsTakeTurnsInCallOrder()
 
     QCOMPARE(finished, (QStringList{"echo 1", "echo 2", "echo 3"}));
     QVERIFY(allOnMainThread);
-    QCOMPARE(readAll(runner.path(QStringLiteral("log"))), QByteArray("start 1\nend 1\nstart 2\nend 2\nstart 3\nend 3\n"));
+    QCOMPARE(readWholeFile(runner.path(QStringLiteral("log"))), QByteArray("start 1\nend 1\nstart 2\nend 2\nstart 3\nend 3\n"));
     QCOMPARE(runner.scripts(), (QByteArrayList{"do shell script \"echo 1\" with administrator privileges",
                                                "do shell script \"echo 2\" with administrator privileges",
                                                "do shell script \"echo 3\" with administrator privileges"}));
@@ -289,10 +223,9 @@ void TestAuthorization::eventLoopRunsWhileTheDialogIsUp()
 {
     // The runner only ends once the main thread has created "go": a run that blocked the
     // main thread would never see it (the runner gives up after a while and fails).
-    ScriptedRunner runner("i=0; while [ ! -e \"$D/go\" ] && [ $i -lt 600 ]; do sleep 0.05; i=$((i+1)); done\n"
+    ScriptedScriptRunner runner("i=0; while [ ! -e \"$D/go\" ] && [ $i -lt 600 ]; do sleep 0.05; i=$((i+1)); done\n"
                           "[ -e \"$D/go\" ] || { echo 'no go' >&2; exit 1; }\n");
     runner.answer("answered\n");
-    platform::Service<platform::SystemLocations>::Override locations(runner.locations());
     AuthorizationManager manager;
     const QString go = runner.path(QStringLiteral("go"));
     QTimer::singleShot(0, [go] { QFile(go).open(QIODevice::WriteOnly); });
@@ -303,9 +236,8 @@ void TestAuthorization::eventLoopRunsWhileTheDialogIsUp()
 
 void TestAuthorization::streamingCancelledDialogRaisesUserCancelled()
 {
-    ScriptedRunner runner;
+    ScriptedScriptRunner runner;
     runner.answer(QByteArray(), "execution error: User canceled. (-128)\n", 1);
-    platform::Service<platform::SystemLocations>::Override locations(runner.locations());
     AuthorizationManager manager;
     QStringList lines;
     const Settled<int> result = settle(
@@ -324,9 +256,8 @@ void TestAuthorization::streamingCancelledDialogRaisesUserCancelled()
 
 void TestAuthorization::streamingRunnerFailureIsCommandFailed()
 {
-    ScriptedRunner runner;
+    ScriptedScriptRunner runner;
     runner.answer(QByteArray(), "0:1: execution error: sh: cannot create (2)\n", 1);
-    platform::Service<platform::SystemLocations>::Override locations(runner.locations());
     AuthorizationManager manager;
     const Settled<int> result = settle(manager.runPrivilegedStreaming(QStringLiteral("true"), nullptr));
     const std::optional<AuthError> error = result.errorAs<AuthError>();
@@ -337,8 +268,7 @@ void TestAuthorization::streamingRunnerFailureIsCommandFailed()
 
 void TestAuthorization::authorizationStepMarksAuthorizedOnce()
 {
-    ScriptedRunner runner;
-    platform::Service<platform::SystemLocations>::Override locations(runner.locations());
+    ScriptedScriptRunner runner;
     AuthorizationManager manager;
     QSignalSpy changed(&manager, &AuthorizationManager::isAuthorizedChanged);
     QVERIFY(!manager.isAuthorized());

@@ -1,0 +1,241 @@
+// The osascript stand-in and streaming administrator runs, for real. The tests run as root,
+// so the stand-in runs commands directly instead of through pkexec.
+#include "exec/AuthorizationManager.h"
+#include "platform/Process.h"
+#include "platform/StandIns.h"
+#include "platform/SystemLocations.h"
+#include "support/FakePrivileged.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <unistd.h>
+
+namespace {
+
+platform::ProcessOutcome runStandIn(const QByteArray& script, const QStringList& arguments = {})
+{
+    platform::ProcessRequest request;
+    request.program = platform::standInDirectory() + QStringLiteral("/osascript");
+    request.arguments = arguments;
+    request.input = script;
+    return platform::runProcess(request);
+}
+
+platform::ProcessOutcome runShell(const QString& command)
+{
+    platform::ProcessRequest request;
+    request.program = QStringLiteral("/bin/sh");
+    request.arguments = {QStringLiteral("-c"), command};
+    request.nullInput = true;
+    return platform::runProcess(request);
+}
+
+} // namespace
+
+class TestAuthorizationProcess : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void echoHi();
+    void failureGivesErrorAndStatus();
+    void refusesOtherInput_data();
+    void refusesOtherInput();
+    void hostileCommandRoundTrips_data();
+    void hostileCommandRoundTrips();
+    void runsAtTheRootOfTheFileSystemWithTheSystemPath();
+    void managerRunsThroughTheStandIn();
+    void streamingDeliversLinesWhileTheCommandRuns();
+    void streamingSplitsCharactersAcrossReads();
+    void streamingReturnsTheExitStatus_data();
+    void streamingReturnsTheExitStatus();
+    void streamingKeepsLargeOutputInOrder();
+
+private:
+    QString standIn_;
+};
+
+void TestAuthorizationProcess::initTestCase()
+{
+    if (::geteuid() != 0)
+        QSKIP("the stand-in would ask polkit for a password");
+    standIn_ = platform::standInDirectory() + QStringLiteral("/osascript");
+    QVERIFY2(QFileInfo(standIn_).isExecutable(), qPrintable(standIn_));
+    QCOMPARE(platform::SystemLocations::shared().scriptRunner, standIn_);
+}
+
+void TestAuthorizationProcess::echoHi()
+{
+    const platform::ProcessOutcome outcome = runStandIn("do shell script \"echo hi\" with administrator privileges");
+    QCOMPARE(outcome.exitStatus, 0);
+    QCOMPARE(outcome.standardOutput, QByteArray("hi\n"));
+    QCOMPARE(outcome.standardError, QByteArray());
+}
+
+void TestAuthorizationProcess::failureGivesErrorAndStatus()
+{
+    const platform::ProcessOutcome outcome =
+        runStandIn("do shell script \"echo out; echo 'it broke' >&2; exit 3\" with administrator privileges");
+    QCOMPARE(outcome.exitStatus, 1);
+    QCOMPARE(outcome.standardOutput, QByteArray());
+    QCOMPARE(outcome.standardError, QByteArray("execution error: it broke (3)\n"));
+}
+
+void TestAuthorizationProcess::refusesOtherInput_data()
+{
+    QTest::addColumn<QByteArray>("script");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::newRow("other statement") << QByteArray("display dialog \"hi\"") << QStringList();
+    QTest::newRow("without privileges") << QByteArray("do shell script \"echo hi\"") << QStringList();
+    QTest::newRow("unescaped quote") << QByteArray("do shell script \"echo \"hi\" with administrator privileges")
+                                     << QStringList();
+    QTest::newRow("unknown escape") << QByteArray("do shell script \"echo \\q\" with administrator privileges")
+                                    << QStringList();
+    QTest::newRow("trailing text")
+        << QByteArray("do shell script \"echo hi\" with administrator privileges\nbeep") << QStringList();
+    QTest::newRow("empty input") << QByteArray() << QStringList();
+    QTest::newRow("arguments") << QByteArray() << QStringList{"-e", "do shell script \"echo hi\""};
+}
+
+void TestAuthorizationProcess::refusesOtherInput()
+{
+    QFETCH(QByteArray, script);
+    QFETCH(QStringList, arguments);
+    QTemporaryDir dir;
+    // A command that must not run: it would leave a file behind.
+    const platform::ProcessOutcome outcome = runStandIn(script.replace("echo hi", "touch " + QFile::encodeName(dir.filePath("ran"))), arguments);
+    QCOMPARE(outcome.exitStatus, 1);
+    QVERIFY(outcome.standardError.startsWith("osascript: "));
+    QVERIFY(!outcome.standardError.contains("-128"));
+    QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("ran"))));
+}
+
+void TestAuthorizationProcess::hostileCommandRoundTrips_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::newRow("quotes and backslashes")
+        << QStringLiteral("printf '%s|' \"a\\\"b\" 'c\\d' \"e\\\\f\" \\\\\\\"");
+    QTest::newRow("expansions stay literal in single quotes")
+        << QStringLiteral("printf '%s\\n' '$HOME `id` $(id) \"x\" \\\\'");
+    QTest::newRow("line breaks and tabs") << QStringLiteral("printf 'a\\tb\\n'\nprintf 'line two\\n'");
+    QTest::newRow("backslash at the end") << QStringLiteral("echo x\\\\");
+    QTest::newRow("UTF-8 and a quote in a path") << QStringLiteral("echo '/Users/そらみ/It'\\''s \"here\"'");
+    QTest::newRow("escape-like text") << QStringLiteral("printf '%s\\n' 'do shell script \\\" with administrator privileges'");
+}
+
+void TestAuthorizationProcess::hostileCommandRoundTrips()
+{
+    QFETCH(QString, command);
+    const platform::ProcessOutcome direct = runShell(command);
+    QCOMPARE(direct.exitStatus, 0);
+    const platform::ProcessOutcome viaStandIn = runStandIn(AuthorizationManager::appleScript(command).toUtf8());
+    QCOMPARE(viaStandIn.standardError, QByteArray());
+    QCOMPARE(viaStandIn.exitStatus, 0);
+    QCOMPARE(viaStandIn.standardOutput, direct.standardOutput);
+}
+
+void TestAuthorizationProcess::runsAtTheRootOfTheFileSystemWithTheSystemPath()
+{
+    const platform::ProcessOutcome outcome =
+        runStandIn("do shell script \"pwd; echo $PATH; id -u\" with administrator privileges");
+    QCOMPARE(outcome.exitStatus, 0);
+    const QList<QByteArray> lines = outcome.standardOutput.split('\n');
+    QCOMPARE(lines.value(0), QByteArray("/"));
+    QVERIFY(lines.value(1).endsWith("/usr/bin:/bin:/usr/sbin:/sbin"));
+    QCOMPARE(lines.value(2), QByteArray("0"));
+}
+
+void TestAuthorizationProcess::managerRunsThroughTheStandIn()
+{
+    AuthorizationManager manager;
+    const Settled<QString> ok = settle(manager.runPrivilegedShell(QStringLiteral("printf 'a\\nb\\n'; echo \"q\\\"\"")));
+    QVERIFY2(ok.succeeded(), qPrintable(ok.errorText()));
+    QCOMPARE(*ok.value, QStringLiteral("a\nb\nq\"\n"));
+
+    const Settled<QString> failed = settle(manager.runPrivilegedShell(QStringLiteral("ls /nonexistent-tessarin-path")));
+    const std::optional<AuthError> error = failed.errorAs<AuthError>();
+    QVERIFY(error);
+    QCOMPARE(error->kind(), AuthError::Kind::commandFailed);
+    QVERIFY2(error->message().contains(QLatin1String("nonexistent-tessarin-path")), qPrintable(error->message()));
+}
+
+void TestAuthorizationProcess::streamingDeliversLinesWhileTheCommandRuns()
+{
+    // The command waits for a file that the line callback creates on seeing the first line:
+    // lines delivered only at the end would leave it waiting (it gives up after a while).
+    QTemporaryDir dir;
+    const QString go = dir.filePath(QStringLiteral("go"));
+    const QString command = QStringLiteral("echo first; echo oops >&2; i=0; while [ ! -e %1 ] && [ $i -lt 600 ]; do sleep 0.05; "
+                                           "i=$((i+1)); done; [ -e %1 ] && echo second; exit 7")
+                                .arg(go);
+    AuthorizationManager manager;
+    QStringList lines;
+    const Settled<int> result = settle(manager.runPrivilegedStreaming(command, [&](const QString& line) {
+        lines << line;
+        if (line == QLatin1String("first"))
+            QFile(go).open(QIODevice::WriteOnly);
+    }));
+    QVERIFY2(result.succeeded(), qPrintable(result.errorText()));
+    QCOMPARE(*result.value, 7);
+    QCOMPARE(lines, (QStringList{"first", "oops", "second"}));
+}
+
+void TestAuthorizationProcess::streamingSplitsCharactersAcrossReads()
+{
+    // The first half of a character is written, then the command waits until the first line
+    // has been delivered before writing the rest.
+    QTemporaryDir dir;
+    const QString go = dir.filePath(QStringLiteral("go"));
+    const QString command = QStringLiteral("printf 'start\\n\\343\\202'; i=0; while [ ! -e %1 ] && [ $i -lt 600 ]; do "
+                                           "sleep 0.05; i=$((i+1)); done; printf '\\263\\343\\203\\224\\343\\203\\274\\n\\n"
+                                           "tail without newline'")
+                                .arg(go);
+    AuthorizationManager manager;
+    QStringList lines;
+    const Settled<int> result = settle(manager.runPrivilegedStreaming(command, [&](const QString& line) {
+        lines << line;
+        QFile(go).open(QIODevice::WriteOnly);
+    }));
+    QVERIFY2(result.succeeded(), qPrintable(result.errorText()));
+    QCOMPARE(*result.value, 0);
+    QCOMPARE(lines, (QStringList{"start", QStringLiteral("コピー"), "tail without newline"}));
+}
+
+void TestAuthorizationProcess::streamingReturnsTheExitStatus_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<int>("status");
+    QTest::newRow("success") << QStringLiteral("true") << 0;
+    QTest::newRow("failure") << QStringLiteral("exit 42") << 42;
+    QTest::newRow("command not found") << QStringLiteral("no-such-command-tessarin") << 127;
+    QTest::newRow("killed") << QStringLiteral("kill -9 $$") << 137;
+    QTest::newRow("quotes in the command") << QStringLiteral("[ \"a'b\" = 'a'\\''b' ] && exit 5") << 5;
+}
+
+void TestAuthorizationProcess::streamingReturnsTheExitStatus()
+{
+    QFETCH(QString, command);
+    QFETCH(int, status);
+    AuthorizationManager manager;
+    const Settled<int> result = settle(manager.runPrivilegedStreaming(command, nullptr));
+    QVERIFY2(result.succeeded(), qPrintable(result.errorText()));
+    QCOMPARE(*result.value, status);
+}
+
+void TestAuthorizationProcess::streamingKeepsLargeOutputInOrder()
+{
+    AuthorizationManager manager;
+    QStringList lines;
+    const Settled<int> result = settle(manager.runPrivilegedStreaming(
+        QStringLiteral("i=1; while [ $i -le 20000 ]; do echo \"line $i\"; i=$((i+1)); done"),
+        [&](const QString& line) { lines << line; }));
+    QVERIFY2(result.succeeded(), qPrintable(result.errorText()));
+    QCOMPARE(lines.size(), 20000);
+    for (int i = 0; i < lines.size(); ++i)
+        QCOMPARE(lines[i], QStringLiteral("line %1").arg(i + 1));
+}
+
+QTEST_GUILESS_MAIN(TestAuthorizationProcess)
+#include "tst_authorization_process.moc"
