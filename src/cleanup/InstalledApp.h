@@ -1,0 +1,58 @@
+#pragma once
+
+#include "platform/Service.h"
+
+#include <QMetaType>
+#include <QString>
+#include <QStringList>
+#include <QUuid>
+
+#include <optional>
+
+// One application bundle found in the application folders.
+struct InstalledApp {
+    QUuid id;                    // fresh for every record of every scan
+    QString name;                // the bundle's file name without ".app"
+    QString bundleID;            // CFBundleIdentifier, or the fallback made from the name
+    QString path;                // as find printed it
+    double sizeMB = 0;           // du -sm; 0 when no size was read
+    bool isSelected = false;
+
+    bool operator==(const InstalledApp&) const = default;
+
+    // The places an application leaves settings, caches and containers in, that exist right
+    // now, in a fixed order (at most 11). A name or identifier that is empty after trimming,
+    // names a path ("/"), is "." or "..", or holds a NUL character contributes nothing:
+    // such a value would make a leftover of a whole folder.
+    static QStringList leftovers(const QString& name, const QString& bundleID);
+    // The same candidates before the existence test, for given roots.
+    static QStringList leftoverCandidates(const QString& name, const QString& bundleID, const QString& home,
+                                          const QString& systemLibrary);
+
+    // A name or identifier as a leftover location uses it: trimmed, or none when it may not be used.
+    static std::optional<QString> usableComponent(const QString& value);
+    // "google.chrome" for "Google Chrome": lower case, every blank a full stop.
+    static QString fallbackBundleID(const QString& name);
+    // "Safari" for "/Applications/Safari.app".
+    static QString nameFromPath(const QString& bundlePath);
+};
+Q_DECLARE_METATYPE(InstalledApp)
+
+size_t qHash(const InstalledApp& app, size_t seed = 0);
+
+// Where the system-wide leftovers lie: "/Library" on the Mac. Tests move it into a
+// temporary folder with platform::Service<LeftoverRoots>::Override.
+struct LeftoverRoots {
+    QString systemLibrary;
+
+    static LeftoverRoots& systemDefault();
+    static const LeftoverRoots& shared() { return platform::Service<LeftoverRoots>::get(); }
+};
+
+// Whether `path` lies in the folder `home` (or is it); false for an empty home.
+bool isInsideHome(const QString& path, const QString& home);
+
+// The value of a top-level text key of the property list in `path` (XML or binary), none
+// when the file is missing, unreadable, oversized, not a dictionary, or the key is absent
+// or not text. Safe on any thread.
+std::optional<QString> readPropertyListString(const QString& path, const char* key);

@@ -1,0 +1,437 @@
+#include "cleanup/IntelAppsModel.h"
+
+#include "app/AppState.h"
+#include "cleanup/InstalledApp.h"
+#include "exec/AuthorizationManager.h"
+#include "exec/Quote.h"
+#include "exec/Shell.h"
+#include "platform/FileManager.h"
+#include "platform/Kernel.h"
+#include "platform/Workspace.h"
+
+#include <QDateTime>
+#include <QFileInfo>
+#include <QSet>
+#include <QtConcurrent>
+#include <qcoro/qcorofuture.h>
+#include <qcoro/qcorotimer.h>
+
+#include <algorithm>
+
+namespace {
+
+QString lastPathComponent(QString path)
+{
+    while (path.size() > 1 && path.endsWith(QLatin1Char('/')))
+        path.chop(1);
+    return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+}
+
+QString describe(const std::exception& error)
+{
+    if (const auto* localized = dynamic_cast<const LocalizedError*>(&error))
+        return localized->errorDescription();
+    return QString::fromUtf8(error.what());
+}
+
+} // namespace
+
+namespace Removal {
+
+QList<RemovalMethod> allCases()
+{
+    return {RemovalMethod::trash, RemovalMethod::permanent};
+}
+
+QString rawValue(RemovalMethod method)
+{
+    switch (method) {
+    case RemovalMethod::trash:
+        return QStringLiteral("ゴミ箱に移動（推奨）");
+    case RemovalMethod::permanent:
+        return QStringLiteral("完全に削除");
+    }
+    return QString();
+}
+
+std::optional<RemovalMethod> fromRawValue(const QString& raw)
+{
+    for (RemovalMethod method : allCases())
+        if (rawValue(method) == raw)
+            return method;
+    return std::nullopt;
+}
+
+} // namespace Removal
+
+IntelAppsModel::IntelAppsModel(std::optional<QStringList> roots, std::optional<RosettaInfo> rosetta)
+    : roots_(std::move(roots)), rosetta_(rosetta ? *rosetta : RosettaInfo::current())
+{
+}
+
+IntelAppsModel::~IntelAppsModel() = default;
+
+std::optional<IntelOnlyApp> IntelAppsModel::app(const QUuid& id) const
+{
+    for (const IntelOnlyApp& entry : apps_)
+        if (entry.id == id)
+            return entry;
+    return std::nullopt;
+}
+
+void IntelAppsModel::setRemovalMethod(RemovalMethod method)
+{
+    if (method == removalMethod_)
+        return;
+    removalMethod_ = method;
+    emit removalMethodChanged(method);
+}
+
+void IntelAppsModel::setIncludeLeftovers(bool include)
+{
+    if (include == includeLeftovers_)
+        return;
+    includeLeftovers_ = include;
+    emit includeLeftoversChanged(include);
+}
+
+void IntelAppsModel::setShowConfirm(bool show)
+{
+    if (show == showConfirm_)
+        return;
+    showConfirm_ = show;
+    emit showConfirmChanged(show);
+}
+
+QList<IntelOnlyApp> IntelAppsModel::selectedApps() const
+{
+    QList<IntelOnlyApp> selected;
+    for (const IntelOnlyApp& entry : apps_)
+        if (entry.isSelected)
+            selected << entry;
+    return selected;
+}
+
+qint64 IntelAppsModel::totalSizeMB() const
+{
+    qint64 total = 0;
+    for (const IntelOnlyApp& entry : apps_)
+        total += entry.sizeMB;
+    return total;
+}
+
+qint64 IntelAppsModel::selectedSizeMB() const
+{
+    qint64 total = 0;
+    for (const IntelOnlyApp& entry : apps_)
+        if (entry.isSelected)
+            total += entry.sizeMB;
+    return total;
+}
+
+QString IntelAppsModel::confirmButtonText() const
+{
+    return removalMethod_ == RemovalMethod::trash ? QStringLiteral("ゴミ箱に移動") : QStringLiteral("完全に削除");
+}
+
+QString IntelAppsModel::confirmTitle() const
+{
+    return QString::number(selectedApps().size()) + QStringLiteral(" 個のアプリを") + confirmButtonText()
+        + QStringLiteral("しますか？");
+}
+
+QString IntelAppsModel::confirmMessage() const
+{
+    return QStringLiteral("合計 約") + formatSize(selectedSizeMB()) + QStringLiteral("。")
+        + (includeLeftovers_ ? QStringLiteral("設定・キャッシュなどの関連ファイルも一緒に処理します。")
+                             : QStringLiteral("アプリ本体のみ処理します。"))
+        + (removalMethod_ == RemovalMethod::permanent ? QStringLiteral("この操作は元に戻せません。")
+                                                      : QStringLiteral("ゴミ箱から元に戻せます。"))
+        + QStringLiteral("起動中のアプリは終了されます。");
+}
+
+QString IntelAppsModel::selectionText() const
+{
+    const QList<IntelOnlyApp> selected = selectedApps();
+    if (selected.isEmpty())
+        return QStringLiteral("削除するアプリを選んでね");
+    return QStringLiteral("選択中: ") + QString::number(selected.size()) + QStringLiteral(" 個 / 約")
+        + formatSize(selectedSizeMB());
+}
+
+bool IntelAppsModel::canRemove() const
+{
+    return !isRemoving_ && !isScanning_ && !selectedApps().isEmpty();
+}
+
+void IntelAppsModel::setSelected(const QUuid& id, bool selected)
+{
+    for (IntelOnlyApp& entry : apps_) {
+        if (entry.id == id && entry.isSelected != selected) {
+            entry.isSelected = selected;
+            emit appChanged(id);
+            emit selectionChanged();
+            return;
+        }
+    }
+}
+
+void IntelAppsModel::setAllSelected(bool selected)
+{
+    bool changed = false;
+    for (IntelOnlyApp& entry : apps_) {
+        if (entry.isSelected != selected) {
+            entry.isSelected = selected;
+            changed = true;
+            emit appChanged(entry.id);
+        }
+    }
+    if (changed)
+        emit selectionChanged();
+}
+
+void IntelAppsModel::setScanning(bool scanning)
+{
+    if (scanning == isScanning_)
+        return;
+    isScanning_ = scanning;
+    emit isScanningChanged(scanning);
+}
+
+void IntelAppsModel::setRemoving(bool removing)
+{
+    if (removing == isRemoving_)
+        return;
+    isRemoving_ = removing;
+    emit isRemovingChanged(removing);
+}
+
+void IntelAppsModel::appendLog(const QString& line)
+{
+    log_ << line;
+    emit logChanged();
+}
+
+QCoro::Task<> IntelAppsModel::scan()
+{
+    auto keep = shared_from_this();
+    co_await runScan(weak_from_this(), std::nullopt);
+}
+
+QCoro::Task<> IntelAppsModel::appearanceTask()
+{
+    if (hasScanned_)
+        co_return;
+    co_await runScan(weak_from_this(), appearance.ticket());
+}
+
+QCoro::Task<> IntelAppsModel::runScan(std::weak_ptr<IntelAppsModel> weak, std::optional<AppearanceScope::Ticket> ticket)
+{
+    QStringList roots;
+    {
+        auto self = weak.lock();
+        if (!self || (ticket && !*ticket))
+            co_return;
+        self->setScanning(true);
+        self->apps_.clear();
+        emit self->appsChanged();
+        emit self->selectionChanged();
+        roots = self->roots_ ? *self->roots_ : ArchScanner::applicationRoots();
+    }
+    // The walk reads thousands of files; it runs off the main thread.
+    const ScanResult result =
+        co_await QtConcurrent::run(&Shell::commandPool(), [roots] { return ArchScanner::scan(roots); });
+    {
+        auto self = weak.lock();
+        if (!self)
+            co_return;
+        if (ticket && !*ticket) {
+            self->setScanning(false);
+            co_return;
+        }
+        self->apps_ = result.intelApps;
+        self->totalScanned_ = result.totalScanned;
+        self->hasScanned_ = true;
+        emit self->appsChanged();
+        emit self->selectionChanged();
+        self->setScanning(false);
+    }
+    QList<IntelOnlyApp> snapshot;
+    if (auto self = weak.lock())
+        snapshot = self->apps_;
+    co_await measureSizes(snapshot, [weak, ticket](const QUuid& id, qint64 sizeMB) {
+        auto self = weak.lock();
+        if (!self || (ticket && !*ticket))
+            return;
+        // A result for an entry removed meanwhile is dropped.
+        if (applyMeasuredSize(self->apps_, id, sizeMB)) {
+            emit self->appChanged(id);
+            emit self->selectionChanged();
+        }
+    });
+}
+
+bool IntelAppsModel::isRunningFrom(const QString& runningBundlePath, const QString& path)
+{
+    if (runningBundlePath.isEmpty() || path.isEmpty())
+        return false;
+    if (runningBundlePath == path)
+        return true;
+    // The system reports the resolved path; a bundle reached through a linked folder is the same bundle.
+    const QString canonical = QFileInfo(path).canonicalFilePath();
+    return !canonical.isEmpty() && runningBundlePath == canonical;
+}
+
+QCoro::Task<> IntelAppsModel::terminateIfRunning(IntelOnlyApp app)
+{
+    auto keep = shared_from_this();
+    platform::Workspace& workspace = platform::Workspace::shared();
+    QList<platform::RunningApplication> running;
+    for (const platform::RunningApplication& candidate : workspace.runningApplications())
+        if (isRunningFrom(candidate.bundlePath, app.path))
+            running << candidate;
+    if (running.isEmpty())
+        co_return;
+
+    appendLog(QStringLiteral("⏹ 起動中のため終了します: ") + app.name);
+    for (const platform::RunningApplication& process : std::as_const(running))
+        workspace.terminate(process);
+    for (int check = 0; check < terminationChecks; ++check) {
+        const bool allEnded = std::none_of(running.cbegin(), running.cend(), [&workspace](const auto& process) {
+            return workspace.isRunning(process);
+        });
+        if (allEnded)
+            co_return;
+        co_await QCoro::sleepFor(terminationPollInterval);
+    }
+    for (const platform::RunningApplication& process : std::as_const(running))
+        if (workspace.isRunning(process))
+            workspace.forceTerminate(process);
+}
+
+bool IntelAppsModel::removeItem(const QString& path, RemovalMethod method)
+{
+    const platform::FileManager& files = platform::FileManager::shared();
+    return method == RemovalMethod::trash ? files.moveToTrash(path) : files.removeItem(path);
+}
+
+QStringList IntelAppsModel::removeApp(const IntelOnlyApp& app, RemovalMethod method, LeftoverScope scope)
+{
+    const QString home = platform::FileManager::shared().homeDirectory();
+    QStringList targets{app.path};
+    if (scope == LeftoverScope::bundleAndLeftovers)
+        targets << InstalledApp::leftovers(app.name, app.bundleID);
+    QStringList needsAdministrator;
+    for (const QString& path : std::as_const(targets)) {
+        if (removeItem(path, method))
+            appendLog(QStringLiteral("  ✅ ") + path);
+        else if (isInsideHome(path, home) && path != app.path)
+            appendLog(QStringLiteral("  ⚠️ スキップ: ") + path);
+        else
+            needsAdministrator << path;
+    }
+    return needsAdministrator;
+}
+
+QString IntelAppsModel::trashCommand(const QStringList& paths, const QString& home, unsigned userId, qint64 time,
+                                     const std::function<bool(const QString&)>& isTaken)
+{
+    const QString trash = home + QStringLiteral("/.Trash/");
+    const QString stamp = QString::number(time);
+    const QString owner = QString::number(userId);
+    QSet<QString> used;
+    QStringList parts;
+    for (const QString& path : paths) {
+        const QString name = lastPathComponent(path);
+        QString destination = trash + stamp + QLatin1Char('_') + name;
+        for (int k = 2; used.contains(destination) || (isTaken && isTaken(destination)); ++k)
+            destination = trash + stamp + QLatin1Char('_') + QString::number(k) + QLatin1Char('_') + name;
+        used.insert(destination);
+        const QString quotedDestination = Quote::forSingleQuotes(destination);
+        parts << QStringLiteral("/bin/mv '") + Quote::forSingleQuotes(path) + QStringLiteral("' '") + quotedDestination
+                + QStringLiteral("' && /usr/sbin/chown -R ") + owner + QStringLiteral(" '") + quotedDestination
+                + QLatin1Char('\'');
+    }
+    return parts.join(QStringLiteral("; ")) + QStringLiteral("; true");
+}
+
+QString IntelAppsModel::trashCommand(const QStringList& paths) const
+{
+    const platform::FileManager& files = platform::FileManager::shared();
+    return trashCommand(paths, files.homeDirectory(), platform::Kernel::shared().userId(),
+                        QDateTime::currentSecsSinceEpoch(), [&files](const QString& destination) {
+                            return files.exists(destination) || files.isSymbolicLink(destination);
+                        });
+}
+
+QString IntelAppsModel::permanentCommand(const QStringList& paths)
+{
+    QStringList parts;
+    for (const QString& path : paths)
+        parts << QStringLiteral("/bin/rm -rf '") + Quote::forSingleQuotes(path) + QLatin1Char('\'');
+    return parts.join(QStringLiteral("; ")) + QStringLiteral("; true");
+}
+
+QCoro::Task<> IntelAppsModel::removeWithAdmin(QStringList paths, RemovalMethod method)
+{
+    auto keep = shared_from_this();
+    appendLog(QStringLiteral("🔑 管理者権限が必要な項目があります（%1件）…").arg(paths.size()));
+    const QString command = method == RemovalMethod::trash ? trashCommand(paths) : permanentCommand(paths);
+    const platform::FileManager& files = platform::FileManager::shared();
+    try {
+        co_await AuthorizationManager::shared().runPrivilegedShell(command);
+        for (const QString& path : std::as_const(paths)) {
+            if (files.exists(path))
+                appendLog(QStringLiteral("  ⚠️ 処理できませんでした: ") + path);
+            else
+                appendLog(QStringLiteral("  ✅ ") + path);
+        }
+    } catch (const AuthError& error) {
+        if (error.kind() == AuthError::Kind::userCancelled)
+            appendLog(QStringLiteral("🚫 キャンセルされました"));
+        else
+            appendLog(QStringLiteral("❌ エラー: ") + error.errorDescription());
+    } catch (const std::exception& error) {
+        appendLog(QStringLiteral("❌ エラー: ") + describe(error));
+    }
+}
+
+QCoro::Task<> IntelAppsModel::removeSelected()
+{
+    auto keep = shared_from_this();
+    const QList<IntelOnlyApp> targets = selectedApps();
+    if (targets.isEmpty())
+        co_return;
+    const RemovalMethod method = removalMethod_;
+    const LeftoverScope scope = includeLeftovers_ ? LeftoverScope::bundleAndLeftovers : LeftoverScope::bundleOnly;
+
+    setRemoving(true);
+    log_ = QStringList{QStringLiteral("🧹 ") + QString::number(targets.size()) + QStringLiteral(" 個の Intel専用アプリを")
+                       + (method == RemovalMethod::trash ? QStringLiteral("ゴミ箱に移動") : QStringLiteral("削除"))
+                       + QStringLiteral("します…")};
+    emit logChanged();
+
+    QStringList needsAdministrator;
+    for (const IntelOnlyApp& app : targets) {
+        co_await terminateIfRunning(app);
+        needsAdministrator << removeApp(app, method, scope);
+    }
+    if (!needsAdministrator.isEmpty())
+        co_await removeWithAdmin(needsAdministrator, method);
+
+    // Entries whose bundle is still on disk stay listed (and ticked).
+    const platform::FileManager& files = platform::FileManager::shared();
+    QSet<QUuid> handled;
+    for (const IntelOnlyApp& app : targets)
+        handled.insert(app.id);
+    const qsizetype before = apps_.size();
+    apps_.removeIf([&](const IntelOnlyApp& entry) { return handled.contains(entry.id) && !files.exists(entry.path); });
+    if (apps_.size() != before) {
+        emit appsChanged();
+        emit selectionChanged();
+    }
+
+    appendLog(QStringLiteral("🎉 完了！"));
+    AppState::shared().showMessage(QStringLiteral("Intel専用アプリの整理が完了しました"), false);
+    setRemoving(false);
+}

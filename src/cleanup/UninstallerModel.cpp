@@ -1,0 +1,357 @@
+#include "cleanup/UninstallerModel.h"
+
+#include "app/AppState.h"
+#include "exec/AuthorizationManager.h"
+#include "exec/Quote.h"
+#include "exec/Shell.h"
+#include "platform/FileManager.h"
+
+#include <QFileInfo>
+#include <QtConcurrent>
+#include <qcoro/qcorofuture.h>
+
+#include <QRegularExpression>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <vector>
+
+namespace {
+
+const QString defaultScanCommand = QStringLiteral(
+    "find /Applications /System/Applications \"$HOME/Applications\"     -maxdepth 1 -name \"*.app\" -type d 2>/dev/null");
+
+// Why the file manager could not remove a path, as the user reads it.
+QString removalFailure(const QString& path, int error)
+{
+    QString text = QStringLiteral("“%1”を削除できませんでした。").arg(QFileInfo(path).fileName());
+    if (error != 0)
+        text += QLatin1Char(' ') + qt_error_string(error);
+    return text;
+}
+
+QString describe(const std::exception& error)
+{
+    if (const auto* localized = dynamic_cast<const LocalizedError*>(&error))
+        return localized->errorDescription();
+    return QString::fromUtf8(error.what());
+}
+
+} // namespace
+
+UninstallerModel::UninstallerModel(QStringList searchRoots) : searchRoots_(std::move(searchRoots)) {}
+
+UninstallerModel::~UninstallerModel() = default;
+
+QString UninstallerModel::scanCommand()
+{
+    return defaultScanCommand;
+}
+
+QString UninstallerModel::scanCommand(const QStringList& searchRoots)
+{
+    if (searchRoots.isEmpty())
+        return defaultScanCommand;
+    QStringList quoted;
+    for (const QString& root : searchRoots)
+        quoted << Quote::doubleQuoted(root);
+    return QStringLiteral("find ") + quoted.join(QLatin1Char(' '))
+        + QStringLiteral("     -maxdepth 1 -name \"*.app\" -type d 2>/dev/null");
+}
+
+QString UninstallerModel::currentScanCommand() const
+{
+    return scanCommand(searchRoots_);
+}
+
+QString UninstallerModel::sizeCommand(const QString& bundlePath)
+{
+    return QStringLiteral("du -sm ") + Quote::doubleQuoted(bundlePath) + QStringLiteral(" 2>/dev/null | cut -f1");
+}
+
+double UninstallerModel::parseSize(const QString& output)
+{
+    // A decimal floating-point number and nothing else (no hex, no "inf"/"nan").
+    static const QRegularExpression number(QStringLiteral("^[+-]?([0-9]+\\.?[0-9]*|\\.[0-9]+)([eE][+-]?[0-9]+)?$"));
+    const QString text = output.trimmed();
+    if (!number.match(text).hasMatch())
+        return 0;
+    bool ok = false;
+    const double value = text.toDouble(&ok);
+    return ok && std::isfinite(value) ? value : 0;
+}
+
+QStringList UninstallerModel::bundlePaths(const QString& findOutput)
+{
+    QStringList paths;
+    const QStringList lines = findOutput.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    for (const QString& line : lines) {
+        if (line.startsWith(QLatin1Char('/')) && line.endsWith(QLatin1String(".app")))
+            paths << line;
+    }
+    return paths;
+}
+
+bool UninstallerModel::nameLessThan(const QString& a, const QString& b)
+{
+    const QList<uint> left = a.normalized(QString::NormalizationForm_C).toUcs4();
+    const QList<uint> right = b.normalized(QString::NormalizationForm_C).toUcs4();
+    return std::lexicographical_compare(left.begin(), left.end(), right.begin(), right.end());
+}
+
+void UninstallerModel::sortByName(QList<InstalledApp>& apps)
+{
+    std::stable_sort(apps.begin(), apps.end(),
+                     [](const InstalledApp& a, const InstalledApp& b) { return nameLessThan(a.name, b.name); });
+}
+
+QList<InstalledApp> UninstallerModel::filter(const QList<InstalledApp>& apps, const QString& searchText)
+{
+    if (searchText.isEmpty())
+        return apps;
+    QList<InstalledApp> result;
+    for (const InstalledApp& app : apps) {
+        if (app.name.contains(searchText, Qt::CaseInsensitive))
+            result << app;
+    }
+    return result;
+}
+
+QCoro::Task<InstalledApp> UninstallerModel::makeRecord(QString bundlePath)
+{
+    InstalledApp app;
+    app.id = QUuid::createUuid();
+    app.path = bundlePath;
+    app.name = InstalledApp::nameFromPath(bundlePath);
+    // The property list is read off the main thread: a bundle on a slow or stalled volume
+    // must not freeze the window.
+    const QString plistPath = bundlePath + QStringLiteral("/Contents/Info.plist");
+    const std::optional<QString> identifier = co_await QtConcurrent::run(
+        &Shell::commandPool(), [plistPath] { return readPropertyListString(plistPath, "CFBundleIdentifier"); });
+    app.bundleID = identifier ? *identifier : InstalledApp::fallbackBundleID(app.name);
+    const ShellResult size = co_await Shell::runAsync(sizeCommand(bundlePath));
+    app.sizeMB = parseSize(size.output);
+    co_return app;
+}
+
+QString UninstallerModel::killCommand(const QString& bundlePath)
+{
+    // The pattern matches the path literally, not as a regular expression.
+    return QStringLiteral("pkill -9 -f '") + Quote::forSingleQuotes(Quote::forRegex(bundlePath))
+        + QStringLiteral("' 2>/dev/null; true");
+}
+
+QString UninstallerModel::removeCommand(const QString& path)
+{
+    return QStringLiteral("rm -rf '") + Quote::forSingleQuotes(path) + QLatin1Char('\'');
+}
+
+void UninstallerModel::setSearchText(const QString& text)
+{
+    if (text == searchText_)
+        return;
+    searchText_ = text;
+    emit searchTextChanged();
+}
+
+void UninstallerModel::setSelectedApp(const std::optional<InstalledApp>& app)
+{
+    if (app == selectedApp_)
+        return;
+    selectedApp_ = app;
+    emit selectedAppChanged();
+}
+
+void UninstallerModel::setShowConfirm(bool show)
+{
+    if (show == showConfirm_)
+        return;
+    showConfirm_ = show;
+    emit showConfirmChanged(show);
+}
+
+QString UninstallerModel::confirmTitle() const
+{
+    return QStringLiteral("「") + (selectedApp_ ? selectedApp_->name : QString()) + QStringLiteral("」を完全に削除しますか？");
+}
+
+QString UninstallerModel::confirmMessage()
+{
+    return QStringLiteral("アプリ本体と関連ファイルをすべて削除します。この操作は元に戻せません。");
+}
+
+void UninstallerModel::setScanning(bool scanning)
+{
+    if (scanning == isScanning_)
+        return;
+    isScanning_ = scanning;
+    emit isScanningChanged(scanning);
+}
+
+void UninstallerModel::setApps(QList<InstalledApp> apps)
+{
+    apps_ = std::move(apps);
+    emit appsChanged();
+}
+
+void UninstallerModel::appendLog(const QString& line)
+{
+    log_ << line;
+    emit logChanged();
+}
+
+QCoro::Task<> UninstallerModel::scan()
+{
+    auto keep = shared_from_this();
+    co_await runScan(weak_from_this(), std::nullopt);
+}
+
+QCoro::Task<> UninstallerModel::appearanceTask()
+{
+    co_await runScan(weak_from_this(), appearance.ticket());
+}
+
+QCoro::Task<> UninstallerModel::runScan(std::weak_ptr<UninstallerModel> weak,
+                                        std::optional<AppearanceScope::Ticket> ticket)
+{
+    QString command;
+    {
+        auto self = weak.lock();
+        if (!self || (ticket && !*ticket))
+            co_return;
+        self->setScanning(true);
+        self->setApps({});
+        command = self->currentScanCommand();
+    }
+    // An appearance scan that stops early leaves the screen as if it had not started.
+    auto stillWanted = [&weak, &ticket]() -> std::shared_ptr<UninstallerModel> {
+        auto self = weak.lock();
+        if (self && ticket && !*ticket) {
+            self->setScanning(false);
+            return nullptr;
+        }
+        return self;
+    };
+
+    const ShellResult listing = co_await Shell::runAsync(command);
+    if (!stillWanted())
+        co_return;
+
+    // Every bundle at once; each child owns only its path.
+    std::vector<QCoro::Task<InstalledApp>> children;
+    const QStringList paths = bundlePaths(listing.output);
+    children.reserve(std::size_t(paths.size()));
+    for (const QString& path : paths)
+        children.push_back(makeRecord(path));
+    QList<InstalledApp> records;
+    records.reserve(paths.size());
+    for (QCoro::Task<InstalledApp>& child : children) {
+        InstalledApp record = co_await child;
+        if (!stillWanted())
+            co_return;
+        records << std::move(record);
+    }
+    sortByName(records);
+    auto self = weak.lock();
+    if (!self)
+        co_return;
+    self->setApps(std::move(records));
+    self->setScanning(false);
+}
+
+QCoro::Task<> UninstallerModel::uninstall()
+{
+    auto keep = shared_from_this();
+    if (!selectedApp_)
+        co_return;
+    const InstalledApp app = *selectedApp_;
+    const platform::FileManager& files = platform::FileManager::shared();
+    AuthorizationManager& authorization = AuthorizationManager::shared();
+
+    isUninstalling_ = true;
+    emit isUninstallingChanged(true);
+    log_.clear();
+    emit logChanged();
+
+    appendLog(QStringLiteral("🔄 プロセスを終了中…"));
+    try {
+        co_await authorization.runPrivilegedShell(killCommand(app.path));
+    } catch (...) {
+        // Nothing running, or the prompt was dismissed: the removal goes on either way.
+    }
+    appendLog(QStringLiteral("✅ プロセス終了（または未起動）"));
+
+    if (files.exists(app.path)) {
+        appendLog(QStringLiteral("🗑 削除中: ") + app.path);
+        try {
+            co_await authorization.runPrivilegedShell(removeCommand(app.path));
+            if (files.exists(app.path))
+                appendLog(QStringLiteral("❌ 削除失敗: ") + app.path);
+            else
+                appendLog(QStringLiteral("✅ 削除完了: ") + app.path);
+        } catch (const std::exception& error) {
+            appendLog(QStringLiteral("❌ エラー: ") + describe(error));
+        }
+    } else {
+        appendLog(QStringLiteral("⚠️ アプリが見つかりません（既に削除済み?）"));
+    }
+
+    // An application that is still there keeps its settings and data: removing them while
+    // it stays installed would only break it.
+    const bool bundleRemains = files.exists(app.path);
+    if (bundleRemains)
+        appendLog(QStringLiteral("⏭ アプリが残っているため、残存ファイルは削除しませんでした"));
+    else
+        co_await removeLeftovers(app);
+
+    appendLog(QStringLiteral("🎉 アンインストール完了！"));
+    isUninstalling_ = false;
+    emit isUninstallingChanged(false);
+
+    if (bundleRemains) {
+        AppState::shared().showMessage(app.name + QStringLiteral(" を削除できませんでした"), true);
+        appendLog(QStringLiteral("⚠️ アプリがまだ存在しています。手動での削除をお試しください。"));
+        co_return;
+    }
+    AppState::shared().showMessage(app.name + QStringLiteral(" を削除しました"), false);
+    QList<InstalledApp> remaining;
+    for (const InstalledApp& other : std::as_const(apps_)) {
+        if (other.id != app.id && other.path != app.path)
+            remaining << other;
+    }
+    if (remaining.size() != apps_.size())
+        setApps(std::move(remaining));
+    setSelectedApp(std::nullopt);
+}
+
+QCoro::Task<> UninstallerModel::removeLeftovers(InstalledApp app)
+{
+    const platform::FileManager& files = platform::FileManager::shared();
+    const QString home = files.homeDirectory();
+    const QStringList leftovers = InstalledApp::leftovers(app.name, app.bundleID);
+    if (leftovers.isEmpty()) {
+        appendLog(QStringLiteral("ℹ️ 残存ファイルなし"));
+        co_return;
+    }
+    appendLog(QStringLiteral("🧹 残存ファイルを削除中（%1件）…").arg(leftovers.size()));
+    for (const QString& path : leftovers) {
+        if (isInsideHome(path, home)) {
+            errno = 0;
+            if (files.removeItem(path))
+                appendLog(QStringLiteral("  ✅ ") + path);
+            else
+                appendLog(QStringLiteral("  ⚠️ スキップ: ") + path + QStringLiteral(" — ") + removalFailure(path, errno));
+            continue;
+        }
+        try {
+            co_await AuthorizationManager::shared().runPrivilegedShell(removeCommand(path));
+            if (files.exists(path))
+                appendLog(QStringLiteral("  ⚠️ スキップ: ") + path);
+            else
+                appendLog(QStringLiteral("  ✅ ") + path);
+        } catch (const std::exception& error) {
+            appendLog(QStringLiteral("  ⚠️ スキップ: ") + path + QStringLiteral(" — ") + describe(error));
+        }
+    }
+}

@@ -1,0 +1,345 @@
+#include "cleanup/ui/UninstallerView.h"
+
+#include "app/AppTheme.h"
+#include "app/SidebarSection.h"
+#include "app/ThemeManager.h"
+#include "app/ui/LiquidGlassCard.h"
+#include "app/ui/SectionHeader.h"
+#include "app/ui/SymbolView.h"
+#include "app/ui/ThemeStyle.h"
+#include "cleanup/ui/AppDetailView.h"
+#include "cleanup/ui/AppIconView.h"
+#include "cleanup/ui/AppRow.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QShowEvent>
+#include <QSplitter>
+#include <QStackedWidget>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int idRole = Qt::UserRole + 1;
+
+// The rounded field behind the search symbol and text.
+class SearchBox final : public QWidget {
+public:
+    using QWidget::QWidget;
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        const bool dark = Theme::isDark(ThemeManager::shared().currentTheme());
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(dark ? QColor(255, 255, 255, 26) : QColor(0, 0, 0, 15));
+        painter.drawRoundedRect(QRectF(rect()), 8, 8);
+    }
+};
+
+} // namespace
+
+UninstallerView::UninstallerView(QWidget* parent) : UninstallerView(UninstallerModel::create(), parent) {}
+
+UninstallerView::UninstallerView(std::shared_ptr<UninstallerModel> model, QWidget* parent)
+    : QWidget(parent), model_(std::move(model))
+{
+    setObjectName(QStringLiteral("uninstallerView"));
+    build();
+
+    UninstallerModel* m = model_.get();
+    connect(m, &UninstallerModel::appsChanged, this, [this] {
+        rebuildList();
+        count_->setText(countText(model_->apps().size()));
+        count_->setAccessibleName(count_->text());
+    });
+    connect(m, &UninstallerModel::searchTextChanged, this, [this] {
+        if (search_->text() != model_->searchText())
+            search_->setText(model_->searchText());
+        rebuildList();
+    });
+    connect(m, &UninstallerModel::isScanningChanged, this, [this] { updateScanning(); });
+    connect(m, &UninstallerModel::selectedAppChanged, this, [this] {
+        updateDetail();
+        updateSelectionInList();
+    });
+    connect(m, &UninstallerModel::isUninstallingChanged, this, [this](bool uninstalling) {
+        if (detail_)
+            detail_->setUninstalling(uninstalling);
+    });
+    connect(m, &UninstallerModel::logChanged, this, [this] {
+        if (detail_)
+            detail_->setLog(model_->log());
+    });
+    connect(m, &UninstallerModel::showConfirmChanged, this, [this](bool show) {
+        if (show)
+            presentConfirmation();
+        else if (dialog_)
+            dialog_->close();
+    });
+
+    rebuildList();
+    updateScanning();
+    updateDetail();
+}
+
+UninstallerView::~UninstallerView()
+{
+    model_->appearance.end();
+}
+
+QString UninstallerView::countText(qsizetype count)
+{
+    return QString::number(count) + QStringLiteral(" 個のアプリ");
+}
+
+void UninstallerView::build()
+{
+    header_ = new SectionHeader(QStringLiteral("アンインストーラー"), QStringLiteral("残存ファイルも含めて完全削除"),
+                                QStringLiteral("trash.circle.fill"), SystemColor::red(), this);
+
+    // The list pane.
+    auto* listPane = new QWidget(this);
+    listPane->setObjectName(QStringLiteral("listPane"));
+    listPane->setMinimumWidth(listPaneMinimumWidth);
+
+    auto* searchBox = new SearchBox(listPane);
+    auto* searchRow = new QHBoxLayout(searchBox);
+    searchRow->setContentsMargins(8, 4, 8, 4);
+    searchRow->setSpacing(6);
+    searchRow->addWidget(new SymbolView(QStringLiteral("magnifyingglass"), 14, CleanupStyle::secondaryText(), searchBox));
+    search_ = new QLineEdit(searchBox);
+    search_->setObjectName(QStringLiteral("searchField"));
+    search_->setPlaceholderText(QStringLiteral("アプリを検索…"));
+    search_->setAccessibleName(QStringLiteral("アプリを検索…"));
+    search_->setFrame(false);
+    search_->setStyleSheet(QStringLiteral("QLineEdit { background: transparent; }"));
+    search_->setClearButtonEnabled(true);
+    searchRow->addWidget(search_, 1);
+    connect(search_, &QLineEdit::textChanged, this, [this](const QString& text) { model_->setSearchText(text); });
+
+    listStack_ = new QStackedWidget(listPane);
+    listStack_->setObjectName(QStringLiteral("listStack"));
+    auto* scanningPage = new QWidget(listStack_);
+    auto* scanningLayout = new QVBoxLayout(scanningPage);
+    scanningLayout->addStretch(1);
+    scanningLayout->addWidget(new ActivityIndicator(24, scanningPage), 0, Qt::AlignHCenter);
+    auto* scanningLabel = CleanupStyle::label(QStringLiteral("スキャン中…"), 13, QFont::Normal, true, scanningPage);
+    scanningLabel->setObjectName(QStringLiteral("scanningLabel"));
+    scanningLayout->addWidget(scanningLabel, 0, Qt::AlignHCenter);
+    scanningLayout->addStretch(1);
+    list_ = new QListWidget(listStack_);
+    list_->setObjectName(QStringLiteral("appList"));
+    list_->setAccessibleName(QStringLiteral("アプリ一覧"));
+    list_->setFrameShape(QFrame::NoFrame);
+    list_->setSelectionMode(QAbstractItemView::SingleSelection);
+    list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    list_->setSpacing(1);
+    list_->setStyleSheet(QStringLiteral(
+        "QListWidget { background: transparent; }"
+        "QListWidget::item { border-radius: 6px; }"
+        "QListWidget::item:selected { background: rgba(128, 128, 128, 0.22); color: palette(text); }"));
+    listStack_->addWidget(scanningPage);
+    listStack_->addWidget(list_);
+    connect(list_, &QListWidget::currentItemChanged, this, [this](QListWidgetItem* item) {
+        if (updatingList_ || !item)
+            return;
+        const QUuid id = item->data(idRole).toUuid();
+        for (const InstalledApp& app : model_->apps()) {
+            if (app.id == id) {
+                model_->setSelectedApp(app);
+                return;
+            }
+        }
+    });
+
+    scanButton_ = new QPushButton(QStringLiteral("スキャン"), listPane);
+    scanButton_->setObjectName(QStringLiteral("scanButton"));
+    scanButton_->setAccessibleName(QStringLiteral("スキャン"));
+    CleanupStyle::makeProminent(scanButton_);
+    connect(scanButton_, &QPushButton::clicked, this, [this] { model_->scan(); });
+    scanIndicator_ = new ActivityIndicator(14, listPane);
+    count_ = CleanupStyle::label(countText(0), 10, QFont::Normal, true, listPane);
+    count_->setObjectName(QStringLiteral("appCount"));
+    auto* footer = new QHBoxLayout;
+    footer->setSpacing(6);
+    footer->addWidget(scanIndicator_);
+    footer->addWidget(scanButton_);
+    footer->addWidget(count_);
+    footer->addStretch(1);
+
+    auto* listLayout = new QVBoxLayout(listPane);
+    listLayout->setContentsMargins(0, 0, 8, 0);
+    listLayout->setSpacing(8);
+    listLayout->addWidget(searchBox);
+    listLayout->addWidget(listStack_, 1);
+    listLayout->addLayout(footer);
+
+    // The detail pane.
+    detailStack_ = new QStackedWidget(this);
+    detailStack_->setObjectName(QStringLiteral("detailStack"));
+    auto* placeholder = new QWidget(detailStack_);
+    placeholder->setObjectName(QStringLiteral("detailPlaceholder"));
+    auto* placeholderLayout = new QVBoxLayout(placeholder);
+    placeholderLayout->addStretch(1);
+    placeholderLayout->addWidget(new SymbolView(QStringLiteral("trash.circle"), 56, CleanupStyle::secondaryText(), placeholder),
+                                 0, Qt::AlignHCenter);
+    auto* choose = CleanupStyle::label(QStringLiteral("アプリを選択"), 22, QFont::Bold, false, placeholder);
+    choose->setObjectName(QStringLiteral("placeholderTitle"));
+    placeholderLayout->addWidget(choose, 0, Qt::AlignHCenter);
+    auto* hint = CleanupStyle::label(QStringLiteral("左のリストからアプリを選んでください"), 12, QFont::Normal, true, placeholder);
+    hint->setObjectName(QStringLiteral("placeholderHint"));
+    placeholderLayout->addWidget(hint, 0, Qt::AlignHCenter);
+    placeholderLayout->addStretch(1);
+    detailStack_->addWidget(placeholder);
+
+    auto* detailScroll = new QScrollArea(detailStack_);
+    detailScroll->setObjectName(QStringLiteral("detailScroll"));
+    detailScroll->setWidgetResizable(true);
+    detailScroll->setFrameShape(QFrame::NoFrame);
+    detailScroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    detailScroll->setStyleSheet(QStringLiteral("QScrollArea { background: transparent; }"));
+    detailScroll->viewport()->setAutoFillBackground(false);
+    detail_ = new AppDetailView(InstalledApp{}, detailScroll);
+    detail_->setAutoFillBackground(false);
+    detailScroll->setWidget(detail_);
+    detailStack_->addWidget(detailScroll);
+    connect(detail_, &AppDetailView::uninstallRequested, this, [this] { model_->setShowConfirm(true); });
+
+    auto* detailCard = liquidGlassCard(detailStack_, 14, false, this);
+
+    splitter_ = new QSplitter(Qt::Horizontal, this);
+    splitter_->setObjectName(QStringLiteral("uninstallerSplit"));
+    splitter_->setChildrenCollapsible(false);
+    splitter_->addWidget(listPane);
+    splitter_->addWidget(detailCard);
+    splitter_->setStretchFactor(0, 0);
+    splitter_->setStretchFactor(1, 1);
+    splitter_->setSizes({listPaneMinimumWidth, 10000});
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(20, 20, 20, 16);
+    layout->setSpacing(14);
+    layout->addWidget(header_);
+    layout->addWidget(splitter_, 1);
+}
+
+void UninstallerView::rebuildList()
+{
+    updatingList_ = true;
+    list_->clear();
+    const QList<InstalledApp> apps = model_->filtered();
+    for (const InstalledApp& app : apps) {
+        auto* item = new QListWidgetItem(list_);
+        item->setData(idRole, app.id);
+        item->setData(Qt::AccessibleTextRole, app.name);
+        auto* row = new AppRow(app, list_);
+        item->setSizeHint(row->sizeHint());
+        list_->setItemWidget(item, row);
+    }
+    updatingList_ = false;
+    updateSelectionInList();
+}
+
+void UninstallerView::updateSelectionInList()
+{
+    updatingList_ = true;
+    const std::optional<InstalledApp>& selected = model_->selectedApp();
+    QListWidgetItem* current = nullptr;
+    if (selected) {
+        for (int i = 0; i < list_->count(); ++i) {
+            if (list_->item(i)->data(idRole).toUuid() == selected->id) {
+                current = list_->item(i);
+                break;
+            }
+        }
+    }
+    if (current) {
+        list_->setCurrentItem(current);
+    } else {
+        list_->clearSelection();
+        list_->setCurrentItem(nullptr);
+    }
+    updatingList_ = false;
+}
+
+void UninstallerView::updateScanning()
+{
+    const bool scanning = model_->isScanning();
+    listStack_->setCurrentIndex(scanning ? 0 : 1);
+    scanButton_->setEnabled(!scanning);
+    scanButton_->setText(scanning ? QStringLiteral("スキャン中…") : QStringLiteral("スキャン"));
+    scanButton_->setAccessibleName(scanButton_->text());
+    scanIndicator_->setVisible(scanning);
+}
+
+void UninstallerView::updateDetail()
+{
+    const std::optional<InstalledApp>& selected = model_->selectedApp();
+    if (!selected) {
+        detailStack_->setCurrentIndex(0);
+        return;
+    }
+    detail_->setApp(*selected);
+    detail_->setUninstalling(model_->isUninstalling());
+    detail_->setLog(model_->log());
+    detailStack_->setCurrentIndex(1);
+}
+
+void UninstallerView::presentConfirmation()
+{
+    if (dialog_)
+        return;
+    auto* box = new QMessageBox(this);
+    box->setObjectName(QStringLiteral("uninstallConfirmation"));
+    box->setIcon(QMessageBox::Warning);
+    box->setWindowTitle(model_->confirmTitle());
+    box->setText(model_->confirmTitle());
+    box->setInformativeText(UninstallerModel::confirmMessage());
+    QPushButton* remove = box->addButton(QStringLiteral("削除する"), QMessageBox::DestructiveRole);
+    remove->setObjectName(QStringLiteral("confirmRemove"));
+    remove->setAccessibleName(remove->text());
+    remove->setStyleSheet(QStringLiteral("color: %1;").arg(SystemColor::red().name()));
+    QPushButton* cancel = box->addButton(QStringLiteral("キャンセル"), QMessageBox::RejectRole);
+    cancel->setObjectName(QStringLiteral("confirmCancel"));
+    cancel->setAccessibleName(cancel->text());
+    box->setDefaultButton(cancel);
+    box->setEscapeButton(cancel);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::WindowModal);
+    connect(box, &QMessageBox::buttonClicked, this, [this, remove](QAbstractButton* button) {
+        // The box closes itself after a click.
+        dialog_ = nullptr;
+        model_->setShowConfirm(false);
+        if (button == remove)
+            model_->uninstall();
+    });
+    connect(box, &QMessageBox::finished, this, [this] {
+        dialog_ = nullptr;
+        model_->setShowConfirm(false);
+    });
+    dialog_ = box;
+    box->open();
+}
+
+void UninstallerView::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (!event->spontaneous())
+        model_->appearanceTask();
+}
+
+void UninstallerView::hideEvent(QHideEvent* event)
+{
+    QWidget::hideEvent(event);
+    if (!event->spontaneous())
+        model_->appearance.end();
+}
