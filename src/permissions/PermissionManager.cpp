@@ -47,6 +47,8 @@ QStringList PermissionManager::probePaths()
 
 void PermissionManager::checkPermissions()
 {
+    // Two readability checks of local directories are quick, so the answer is published
+    // before this returns and the start-up step reads the fresh result.
     const platform::FileManager& files = platform::FileManager::shared();
     bool granted = false;
     for (const QString& path : probePaths())
@@ -64,10 +66,11 @@ void PermissionManager::openFullDiskAccessSettings()
         platform::Workspace::shared().openUrl(url);
 }
 
-void PermissionManager::runStartupStep()
+bool PermissionManager::runStartupStep()
 {
     checkPermissions();
     if (hasFullDiskAccess_ || hasSeenGuide())
-        return;
+        return false;
     QTimer::singleShot(guideDelayMs, &AppState::shared(), [] { AppState::shared().setShowFullDiskAccessAlert(true); });
+    return true;
 }

@@ -31,14 +31,15 @@ public:
     // The probe directories, absolute ("~" expanded against the user's home).
     static QStringList probePaths();
 
-    // Re-evaluates hasFullDiskAccess: granted when any probe directory is readable.
+    // Re-evaluates hasFullDiskAccess now: granted when any probe directory is readable.
     void checkPermissions();
     // Opens the Full Disk Access page of the system settings.
     void openFullDiskAccessSettings();
 
     // The start-up task's permission step: re-checks and, when access is missing and the guide
-    // was never seen, sets AppState::showFullDiskAccessAlert one second later.
-    void runStartupStep();
+    // was never seen, sets AppState::showFullDiskAccessAlert one second later. Returns whether
+    // it did schedule that.
+    bool runStartupStep();
 
 signals:
     void hasFullDiskAccessChanged(bool granted);
