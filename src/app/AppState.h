@@ -37,6 +37,7 @@ signals:
 
 private:
     AppState() = default;
+    void clearMessage();
     SidebarSection selectedSection_ = SidebarSection::dashboard;
     bool isLoading_ = false;
     std::optional<QString> globalMessage_;
