@@ -1,0 +1,79 @@
+#include "app/ui/SymbolView.h"
+
+#include "app/ui/ThemeStyle.h"
+
+#include <QPainter>
+#include <QPainterPath>
+
+SymbolView::SymbolView(const QString& symbol, int pixelSize, const QColor& color, QWidget* parent)
+    : QWidget(parent), symbol_(symbol), pixelSize_(pixelSize), color_(color)
+{
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    setAccessibleName(symbol);
+}
+
+void SymbolView::setSymbol(const QString& symbol)
+{
+    symbol_ = symbol;
+    setAccessibleName(symbol);
+    update();
+}
+
+void SymbolView::setColor(const QColor& color)
+{
+    color_ = color;
+    update();
+}
+
+QSize SymbolView::sizeHint() const
+{
+    return {pixelSize_, pixelSize_};
+}
+
+void SymbolView::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    const QPixmap pixmap = ThemeStyle::symbolPixmap(symbol_, pixelSize_, color_, devicePixelRatioF());
+    const QPoint origin((width() - pixelSize_) / 2, (height() - pixelSize_) / 2);
+    painter.drawPixmap(origin, pixmap);
+}
+
+SymbolTile::SymbolTile(const QString& symbol, const QColor& color, int tileSize, int symbolSize, qreal cornerRadius,
+                       qreal fillOpacity, QWidget* parent)
+    : QWidget(parent),
+      symbol_(symbol),
+      color_(color),
+      tileSize_(tileSize),
+      symbolSize_(symbolSize),
+      cornerRadius_(cornerRadius),
+      fillOpacity_(fillOpacity)
+{
+    setFixedSize(tileSize, tileSize);
+    setAccessibleName(symbol);
+}
+
+void SymbolTile::setSymbol(const QString& symbol)
+{
+    symbol_ = symbol;
+    setAccessibleName(symbol);
+    update();
+}
+
+void SymbolTile::setColor(const QColor& color)
+{
+    color_ = color;
+    update();
+}
+
+void SymbolTile::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QColor fill = color_;
+    fill.setAlphaF(float(fillOpacity_ * color_.alphaF()));
+    QPainterPath tile;
+    tile.addRoundedRect(QRectF(rect()), cornerRadius_, cornerRadius_);
+    painter.fillPath(tile, fill);
+    const QPixmap pixmap = ThemeStyle::symbolPixmap(symbol_, symbolSize_, color_, devicePixelRatioF());
+    painter.drawPixmap(QPoint((width() - symbolSize_) / 2, (height() - symbolSize_) / 2), pixmap);
+}

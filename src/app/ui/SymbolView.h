@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QColor>
+#include <QWidget>
+
+// A system symbol at a fixed size in one colour (the SF Symbol look: a glyph tinted like text).
+class SymbolView : public QWidget {
+    Q_OBJECT
+public:
+    SymbolView(const QString& symbol, int pixelSize, const QColor& color, QWidget* parent = nullptr);
+
+    QString symbol() const { return symbol_; }
+    QColor color() const { return color_; }
+    int pixelSize() const { return pixelSize_; }
+    void setSymbol(const QString& symbol);
+    void setColor(const QColor& color);
+
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override { return sizeHint(); }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QString symbol_;
+    int pixelSize_;
+    QColor color_;
+};
+
+// A symbol centred on a rounded square filled with its colour at a low opacity
+// (the icon tile of section headers and shortcut cards).
+class SymbolTile : public QWidget {
+    Q_OBJECT
+public:
+    SymbolTile(const QString& symbol, const QColor& color, int tileSize = 44, int symbolSize = 24,
+               qreal cornerRadius = 10, qreal fillOpacity = 0.15, QWidget* parent = nullptr);
+
+    QString symbol() const { return symbol_; }
+    QColor color() const { return color_; }
+    void setSymbol(const QString& symbol);
+    void setColor(const QColor& color);
+
+    QSize sizeHint() const override { return {tileSize_, tileSize_}; }
+    QSize minimumSizeHint() const override { return sizeHint(); }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QString symbol_;
+    QColor color_;
+    int tileSize_;
+    int symbolSize_;
+    qreal cornerRadius_;
+    qreal fillOpacity_;
+};
