@@ -1,22 +1,65 @@
 #include "app/ui/TessarinApp.h"
 
+#include "app/AppState.h"
+#include "app/ThemeManager.h"
+#include "app/ui/MainWindow.h"
 #include "platform/Settings.h"
 #include "platform/StandIns.h"
 #include "platform/Symbols.h"
 
 #include <QApplication>
-#include <QLabel>
+#include <QFont>
+
+#include <cstdio>
 
 namespace TessarinApp {
 
+std::optional<QString> displayProblem(const QProcessEnvironment& environment)
+{
+#if defined(Q_OS_MACOS)
+    Q_UNUSED(environment);
+    return std::nullopt;
+#else
+    auto isSet = [&](const char* name) { return !environment.value(QString::fromLatin1(name)).isEmpty(); };
+    if (isSet("QT_QPA_PLATFORM") || isSet("DISPLAY") || isSet("WAYLAND_DISPLAY"))
+        return std::nullopt;
+    return QStringLiteral(
+        "tessarin: no display found (neither DISPLAY nor WAYLAND_DISPLAY is set), so the window cannot be opened.\n"
+        "To render the screens without a display, use offscreen rendering: run with QT_QPA_PLATFORM=offscreen,\n"
+        "or use the build/<preset>/tessarin-render tool to write the screens to image files.\n");
+#endif
+}
+
+void configureAppearance()
+{
+    platform::configureSymbolTheme();
+    // Japanese text first; colour emoji (the release line, the theme names) from the emoji font.
+    QFont font(QStringLiteral("Noto Sans CJK JP"));
+    font.setFamilies({QStringLiteral("Noto Sans CJK JP"), QStringLiteral("Noto Color Emoji")});
+    font.setPixelSize(13);
+    font.setStyleHint(QFont::SansSerif);
+    QApplication::setFont(font);
+}
+
 int exec(int argc, char* argv[])
 {
+    if (const auto problem = displayProblem(QProcessEnvironment::systemEnvironment())) {
+        std::fputs(problem->toLocal8Bit().constData(), stderr);
+        return 2;
+    }
+
     QApplication app(argc, argv);
     platform::configureApplicationIdentity();
     platform::installStandInPath();
-    platform::configureSymbolTheme();
-    QLabel label(QStringLiteral("Tessarin"));
-    label.show();
+    configureAppearance();
+
+    // The shared objects live for the whole process and belong to the main thread.
+    AppState::shared();
+    ThemeManager::shared();
+
+    MainWindow window;
+    window.resize(1100, 720);
+    window.show();
     return app.exec();
 }
 

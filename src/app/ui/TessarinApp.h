@@ -1,5 +1,21 @@
 #pragma once
 
+#include <QProcessEnvironment>
+#include <QString>
+
+#include <optional>
+
 namespace TessarinApp {
+
+// Runs the application: one window, until it is closed. Returns the process exit status.
 int exec(int argc, char* argv[]);
-}
+
+// Fonts and symbols every window (and every offscreen rendering) needs; call once after
+// the QApplication exists.
+void configureAppearance();
+
+// Why the window system cannot be reached with this environment (no display and no
+// platform chosen), as the text to print; none when a window can be opened.
+std::optional<QString> displayProblem(const QProcessEnvironment& environment);
+
+} // namespace TessarinApp

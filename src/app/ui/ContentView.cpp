@@ -1,0 +1,236 @@
+#include "app/ui/ContentView.h"
+
+#include "app/AppState.h"
+#include "app/ThemeManager.h"
+#include "app/ui/PlaceholderView.h"
+#include "app/ui/SidebarView.h"
+#include "app/ui/ThemeStyle.h"
+#include "app/ui/ToastView.h"
+
+#include <QGraphicsOpacityEffect>
+#include <QHBoxLayout>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QParallelAnimationGroup>
+#include <QPropertyAnimation>
+#include <QSplitter>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace {
+
+// The column divider: a hairline in the theme's separator colour.
+class HairlineHandle final : public QSplitterHandle {
+public:
+    using QSplitterHandle::QSplitterHandle;
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        painter.fillRect(rect(), Theme::separator(ThemeManager::shared().currentTheme()));
+    }
+};
+
+class ColumnSplitter final : public QSplitter {
+public:
+    using QSplitter::QSplitter;
+
+protected:
+    QSplitterHandle* createHandle() override { return new HairlineHandle(orientation(), this); }
+};
+
+} // namespace
+
+ContentView::ContentView(QWidget* parent) : QWidget(parent), section_(AppState::shared().selectedSection())
+{
+    setObjectName(QStringLiteral("contentView"));
+    ThemeStyle::followTheme(this);
+
+    sidebar_ = new SidebarView(this);
+
+    detailHost_ = new QWidget(this);
+    detailHost_->setObjectName(QStringLiteral("detailColumn"));
+    detailLayout_ = new QVBoxLayout(detailHost_);
+    detailLayout_->setContentsMargins(0, 0, 0, 0);
+    detailLayout_->setSpacing(0);
+
+    splitter_ = new ColumnSplitter(Qt::Horizontal, this);
+    splitter_->setObjectName(QStringLiteral("columns"));
+    splitter_->setHandleWidth(1);
+    splitter_->setChildrenCollapsible(false);
+    splitter_->addWidget(sidebar_);
+    splitter_->addWidget(detailHost_);
+    splitter_->setStretchFactor(0, 0);
+    splitter_->setStretchFactor(1, 1);
+    splitter_->setSizes({SidebarView::idealColumnWidth, 10000});
+
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(splitter_);
+
+    showDetail(section_);
+
+    // The banner floats above everything and is placed by hand, outside the layout.
+    toast_ = new ToastView(this);
+    toast_->setObjectName(QStringLiteral("toast"));
+    toastOpacity_ = new QGraphicsOpacityEffect(toast_);
+    toastOpacity_->setOpacity(0.0);
+    toast_->setGraphicsEffect(toastOpacity_);
+    toast_->hide();
+    toastMove_ = new QPropertyAnimation(toast_, "pos", this);
+    toastFade_ = new QPropertyAnimation(toastOpacity_, "opacity", this);
+    toastAnimation_ = new QParallelAnimationGroup(this);
+    toastAnimation_->addAnimation(toastMove_);
+    toastAnimation_->addAnimation(toastFade_);
+    connect(toastAnimation_, &QAbstractAnimation::finished, this, [this] {
+        if (!toastPresented_)
+            toast_->hide();
+    });
+
+    AppState& state = AppState::shared();
+    connect(&state, &AppState::selectedSectionChanged, this, [this](SidebarSection section) {
+        if (section != section_ || !detail_)
+            showDetail(section);
+    });
+    connect(&state, &AppState::globalMessageChanged, this, [this] { updateToast(); });
+    connect(&state, &AppState::showFullDiskAccessAlertChanged, this, [this](bool show) {
+        if (show)
+            showFullDiskAccessSheet();
+    });
+    connect(&ThemeManager::shared(), &ThemeManager::themeChanged, this, [this] {
+        update();
+        splitter_->update();
+    });
+    updateToast();
+}
+
+QWidget* ContentView::detailView(SidebarSection section, QWidget* parent)
+{
+    // Screens that this build does not have yet stand in as placeholders.
+    return new PlaceholderView(section, parent);
+}
+
+void ContentView::showDetail(SidebarSection section)
+{
+    section_ = section;
+    if (detail_) {
+        // The old screen may be the one asking for the switch (a shortcut button's click is
+        // still on the stack), so it goes away once control is back in the event loop.
+        detailLayout_->removeWidget(detail_);
+        detail_->hide();
+        detail_->deleteLater();
+    }
+    detail_ = detailView(section, detailHost_);
+    detailLayout_->addWidget(detail_);
+    detail_->show();
+    emit detailChanged(detail_);
+}
+
+void ContentView::showFullDiskAccessSheet()
+{
+    // The Full Disk Access guide opens here as a sheet; closing it sets
+    // AppState::showFullDiskAccessAlert back to false.
+}
+
+QCoro::Task<> ContentView::startupTask()
+{
+    // The start-up steps of the shared objects run here, in this order: the authorization
+    // step, then the Full Disk Access check, which may ask for the guide through
+    // AppState::setShowFullDiskAccessAlert(true). Each is added with its object.
+    emit startupFinished();
+    co_return;
+}
+
+void ContentView::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (!startupStarted_) {
+        startupStarted_ = true;
+        QTimer::singleShot(0, this, [this] { startupTask(); });
+    }
+}
+
+void ContentView::paintEvent(QPaintEvent*)
+{
+    const AppTheme theme = ThemeManager::shared().currentTheme();
+    const auto [first, second] = Theme::backgroundGradient(theme);
+    QPainter painter(this);
+    painter.fillRect(rect(), Theme::windowBase(theme));
+    QLinearGradient gradient(QPointF(0, 0), QPointF(width(), height()));
+    gradient.setColorAt(0, first);
+    gradient.setColorAt(1, second);
+    painter.fillRect(rect(), gradient);
+}
+
+void ContentView::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    if (toast_->isVisible()) {
+        if (toastAnimation_->state() == QAbstractAnimation::Running)
+            toastMove_->setEndValue(toastPresented_ ? toastShownPosition() : toastHiddenPosition());
+        else
+            toast_->move(toastShownPosition());
+    }
+}
+
+QPoint ContentView::toastShownPosition() const
+{
+    // The banner's card (not its shadow margin) sits 8 points below the top edge.
+    return {(width() - toast_->width()) / 2, toastTopMargin - toast_->shadowMargins().top()};
+}
+
+QPoint ContentView::toastHiddenPosition() const
+{
+    return {(width() - toast_->width()) / 2, -toast_->height()};
+}
+
+void ContentView::updateToast()
+{
+    const AppState& state = AppState::shared();
+    const std::optional<QString> message = state.globalMessage();
+    if (message) {
+        toast_->setMessage(*message, state.globalMessageIsError());
+        toast_->adjustSize();
+        toast_->raise();
+        if (toastPresented_) {
+            // A new text while the banner is up: it stays and recentres for its new width.
+            if (toastAnimation_->state() == QAbstractAnimation::Running)
+                toastMove_->setEndValue(toastShownPosition());
+            else
+                toast_->move(toastShownPosition());
+            return;
+        }
+        toastPresented_ = true;
+        toastAnimation_->stop();
+        if (!toast_->isVisible()) {
+            toast_->move(toastHiddenPosition());
+            toastOpacity_->setOpacity(0.0);
+            toast_->show();
+        }
+        toastMove_->setStartValue(toast_->pos());
+        toastMove_->setEndValue(toastShownPosition());
+        toastMove_->setEasingCurve(QEasingCurve(QEasingCurve::OutBack));
+        toastMove_->setDuration(toastAnimationMs);
+        toastFade_->setStartValue(toastOpacity_->opacity());
+        toastFade_->setEndValue(1.0);
+        toastFade_->setEasingCurve(QEasingCurve(QEasingCurve::OutCubic));
+        toastFade_->setDuration(toastAnimationMs);
+        toastAnimation_->start();
+        return;
+    }
+    if (!toastPresented_)
+        return;
+    toastPresented_ = false;
+    toastAnimation_->stop();
+    toastMove_->setStartValue(toast_->pos());
+    toastMove_->setEndValue(toastHiddenPosition());
+    toastMove_->setEasingCurve(QEasingCurve(QEasingCurve::InCubic));
+    toastMove_->setDuration(toastAnimationMs);
+    toastFade_->setStartValue(toastOpacity_->opacity());
+    toastFade_->setEndValue(0.0);
+    toastFade_->setEasingCurve(QEasingCurve(QEasingCurve::InCubic));
+    toastFade_->setDuration(toastAnimationMs);
+    toastAnimation_->start();
+}
