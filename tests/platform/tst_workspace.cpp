@@ -9,6 +9,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 using namespace platform;
 
 namespace {
@@ -161,6 +163,40 @@ private slots:
         QVERIFY(QDir().mkpath(dir.filePath("Foo.app/Contents/Resources")));
         QCOMPARE(workspace::bundleIconPath(dir.filePath("Foo.app")), QString());
         QCOMPARE(workspace::bundleIconPath(dir.filePath("Missing.app")), QString());
+    }
+
+    // A bundle from anywhere may hold anything: special files in place of the Info.plist or
+    // the icon must neither block the caller nor be read.
+    void specialFilesAreNotRead_data()
+    {
+        QTest::addColumn<QString>("which");
+        QTest::newRow("Info.plist is a FIFO") << "Contents/Info.plist";
+        QTest::newRow("icon is a FIFO") << "Contents/Resources/AppIcon.icns";
+    }
+    void specialFilesAreNotRead()
+    {
+        QFETCH(QString, which);
+        QTemporaryDir dir;
+        const QString bundle = makeBundle(dir.path(), "Trap.app", {{"CFBundleIconFile", "AppIcon"}},
+                                          BundleFactory::PlistFormat::xml);
+        QVERIFY(!bundle.isEmpty());
+        const QString special = bundle + "/" + which;
+        QFile::remove(special);
+        QVERIFY(QDir().mkpath(QFileInfo(special).absolutePath()));
+        QCOMPARE(::mkfifo(QFile::encodeName(special).constData(), 0600), 0);
+        // Returning at all is the point: opening a FIFO for reading waits for a writer.
+        const QIcon icon = Workspace::systemDefault().iconForFile(bundle);
+        QCOMPARE(icon.name(), QStringLiteral("application-x-executable"));
+    }
+
+    void infoPlistThroughALinkIsRead()
+    {
+        QTemporaryDir dir;
+        const QString bundle = makeBundle(dir.path(), "Linked.app", {{"CFBundleIconFile", "AppIcon"}},
+                                          BundleFactory::PlistFormat::binary);
+        QVERIFY(QFile::rename(bundle + "/Contents/Info.plist", dir.filePath("real.plist")));
+        QVERIFY(QFile::link(dir.filePath("real.plist"), bundle + "/Contents/Info.plist"));
+        QCOMPARE(workspace::bundleIconPath(bundle), bundle + "/Contents/Resources/AppIcon.icns");
     }
 
     void iconForBundleUsesItsIcns_data()

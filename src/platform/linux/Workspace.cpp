@@ -27,6 +27,12 @@ const QLatin1String kBundleSuffix(".app");
 // An Info.plist is a few kilobytes; anything far bigger is not one worth parsing.
 constexpr qint64 kMaxPropertyListSize = 8 * 1024 * 1024;
 
+// A regular file, or a link to one; FIFOs, devices and sockets are not.
+bool isRegularFile(const QString& path)
+{
+    return QFileInfo(path).isFile();
+}
+
 bool isBundleName(const QString& name)
 {
     return name.size() > kBundleSuffix.size() && name.endsWith(kBundleSuffix, Qt::CaseInsensitive);
@@ -78,7 +84,11 @@ QString propertyListString(const QByteArray& data, const QString& key)
 QString bundleIconPath(const QString& bundlePath)
 {
     const QString contents = QDir::cleanPath(bundlePath) + QStringLiteral("/Contents");
-    QFile plistFile(contents + QStringLiteral("/Info.plist"));
+    const QString plistPath = contents + QStringLiteral("/Info.plist");
+    // Only a regular file is read: opening a FIFO planted as Info.plist would block the caller.
+    if (!isRegularFile(plistPath))
+        return QString();
+    QFile plistFile(plistPath);
     if (!plistFile.open(QIODevice::ReadOnly) || plistFile.size() > kMaxPropertyListSize)
         return QString();
     QString iconFile = propertyListString(plistFile.read(kMaxPropertyListSize), QStringLiteral("CFBundleIconFile"));
@@ -145,7 +155,7 @@ bool sendSignal(const RunningApplication& app, int signal)
 
 QIcon iconFromImageFile(const QString& path)
 {
-    if (path.isEmpty())
+    if (path.isEmpty() || !workspace::isRegularFile(path))
         return QIcon();
     QImageReader reader(path);
     QIcon icon;
