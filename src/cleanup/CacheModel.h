@@ -1,0 +1,136 @@
+#pragma once
+
+#include "cleanup/DirectoryCleaner.h"
+#include "exec/CleanerHelper.h"
+#include "exec/ScreenLifetime.h"
+
+#include <QColor>
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QUuid>
+#include <qcoro/qcorotask.h>
+
+#include <memory>
+#include <optional>
+
+namespace platform {
+class FileManager;
+}
+
+// One group of cache, log or temporary directories.
+struct CacheCategory {
+    QUuid id = QUuid::createUuid();
+    QString name;
+    QString icon;             // symbol name
+    QColor color;
+    QStringList paths;        // "~" stands for the user's home directory
+    qint64 estimatedMB = 0;   // last measured size; 0 until measured
+    bool isSelected = true;
+};
+
+// The eight groups in display order, all selected. The temporary group starts with the
+// user's temporary directory as the file manager reports it.
+QList<CacheCategory> defaultCategories();
+
+// How system-area directories are emptied: through the cleanup helper after owner
+// authentication, or with one administrator command.
+enum class PrivilegeMode { touchID, password };
+
+// The selected, existing directories of a run. `refused` holds system-area directories
+// that are not handed to root because a symbolic link lies along their path (root would
+// empty whatever the link points to).
+struct PathSplit {
+    QStringList user;
+    QStringList system;
+    QStringList refused;
+};
+
+// The cache screen: measures the groups, empties the chosen directories and keeps the log.
+// Main thread only. Owned by its view through std::shared_ptr (see exec/ScreenLifetime.h).
+class CacheModel final : public QObject, public std::enable_shared_from_this<CacheModel> {
+    Q_OBJECT
+public:
+    static inline const QString touchIdReason = QStringLiteral("システム領域の一時ファイルとキャッシュを削除します");
+
+    explicit CacheModel(QList<CacheCategory> categories = defaultCategories());
+    ~CacheModel() override;
+
+    const QList<CacheCategory>& categories() const { return categories_; }
+    void setSelected(int index, bool selected);
+    bool isScanning() const { return scanCount_ > 0; }
+    bool isCleaning() const { return isCleaning_; }
+    bool isSettingUp() const { return isSettingUp_; }
+    bool showSetupPrompt() const { return showSetupPrompt_; }
+    void setShowSetupPrompt(bool show);
+    const QStringList& log() const { return log_; }
+
+    qint64 selectedTotal() const;
+    bool hasSelection() const;
+    bool canScan() const { return !isScanning() && !isCleaning_; }
+    bool canClean() const { return !isScanning() && !isCleaning_ && !isSettingUp_ && hasSelection(); }
+    bool canChangeHelper() const { return !isSettingUp_ && !isCleaning_; }
+
+    // The appearance task: refreshes the helper status, then measures. Stops at its next
+    // suspension point once `ticket` is invalid or the model is gone.
+    static QCoro::Task<> appear(std::weak_ptr<CacheModel> model, AppearanceScope::Ticket ticket);
+
+    QCoro::Task<> scan();
+    // The clean button: asks the setup question (showSetupPrompt) when system directories are
+    // selected and the helper is not installed, otherwise starts a Touch ID run.
+    void startClean();
+    QCoro::Task<> clean(PrivilegeMode mode);
+    PathSplit partitionPaths() const;
+    QCoro::Task<bool> cleanWithTouchID(QStringList paths);
+    QCoro::Task<bool> cleanWithPassword(QStringList paths);
+    QCoro::Task<> setupHelper();
+    QCoro::Task<> setupAndClean();
+    QCoro::Task<> removeHelper();
+
+    // Empties one user-area directory (blocking; the model runs it off the main thread).
+    static CleanCounts cleanDirectoryContents(const QString& path, const platform::FileManager& fm);
+
+    static QString userResultLine(const QString& path, int deleted, int skipped);
+    static QString helperResultLine(const QString& line);
+    static QString refusedLine(const QString& path);
+
+    // The du line measuring the existing `paths` of one group (each quoted for the shell).
+    static QString sizeCommand(const QStringList& paths);
+    // The root line emptying `paths` (each quoted for the shell).
+    static QString passwordCommand(const QStringList& paths);
+    // A trimmed du/awk output read as a decimal integer with an optional sign.
+    static std::optional<qint64> parseSize(const QString& output);
+    // "計測待ち" below 1, else "〜N MB".
+    static QString sizeText(qint64 estimatedMB);
+    // Whether an expanded path belongs to the user's own area.
+    static bool isUserPath(const QString& path, const QString& home, const QString& temporary);
+
+    // The Touch ID card.
+    static QString helperTitle(CleanerHelperStatus status);
+    static QString helperSubtitle(CleanerHelperStatus status, bool canUseTouchID);
+    static QString helperButton(CleanerHelperStatus status);
+
+signals:
+    void categoriesChanged();   // sizes or selection
+    void stateChanged();        // flags
+    void logChanged();
+    void setupPromptChanged(bool show);
+
+private:
+    static QCoro::Task<> scanWith(std::weak_ptr<CacheModel> model, AppearanceScope::Ticket ticket);
+    static QCoro::Task<> measureOne(std::weak_ptr<CacheModel> model, AppearanceScope::Ticket ticket, QUuid id,
+                                    QStringList paths);
+    static CleanCounts cleanOffMainThread(const QString& path, const platform::FileManager* fm);
+    void append(const QString& line);
+    void setCleaning(bool cleaning);
+    void setSettingUp(bool settingUp);
+
+    QList<CacheCategory> categories_;
+    int scanCount_ = 0;
+    bool isCleaning_ = false;
+    bool isSettingUp_ = false;
+    bool showSetupPrompt_ = false;
+    QStringList log_;
+    AppearanceScope ownScope_;   // tickets of work the user started; never ended
+};

@@ -1,0 +1,163 @@
+#include "diagnostics/DashboardModel.h"
+
+#include "app/AppState.h"
+#include "app/AppTheme.h"
+#include "cleanup/DirectoryCleaner.h"
+#include "exec/AuthorizationManager.h"
+#include "exec/CleanerHelper.h"
+#include "exec/Quote.h"
+#include "exec/Shell.h"
+#include "permissions/PermissionManager.h"
+#include "platform/FileManager.h"
+
+#include <QRegularExpression>
+#include <QThreadPool>
+#include <QtConcurrent/QtConcurrentRun>
+#include <qcoro/qcorofuture.h>
+
+DashboardModel::DashboardModel() = default;
+
+DashboardModel::~DashboardModel() = default;
+
+QList<FeatureShortcutCard> DashboardModel::shortcuts()
+{
+    auto go = [](SidebarSection section) { return [section] { AppState::shared().setSelectedSection(section); }; };
+    return {
+        {QStringLiteral("キャッシュ削除"), QStringLiteral("一時ファイルやアプリキャッシュを一括クリーン"),
+         QStringLiteral("internaldrive.fill"), SystemColor::orange(), go(SidebarSection::cache)},
+        {QStringLiteral("アンインストーラー"), QStringLiteral("残存ファイルも含めてアプリを完全アンインストール"),
+         QStringLiteral("trash.circle.fill"), SystemColor::red(), go(SidebarSection::uninstaller)},
+        {QStringLiteral("Intelアプリ検出"), QStringLiteral("Rosetta終了に向けてIntel製アプリをスキャン"),
+         QStringLiteral("cpu"), SystemColor::orange(), go(SidebarSection::intelApps)},
+        {QStringLiteral("macOSインストーラー"), QStringLiteral("macOS 27 Golden Gate などのOSイメージ作成"),
+         QStringLiteral("arrow.down.circle.fill"), SystemColor::blue(), go(SidebarSection::installer)},
+        {QStringLiteral("システム診断"), QStringLiteral("CPU・メモリ・バッテリー・稼働時間のレポート"),
+         QStringLiteral("info.circle.fill"), SystemColor::gray(), go(SidebarSection::sysinfo)},
+    };
+}
+
+QString DashboardModel::healthLabel(int score)
+{
+    return score < 90 ? QStringLiteral("メンテナンス推奨 💡") : QStringLiteral("快調そのもの！✨");
+}
+
+QString DashboardModel::diskFreeText(const QString& dfOutput)
+{
+    const QString text = dfOutput.trimmed();
+    return text.isEmpty() ? QStringLiteral("N/A") : text + QStringLiteral("B 空き");
+}
+
+QString DashboardModel::junkCommand(const QString& home, const QString& temporary)
+{
+    return QStringLiteral("du -sk \"") + Quote::forDoubleQuotes(temporary) + QStringLiteral("\" \"")
+        + Quote::forDoubleQuotes(home)
+        + QStringLiteral("/Library/Caches\" \"/private/tmp\" 2>/dev/null | awk '{sum+=$1} END{printf \"%d\", sum/1024}'");
+}
+
+std::optional<qint64> DashboardModel::parseInteger(const QString& output)
+{
+    static const QRegularExpression integer(QStringLiteral("^[+-]?[0-9]+$"));
+    const QString text = output.trimmed();
+    if (!integer.match(text).hasMatch())
+        return std::nullopt;
+    bool ok = false;
+    const qint64 value = text.toLongLong(&ok);
+    return ok ? std::optional<qint64>(value) : std::nullopt;
+}
+
+QString DashboardModel::junkText() const
+{
+    return isQuickScanning() ? QStringLiteral("計測中…") : QString::number(junkMBEstimate_) + QStringLiteral(" MB");
+}
+
+QCoro::Task<> DashboardModel::appear(std::weak_ptr<DashboardModel> model, AppearanceScope::Ticket ticket)
+{
+    return refreshWith(std::move(model), std::move(ticket));
+}
+
+QCoro::Task<> DashboardModel::refreshStats()
+{
+    auto keep = shared_from_this();
+    co_await refreshWith(keep, ownScope_.ticket());
+}
+
+QCoro::Task<> DashboardModel::refreshWith(std::weak_ptr<DashboardModel> model, AppearanceScope::Ticket ticket)
+{
+    QString junkLine;
+    {
+        auto self = model.lock();
+        if (!self || !ticket)
+            co_return;
+        ++self->scanCount_;
+        emit self->changed();
+        PermissionManager::shared().checkPermissions();
+        const platform::FileManager& files = platform::FileManager::shared();
+        junkLine = junkCommand(files.homeDirectory(), files.temporaryDirectory());
+    }
+    // Leaves the flag set when the screen is gone: nothing reads it any more.
+    auto finish = [&model]() {
+        if (auto self = model.lock()) {
+            --self->scanCount_;
+            emit self->changed();
+        }
+    };
+
+    const ShellResult df = co_await Shell::runAsync(dfCommand);
+    {
+        auto self = model.lock();
+        if (!self || !ticket) {
+            finish();
+            co_return;
+        }
+        self->diskFreeGB_ = diskFreeText(df.output);
+        emit self->changed();
+    }
+    const ShellResult junk = co_await Shell::runAsync(junkLine);
+    if (auto self = model.lock(); self && ticket)
+        self->junkMBEstimate_ = parseInteger(junk.output).value_or(0);
+    finish();
+}
+
+QCoro::Task<> DashboardModel::quickOptimize()
+{
+    auto keep = shared_from_this();
+    isOptimizing_ = true;
+    emit changed();
+    AppState::shared().showMessage(QStringLiteral("ワンクリック最適化を実行中…"), false);
+
+    const platform::FileManager* files = &platform::FileManager::shared();
+    const QStringList directories{files->homeDirectory() + QStringLiteral("/Library/Caches"), files->temporaryDirectory()};
+    for (const QString& directory : directories) {
+        // Entries are judged without following links and failures are skipped, so nothing
+        // outside these two folders changes and a protected entry does not stop the run.
+        QFuture<void> emptied = QtConcurrent::run(&Shell::commandPool(), &DashboardModel::emptyDirectory, directory, files);
+        co_await emptied;
+    }
+
+    co_await purgeMemory();
+    co_await refreshStats();
+    healthScore_ = 99;
+    isOptimizing_ = false;
+    emit changed();
+    AppState::shared().showMessage(QStringLiteral("Mac の最適化が完了しました！快調です✨"), false);
+}
+
+void DashboardModel::emptyDirectory(const QString& directory, const platform::FileManager* files)
+{
+    DirectoryCleaner(*files).emptyDirectory(directory);
+}
+
+QCoro::Task<> DashboardModel::purgeMemory()
+{
+    auto keep = shared_from_this();
+    try {
+        CleanerHelper& helper = CleanerHelper::shared();
+        const CleanerHelperStatus status = co_await helper.refreshStatus();
+        if (status == CleanerHelperStatus::installed)
+            co_await helper.run(CleanerAction::purge(), purgeReason);
+        else
+            co_await AuthorizationManager::shared().runPrivilegedShell(purgeCommand);
+    } catch (...) {
+        // A refused, failed or cancelled purge does not change the outcome of the optimisation.
+    }
+}

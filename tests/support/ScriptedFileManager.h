@@ -1,0 +1,54 @@
+#pragma once
+
+#include "platform/FileManager.h"
+
+#include <QSet>
+#include <QString>
+
+// The real file manager with a home and temporary directory of the test's choosing (inside
+// a QTemporaryDir), plus scripted answers: paths that "exist" without being there (system
+// areas such as "/private/tmp" on a machine without them, listed with `contents`), paths
+// that are links, and entries whose removal fails (a protected file). Installed as
+// FileManager::shared() for its lifetime. Read-only once set up, so workers may use it.
+class ScriptedFileManager final : public platform::FileManager {
+public:
+    ScriptedFileManager(QString home, QString temporary)
+        : home_(std::move(home)), temporary_(std::move(temporary)), override_(*this) {}
+
+    QSet<QString> phantomDirectories;   // exist, are directories, list `phantomContents`
+    QStringList phantomContents;
+    QSet<QString> links;                // report as symbolic links
+    QSet<QString> undeletable;          // removeItem fails
+
+    bool exists(const QString& path) const override
+    {
+        return phantomDirectories.contains(path) || platform::FileManager::exists(path);
+    }
+    bool isDirectory(const QString& path) const override
+    {
+        return phantomDirectories.contains(path) || platform::FileManager::isDirectory(path);
+    }
+    bool isSymbolicLink(const QString& path) const override
+    {
+        return links.contains(path) || platform::FileManager::isSymbolicLink(path);
+    }
+    QStringList contentsOfDirectory(const QString& path) const override
+    {
+        if (phantomDirectories.contains(path))
+            return phantomContents;
+        return platform::FileManager::contentsOfDirectory(path);
+    }
+    bool removeItem(const QString& path) const override
+    {
+        if (undeletable.contains(path) || phantomDirectories.contains(path))
+            return false;
+        return platform::FileManager::removeItem(path);
+    }
+    QString homeDirectory() const override { return home_; }
+    QString temporaryDirectory() const override { return temporary_; }
+
+private:
+    QString home_;
+    QString temporary_;
+    platform::Service<platform::FileManager>::Override override_;
+};
