@@ -17,6 +17,8 @@
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QVBoxLayout>
 #include <QtTest>
@@ -195,6 +197,20 @@ private slots:
             QVERIFY(view->rect().contains(r));
         }
         saveIfRequested(image, "issue4-cache-" + QString::number(int(theme)));
+
+        // The log after a run, scrolled into view: lines legible, newest at the bottom.
+        QFile file(f.tmp.path() + "/home/Library/Caches/blob");
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+        settle(view->model()->clean(PrivilegeMode::touchID));
+        auto* scroll = view->findChild<QScrollArea*>();
+        QVERIFY(scroll);
+        QCoreApplication::processEvents();
+        scroll->verticalScrollBar()->setValue(scroll->verticalScrollBar()->maximum());
+        const QImage withLog = renderOffscreen(&host, {730, 640});
+        QVERIFY(view->logView()->toPlainText().contains("🎉 クリーンアップ完了！"));
+        QCOMPARE(view->logView()->verticalScrollBar()->value(), view->logView()->verticalScrollBar()->maximum());
+        saveIfRequested(withLog, "issue4-cache-log-" + QString::number(int(theme)));
     }
 };
 

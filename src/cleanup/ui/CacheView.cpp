@@ -100,8 +100,8 @@ CacheView::CacheView(QWidget* parent) : QWidget(parent), model_(std::make_shared
     outer->addWidget(scroll);
 
     auto* layout = new QVBoxLayout(body);
-    layout->setContentsMargins(24, 24, 24, 24);
-    layout->setSpacing(14);
+    layout->setContentsMargins(24, 20, 24, 20);
+    layout->setSpacing(8);
 
     layout->addWidget(new SectionHeader(QStringLiteral("キャッシュ削除"),
                                         QStringLiteral("不要なキャッシュや一時ファイルを一括でクリーンアップ"),
@@ -129,8 +129,8 @@ CacheView::CacheView(QWidget* parent) : QWidget(parent), model_(std::make_shared
 
     // The groups.
     auto* grid = new QGridLayout;
-    grid->setHorizontalSpacing(10);
-    grid->setVerticalSpacing(10);
+    grid->setHorizontalSpacing(8);
+    grid->setVerticalSpacing(2);
     buildCategoryGrid(grid);
     layout->addLayout(grid);
 
