@@ -5,6 +5,7 @@
 #include "support/ScriptedFileManager.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -353,6 +354,41 @@ private slots:
         QCOMPARE(f.messages.take(), QStringList{"キャッシュ削除が完了しました"});
         // and measured again, every group (selected or not) with an existing directory
         QCOMPARE(f.shell.commands().size(), 2);
+    }
+
+    void onlyTheChosenDirectoriesChange()
+    {
+        Fixture f;
+        const QString caches = f.home + "/Library/Caches";
+        writeFile(caches + "/com.app/Cache.db");
+        writeFile(caches + "/com.app/fsCachedData/.x");
+        writeFile(f.home + "/Library/Logs/keep.log");         // group not chosen
+        writeFile(f.home + "/Documents/report.txt");
+        writeFile(f.temporary + "item");
+        QVERIFY(QFile::link(f.home + "/Documents", caches + "/docs"));
+        QVERIFY(QFile::link(f.home + "/Documents/report.txt", f.temporary + "report"));
+        auto listAll = [&f] {
+            QStringList all;
+            QDirIterator it(f.tmp.path(), QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                            QDirIterator::Subdirectories);
+            while (it.hasNext())
+                all << QDir(f.tmp.path()).relativeFilePath(it.next());
+            all.sort();
+            return all;
+        };
+        QStringList expected;
+        for (const QString& entry : listAll()) {
+            const QString full = f.tmp.path() + "/" + entry;
+            if (!full.startsWith(caches + "/") && !full.startsWith(f.temporary))
+                expected << entry;
+        }
+        auto model = f.model({group("caches", {"~/Library/Caches"}), group("logs", {"~/Library/Logs"}, false),
+                              group("tmp", {f.temporary})});
+        settle(model->clean(PrivilegeMode::touchID));
+        QCOMPARE(listAll(), expected);
+        QCOMPARE(model->log(), (QStringList{"🎯 対象: " + caches, "🎯 対象: " + f.temporary,
+                                            "  ✅ " + caches + " (中身を完全に削除: 5個)",
+                                            "  ✅ " + f.temporary + " (中身を完全に削除: 2個)", "🎉 クリーンアップ完了！"}));
     }
 
     void systemSelectionWithoutHelperAsksFirst_data()
