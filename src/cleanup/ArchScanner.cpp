@@ -3,11 +3,11 @@
 #include "exec/Quote.h"
 #include "exec/Shell.h"
 #include "platform/FileManager.h"
+#include "platform/FileReader.h"
 #include "platform/Kernel.h"
 
 #include <QCollator>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QLocale>
 
@@ -90,36 +90,12 @@ void collectBundles(const QString& folder, int depth, QStringList& bundles)
     }
 }
 
-// Reads a regular file whole, refusing anything larger than `limit`. Special files are
-// never opened: opening a FIFO for reading would wait for a writer forever.
-std::optional<QByteArray> readRegularFile(const QString& path, qint64 limit)
-{
-    const QFileInfo info(path);
-    if (!info.isFile() || info.size() > limit)
-        return std::nullopt;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-        return std::nullopt;
-    QByteArray bytes(qsizetype(info.size()), Qt::Uninitialized);
-    qsizetype total = 0;
-    while (total < bytes.size()) {
-        const qint64 got = file.read(bytes.data() + total, bytes.size() - total);
-        if (got < 0)
-            return std::nullopt;
-        if (got == 0)
-            break;
-        total += qsizetype(got);
-    }
-    bytes.truncate(total);
-    return bytes;
-}
-
 // One Info.plist dictionary, XML or binary.
 class InfoPlist {
 public:
     static std::optional<InfoPlist> read(const QString& path)
     {
-        const std::optional<QByteArray> bytes = readRegularFile(path, infoPlistSizeLimit);
+        const std::optional<QByteArray> bytes = platform::readSmallFile(path, infoPlistSizeLimit);
         if (!bytes || bytes->isEmpty())
             return std::nullopt;
         plist_t root = nullptr;
@@ -233,24 +209,7 @@ std::optional<IntelOnlyApp> inspect(const QString& bundlePath)
 
 std::optional<QByteArray> readExecutableHeader(const QString& path)
 {
-    const QFileInfo info(path);
-    if (!info.isFile())
-        return std::nullopt;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-        return std::nullopt;
-    QByteArray bytes(headerReadLimit, Qt::Uninitialized);
-    qsizetype total = 0;
-    while (total < headerReadLimit) {
-        const qint64 got = file.read(bytes.data() + total, headerReadLimit - total);
-        if (got < 0)
-            return std::nullopt;
-        if (got == 0)
-            break;
-        total += qsizetype(got);
-    }
-    bytes.truncate(total);
-    return bytes;
+    return platform::readFileStart(path, headerReadLimit);
 }
 
 std::optional<CPUTypes> machOCPUTypes(const QString& executablePath)

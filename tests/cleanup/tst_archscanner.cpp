@@ -110,6 +110,8 @@ private slots:
     void unreadableBundlesAreNotListed_data();
     void unreadableBundlesAreNotListed();
     void handWrittenXmlPlist();
+    void oversizedInfoPlistIsRefused_data();
+    void oversizedInfoPlistIsRefused();
 
     void bundleDepthsAndSkippedEntries();
     void rootsInOrderAndMissingRootsSkipped();
@@ -617,6 +619,30 @@ void TestArchScanner::handWrittenXmlPlist()
     QCOMPARE(app->bundleID, QStringLiteral("com.example.legacy"));
     QCOMPARE(app->version, QStringLiteral("1042"));
     QCOMPARE(app->archLabel, QStringLiteral("i386 + PowerPC"));
+}
+
+void TestArchScanner::oversizedInfoPlistIsRefused_data()
+{
+    QTest::addColumn<qsizetype>("padding");
+    QTest::addColumn<bool>("listed");
+    QTest::newRow("1 MiB") << qsizetype(1 << 20) << true;
+    QTest::newRow("9 MiB") << qsizetype(9 << 20) << false;
+}
+
+void TestArchScanner::oversizedInfoPlistIsRefused()
+{
+    // No real Info.plist comes near megabytes; a huge one is not loaded into memory.
+    QFETCH(qsizetype, padding);
+    QFETCH(bool, listed);
+    QTemporaryDir dir;
+    App spec;
+    spec.fileName = QStringLiteral("Padded.app");
+    spec.info = appInfo(QStringLiteral("Padded"), QString(), QString(), QStringLiteral("Main"));
+    spec.info.insert(QStringLiteral("Padding"), QString(padding, QLatin1Char('x')));
+    spec.executable = thinMachO(cpuX86_64);
+    const QString bundle = create(dir.path(), spec);
+    QVERIFY(QFileInfo(bundle + QStringLiteral("/Contents/Info.plist")).size() > padding);
+    QCOMPARE(ArchScanner::inspect(bundle).has_value(), listed);
 }
 
 // ---------------------------------------------------------------------------------------
