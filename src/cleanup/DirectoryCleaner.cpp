@@ -53,6 +53,13 @@ bool DirectoryCleaner::mayEmpty(const QString& path) const
     const QString normal = withoutTrailingSlash(path);
     if (normal == withoutTrailingSlash(files_.homeDirectory()))
         return false;
+    // Temporary areas every user and the system share (the user's temporary directory is
+    // one of them where the system has no per-user one): emptying them would take other
+    // people's files, so they are left to the system-area path.
+    static const QStringList shared{QStringLiteral("/tmp"), QStringLiteral("/var/tmp"), QStringLiteral("/private/tmp"),
+                                    QStringLiteral("/private/var/tmp"), QStringLiteral("/dev/shm")};
+    if (shared.contains(normal))
+        return false;
     return !files_.isSymbolicLink(normal) && files_.isDirectory(normal);
 }
 

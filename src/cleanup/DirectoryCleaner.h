@@ -30,7 +30,8 @@ public:
     DirectoryCleaner();   // the shared file manager
 
     // Whether `path` may be emptied: an absolute path without "." or ".." components, not
-    // the root or the home directory itself, naming a real directory (not a link to one).
+    // the root, the home directory itself or a temporary area shared by all users ("/tmp",
+    // "/var/tmp", their "/private" forms, "/dev/shm"), naming a real directory (not a link to one).
     // A trailing "/" is allowed (the system reports the temporary directory that way).
     bool mayEmpty(const QString& path) const;
 

@@ -120,6 +120,22 @@ private slots:
         QCOMPARE(listing(tmp.path()), before);
     }
 
+    void sharedTemporaryAreasAreRefused_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::newRow("tmp") << "/tmp";
+        QTest::newRow("tmp with slash") << "/tmp/";
+        QTest::newRow("var tmp") << "/var/tmp";
+        QTest::newRow("private tmp") << "/private/tmp";
+        QTest::newRow("dev shm") << "/dev/shm/";
+    }
+    void sharedTemporaryAreasAreRefused()
+    {
+        QFETCH(QString, path);
+        const DirectoryCleaner cleaner(platform::FileManager::systemDefault());
+        QVERIFY(!cleaner.mayEmpty(path));   // checked only: nothing is emptied
+    }
+
     void trailingSlashIsTheSameDirectory()
     {
         QTemporaryDir tmp;
