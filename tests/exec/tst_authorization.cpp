@@ -13,6 +13,8 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <unistd.h>
+
 namespace {
 
 class ScriptedOwnerAuthentication final : public platform::OwnerAuthentication {
@@ -58,6 +60,7 @@ private slots:
     void authenticateMapsTheSystemReply();
     void authenticateUnavailableWithoutPolicy();
     void touchIdFollowsBiometricsPolicy();
+    void linuxOwnerAuthentication();
     void fakeAuthorizationAnswersFromItsTable();
 };
 
@@ -201,7 +204,7 @@ void TestAuthorization::concurrentRunsTakeTurnsInCallOrder()
             co_await manager.runPrivilegedShell(command);
         } catch (...) {
         }
-        allOnMainThread = allOnMainThread && QThread::currentThread() == qApp->thread();
+        allOnMainThread = allOnMainThread && QThread::currentThread() == QCoreApplication::instance()->thread();
         finished << command;
     };
     QCoro::Task<> first = caller(QStringLiteral("echo 1"));
@@ -333,6 +336,21 @@ void TestAuthorization::touchIdFollowsBiometricsPolicy()
     QVERIFY(manager.canUseTouchID());
     system.biometrics = false;
     QVERIFY(!manager.canUseTouchID());
+}
+
+void TestAuthorization::linuxOwnerAuthentication()
+{
+#ifdef __APPLE__
+    QSKIP("polkit is the Linux facility");
+#endif
+    platform::OwnerAuthentication& system = platform::OwnerAuthentication::systemDefault();
+    QVERIFY(!system.canUseBiometrics());
+    if (::geteuid() != 0)
+        QSKIP("a user needs polkit's agent");
+    // Root is the owner already: no dialog, no pkexec.
+    QVERIFY(system.canEvaluateOwnerPolicy());
+    AuthorizationManager manager;
+    QCOMPARE(QCoro::waitFor(manager.authenticate(QStringLiteral("r"))), BiometricResult::success());
 }
 
 void TestAuthorization::fakeAuthorizationAnswersFromItsTable()
