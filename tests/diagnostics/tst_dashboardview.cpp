@@ -24,6 +24,8 @@
 #include <QVBoxLayout>
 #include <QtTest>
 
+#include <atomic>
+
 namespace {
 
 class Backdrop final : public QWidget {
@@ -156,14 +158,24 @@ private slots:
 
     void optimizeRaisesTheScore()
     {
-        Fixture f;
+        Fixture f(false);
+        QSemaphore dfGate;
+        std::atomic<bool> hold{false};   // holds the rescan's df until the test has looked
+        f.shell.otherwise([&dfGate, &hold](const QString&) {
+            if (hold)
+                dfGate.acquire();
+            return ShellResult{"245Gi", {}, 0};
+        });
         auto* view = new DashboardView;
         Backdrop host(view);
         renderOffscreen(&host, {730, 640});
         QTRY_VERIFY(view->optimizeButton()->isEnabled());
+        hold = true;
         view->optimizeButton()->click();
         QCOMPARE(view->optimizeButton()->text(), QStringLiteral("最適化中…"));
         QVERIFY(!view->optimizeButton()->isEnabled());
+        hold = false;
+        dfGate.release();
         QTRY_COMPARE(view->scoreLabel()->text(), QStringLiteral("99"));
         QCOMPARE(view->ring()->score(), 99);
         QCOMPARE(view->optimizeButton()->text(), QStringLiteral("ワンクリック快適化"));
