@@ -387,6 +387,25 @@ private slots:
         QCOMPARE(window.aboutAction()->text(), QStringLiteral("Tessarinについて"));
     }
 
+    void windowChromeFollowsTheTheme()
+    {
+        ThemeManager::shared().setCurrentTheme(AppTheme::cyberDark);
+        MainWindow window;
+        window.resize(960, 640);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QCoreApplication::processEvents();
+        const QImage image = window.grab().toImage();
+        QMenuBar* bar = window.menuBar();
+        if (bar->isVisible() && bar->height() > 0) {
+            const auto [mean, deviation] = lightnessStats(image, QRect(QPoint(bar->width() / 2, 0), QSize(100, bar->height())));
+            Q_UNUSED(deviation);
+            QVERIFY2(mean < 90, qPrintable(QString::number(mean)));
+        }
+        if (const QString extra = qEnvironmentVariable("TESSARIN_VIEW_SHOTS"); !extra.isEmpty())
+            image.save(extra + QStringLiteral("mainwindow-cyberDark.png"));
+    }
+
     void themeChangeRedrawsTheOpenWindow()
     {
         ContentView view;

@@ -149,6 +149,9 @@ void ContentView::showEvent(QShowEvent* event)
     if (!startupStarted_) {
         startupStarted_ = true;
         QTimer::singleShot(0, this, [this] { startupTask(); });
+        // A guide requested before the window first appeared is shown now.
+        if (AppState::shared().showFullDiskAccessAlert())
+            showFullDiskAccessSheet();
     }
 }
 

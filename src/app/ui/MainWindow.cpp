@@ -2,6 +2,7 @@
 
 #include "app/ui/AboutView.h"
 #include "app/ui/ContentView.h"
+#include "app/ui/ThemeStyle.h"
 
 #include <QAction>
 #include <QApplication>
@@ -15,6 +16,8 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
     setMinimumSize(minimumWindowWidth, minimumWindowHeight);
     setUnifiedTitleAndToolBarOnMac(true);
 
+    // The menu bar (inside the window on Linux) takes the theme's colours like the content.
+    ThemeStyle::followTheme(this);
     content_ = new ContentView(this);
     setCentralWidget(content_);
 
