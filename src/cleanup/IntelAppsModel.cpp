@@ -215,14 +215,20 @@ void IntelAppsModel::appendLog(const QString& line)
 QCoro::Task<> IntelAppsModel::scan()
 {
     auto keep = shared_from_this();
-    co_await runScan(weak_from_this(), std::nullopt);
+    // Every argument is a named value: GCC 12 destroys some temporaries of a co_await
+    // expression twice.
+    std::weak_ptr<IntelAppsModel> weak = keep;
+    std::optional<AppearanceScope::Ticket> ticket;
+    co_await runScan(weak, ticket);
 }
 
 QCoro::Task<> IntelAppsModel::appearanceTask()
 {
     if (hasScanned_)
         co_return;
-    co_await runScan(weak_from_this(), appearance.ticket());
+    std::weak_ptr<IntelAppsModel> weak = weak_from_this();
+    std::optional<AppearanceScope::Ticket> ticket = appearance.ticket();
+    co_await runScan(weak, ticket);
 }
 
 QCoro::Task<> IntelAppsModel::runScan(std::weak_ptr<IntelAppsModel> weak, std::optional<AppearanceScope::Ticket> ticket)
@@ -239,8 +245,8 @@ QCoro::Task<> IntelAppsModel::runScan(std::weak_ptr<IntelAppsModel> weak, std::o
         roots = self->roots_ ? *self->roots_ : ArchScanner::applicationRoots();
     }
     // The walk reads thousands of files; it runs off the main thread.
-    const ScanResult result =
-        co_await QtConcurrent::run(&Shell::commandPool(), [roots] { return ArchScanner::scan(roots); });
+    QFuture<ScanResult> scanning = QtConcurrent::run(&Shell::commandPool(), [roots] { return ArchScanner::scan(roots); });
+    const ScanResult result = co_await scanning;
     {
         auto self = weak.lock();
         if (!self)
@@ -259,7 +265,7 @@ QCoro::Task<> IntelAppsModel::runScan(std::weak_ptr<IntelAppsModel> weak, std::o
     QList<IntelOnlyApp> snapshot;
     if (auto self = weak.lock())
         snapshot = self->apps_;
-    co_await measureSizes(snapshot, [weak, ticket](const QUuid& id, qint64 sizeMB) {
+    std::function<void(const QUuid&, qint64)> apply = [weak, ticket](const QUuid& id, qint64 sizeMB) {
         auto self = weak.lock();
         if (!self || (ticket && !*ticket))
             return;
@@ -268,7 +274,8 @@ QCoro::Task<> IntelAppsModel::runScan(std::weak_ptr<IntelAppsModel> weak, std::o
             emit self->appChanged(id);
             emit self->selectionChanged();
         }
-    });
+    };
+    co_await measureSizes(snapshot, apply);
 }
 
 bool IntelAppsModel::isRunningFrom(const QString& runningBundlePath, const QString& path)

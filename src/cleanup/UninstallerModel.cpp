@@ -127,10 +127,12 @@ QCoro::Task<InstalledApp> UninstallerModel::makeRecord(QString bundlePath)
     // The property list is read off the main thread: a bundle on a slow or stalled volume
     // must not freeze the window.
     const QString plistPath = bundlePath + QStringLiteral("/Contents/Info.plist");
-    const std::optional<QString> identifier = co_await QtConcurrent::run(
+    QFuture<std::optional<QString>> reading = QtConcurrent::run(
         &Shell::commandPool(), [plistPath] { return readPropertyListString(plistPath, "CFBundleIdentifier"); });
+    const std::optional<QString> identifier = co_await reading;
     app.bundleID = identifier ? *identifier : InstalledApp::fallbackBundleID(app.name);
-    const ShellResult size = co_await Shell::runAsync(sizeCommand(bundlePath));
+    const QString measure = sizeCommand(bundlePath);
+    const ShellResult size = co_await Shell::runAsync(measure);
     app.sizeMB = parseSize(size.output);
     co_return app;
 }
@@ -204,12 +206,18 @@ void UninstallerModel::appendLog(const QString& line)
 QCoro::Task<> UninstallerModel::scan()
 {
     auto keep = shared_from_this();
-    co_await runScan(weak_from_this(), std::nullopt);
+    // Every argument is a named value: GCC 12 destroys some temporaries of a co_await
+    // expression twice.
+    std::weak_ptr<UninstallerModel> weak = keep;
+    std::optional<AppearanceScope::Ticket> ticket;
+    co_await runScan(weak, ticket);
 }
 
 QCoro::Task<> UninstallerModel::appearanceTask()
 {
-    co_await runScan(weak_from_this(), appearance.ticket());
+    std::weak_ptr<UninstallerModel> weak = weak_from_this();
+    std::optional<AppearanceScope::Ticket> ticket = appearance.ticket();
+    co_await runScan(weak, ticket);
 }
 
 QCoro::Task<> UninstallerModel::runScan(std::weak_ptr<UninstallerModel> weak,
@@ -276,7 +284,8 @@ QCoro::Task<> UninstallerModel::uninstall()
 
     appendLog(QStringLiteral("🔄 プロセスを終了中…"));
     try {
-        co_await authorization.runPrivilegedShell(killCommand(app.path));
+        const QString kill = killCommand(app.path);
+        co_await authorization.runPrivilegedShell(kill);
     } catch (...) {
         // Nothing running, or the prompt was dismissed: the removal goes on either way.
     }
@@ -285,7 +294,8 @@ QCoro::Task<> UninstallerModel::uninstall()
     if (files.exists(app.path)) {
         appendLog(QStringLiteral("🗑 削除中: ") + app.path);
         try {
-            co_await authorization.runPrivilegedShell(removeCommand(app.path));
+            const QString remove = removeCommand(app.path);
+            co_await authorization.runPrivilegedShell(remove);
             if (files.exists(app.path))
                 appendLog(QStringLiteral("❌ 削除失敗: ") + app.path);
             else
@@ -345,7 +355,8 @@ QCoro::Task<> UninstallerModel::removeLeftovers(InstalledApp app)
             continue;
         }
         try {
-            co_await AuthorizationManager::shared().runPrivilegedShell(removeCommand(path));
+            const QString remove = removeCommand(path);
+            co_await AuthorizationManager::shared().runPrivilegedShell(remove);
             if (files.exists(path))
                 appendLog(QStringLiteral("  ⚠️ スキップ: ") + path);
             else

@@ -21,7 +21,7 @@ AppIconView::AppIconView(const QString& path, int size, QWidget* parent) : QWidg
 void AppIconView::setPath(const QString& path)
 {
     path_ = path;
-    icon_ = platform::Workspace::shared().iconForFile(path);
+    icon_ = path.isEmpty() ? QIcon() : platform::Workspace::shared().iconForFile(path);
     setAccessibleName(path);
     update();
 }
