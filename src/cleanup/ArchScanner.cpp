@@ -19,7 +19,7 @@
 
 namespace {
 
-// A Info.plist larger than this is not an Info.plist; refusing it keeps a hostile bundle
+// An Info.plist larger than this is not an Info.plist; refusing it keeps a hostile bundle
 // from making the scan load gigabytes (and libplist takes 32-bit lengths).
 constexpr qint64 infoPlistSizeLimit = 8 * 1024 * 1024;
 
