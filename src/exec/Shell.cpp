@@ -8,7 +8,6 @@
 #include <QtConcurrent/QtConcurrentRun>
 #include <qcoro/qcorofuture.h>
 
-#include <cstdio>
 
 namespace {
 
@@ -102,7 +101,7 @@ QString humanReadable(qint64 bytes)
             ++unit;
         }
     }
-    char text[64];
-    std::snprintf(text, sizeof text, "%.1f %s", value, units[unit]);
-    return QString::fromLatin1(text);
+    // QString::number always uses "." as the decimal point; printf would follow LC_NUMERIC,
+    // which QApplication sets from the user's environment.
+    return QString::number(value, 'f', 1) + QLatin1Char(' ') + QLatin1String(units[unit]);
 }

@@ -2,6 +2,9 @@
 
 #include <QTest>
 
+#include <clocale>
+#include <string>
+
 class HumanReadableTest : public QObject {
     Q_OBJECT
 private slots:
@@ -27,6 +30,17 @@ private slots:
     {
         QFETCH(qint64, bytes);
         QTEST(humanReadable(bytes), "text");
+    }
+    void decimalPointIgnoresTheUserLocale()
+    {
+        // QApplication adopts the environment's locale; a German one must not give "1,5 KB".
+        const char* previous = std::setlocale(LC_NUMERIC, nullptr);
+        const std::string saved = previous ? previous : "C";
+        if (!std::setlocale(LC_NUMERIC, "de_DE.UTF-8") && !std::setlocale(LC_NUMERIC, "fr_FR.UTF-8"))
+            QSKIP("no locale with a decimal comma is installed");
+        const QString text = humanReadable(1536);
+        std::setlocale(LC_NUMERIC, saved.c_str());
+        QCOMPARE(text, QStringLiteral("1.5 KB"));
     }
 };
 
