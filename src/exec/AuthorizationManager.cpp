@@ -182,8 +182,11 @@ QString AuthorizationManager::appleScript(const QString& commandLine)
 
 QCoro::Task<QString> AuthorizationManager::runPrivilegedShell(QString commandLine)
 {
+    // Every co_await operand is a named value: GCC 12 destroys some temporaries of a
+    // co_await expression twice.
     const RunQueue::Turn turn = co_await queue_->acquire();
-    const ExecResult result = co_await startPrivilegedRun(commandLine);
+    QFuture<ExecResult> run = startPrivilegedRun(commandLine);
+    const ExecResult result = co_await run;
     if (result.succeeded)
         co_return normalisedLineBreaks(result.output);
     if (result.cancelled)
@@ -226,8 +229,9 @@ QCoro::Task<int> AuthorizationManager::runPrivilegedStreaming(QString commandLin
     };
 
     QFuture<ExecResult> run = startPrivilegedRun(rootCommand);
+    const std::chrono::milliseconds pollInterval(50);
     while (!run.isFinished()) {
-        co_await QCoro::sleepFor(std::chrono::milliseconds(50));
+        co_await QCoro::sleepFor(pollInterval);
         deliver(splitter.feed(output.readAll()));
     }
     const ExecResult result = co_await run;
@@ -272,8 +276,8 @@ QCoro::Task<BiometricResult> AuthorizationManager::authenticate(QString reason)
     platform::OwnerAuthentication& authentication = platform::OwnerAuthentication::shared();
     if (!authentication.canEvaluateOwnerPolicy())
         co_return BiometricResult::unavailable();
-    const platform::OwnerAuthenticationReply reply =
-        co_await authentication.evaluateOwnerPolicy(reason, QStringLiteral("キャンセル"));
+    const QString cancelTitle = QStringLiteral("キャンセル");
+    const platform::OwnerAuthenticationReply reply = co_await authentication.evaluateOwnerPolicy(reason, cancelTitle);
     switch (reply.outcome) {
     case platform::OwnerAuthenticationReply::Outcome::success:
         co_return BiometricResult::success();

@@ -317,7 +317,9 @@ QCoro::Task<> CleanerHelper::install()
 
 QCoro::Task<> CleanerHelper::uninstall()
 {
-    co_await AuthorizationManager::shared().runPrivilegedShell(uninstallCommandLine());
+    // Named operands only: GCC 12 destroys some temporaries of a co_await expression twice.
+    const QString commandLine = uninstallCommandLine();
+    co_await AuthorizationManager::shared().runPrivilegedShell(commandLine);
     co_await refreshStatus();
 }
 
@@ -339,7 +341,8 @@ QCoro::Task<QStringList> CleanerHelper::run(CleanerAction action, QString reason
         throw CleanerError::authFailed(authentication.message);
     }
 
-    const SudoResult result = co_await startSudo(action.arguments());
+    const QStringList arguments = action.arguments();
+    const SudoResult result = co_await startSudo(arguments);
     if (result.exitStatus != 0)
         throw CleanerError::execFailed(result.output.isEmpty() ? QStringLiteral("exit ") + QString::number(result.exitStatus)
                                                                : result.output);

@@ -73,7 +73,8 @@ QCoro::Task<OwnerAuthenticationReply> OwnerAuthentication::evaluateOwnerPolicy(Q
     Q_UNUSED(cancelTitle);
     if (::geteuid() == 0)
         co_return OwnerAuthenticationReply{OwnerAuthenticationReply::Outcome::success, {}};
-    co_return co_await QtConcurrent::run(QThreadPool::globalInstance(), askPolkit);
+    QFuture<OwnerAuthenticationReply> reply = QtConcurrent::run(QThreadPool::globalInstance(), askPolkit);
+    co_return co_await reply;
 }
 
 } // namespace platform
