@@ -3,6 +3,10 @@
 #include "app/ui/ContentView.h"
 #include "app/ui/MainWindow.h"
 #include "app/ui/PlaceholderView.h"
+#include "cleanup/ui/CacheView.h"
+#include "cleanup/ui/IntelAppsView.h"
+#include "cleanup/ui/UninstallerView.h"
+#include "diagnostics/ui/DashboardView.h"
 #include "app/ui/SectionHeader.h"
 #include "app/ui/SidebarView.h"
 #include "app/ui/SymbolView.h"
@@ -99,9 +103,7 @@ private slots:
         // The first screen is the dashboard.
         QCOMPARE(list->currentRow(), 0);
         QCOMPARE(view.currentSection(), SidebarSection::dashboard);
-        auto* placeholder = qobject_cast<PlaceholderView*>(view.currentDetail());
-        QVERIFY(placeholder);
-        QCOMPARE(placeholder->section(), SidebarSection::dashboard);
+        QVERIFY(qobject_cast<DashboardView*>(view.currentDetail()));
     }
 
     void sidebarRowsHaveAccessibleNames()
@@ -141,12 +143,14 @@ private slots:
         QCOMPARE(AppState::shared().selectedSection(), SidebarSection::cache);
         QCOMPARE(detailSpy.count(), 1);
         QVERIFY(dashboard.isNull());  // the screen that was left is gone
-        auto* cache = qobject_cast<PlaceholderView*>(view.currentDetail());
+        auto* cache = qobject_cast<CacheView*>(view.currentDetail());
         QVERIFY(cache);
-        QCOMPARE(cache->header()->title(), QStringLiteral("キャッシュ削除"));
-        QCOMPARE(cache->header()->subtitle(), QStringLiteral("不要なキャッシュや一時ファイルを一括でクリーンアップ"));
-        QCOMPARE(cache->header()->symbol(), QStringLiteral("internaldrive.fill"));
-        QCOMPARE(cache->header()->color(), Sections::color(SidebarSection::cache));
+        auto* header = cache->findChild<SectionHeader*>();
+        QVERIFY(header);
+        QCOMPARE(header->title(), QStringLiteral("キャッシュ削除"));
+        QCOMPARE(header->subtitle(), QStringLiteral("不要なキャッシュや一時ファイルを一括でクリーンアップ"));
+        QCOMPARE(header->symbol(), QStringLiteral("internaldrive.fill"));
+        QCOMPARE(header->color(), Sections::color(SidebarSection::cache));
         QVERIFY(cache->isVisible());
 
         // Leaving and coming back builds the screen anew.
@@ -157,7 +161,7 @@ private slots:
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(3)).center());
         settle();
         QVERIFY(firstCache.isNull());
-        QVERIFY(qobject_cast<PlaceholderView*>(view.currentDetail()));
+        QVERIFY(qobject_cast<CacheView*>(view.currentDetail()));
         QCOMPARE(view.currentSection(), SidebarSection::cache);
 
         // Clicking the row that is already selected keeps the screen as it is.
@@ -180,7 +184,7 @@ private slots:
         QTest::keyClick(list, Qt::Key_Down);
         settle();
         QCOMPARE(AppState::shared().selectedSection(), SidebarSection::intelApps);
-        QCOMPARE(qobject_cast<PlaceholderView*>(view.currentDetail())->section(), SidebarSection::intelApps);
+        QVERIFY(qobject_cast<IntelAppsView*>(view.currentDetail()));
     }
 
     void controlClickCannotEmptyTheSelection()
@@ -216,7 +220,24 @@ private slots:
         QCOMPARE(list->currentRow(), rowOf(section));
         QCOMPARE(list->selectedItems().size(), 1);
         QCOMPARE(list->selectedItems().first(), list->item(rowOf(section)));
-        auto* placeholder = qobject_cast<PlaceholderView*>(view.currentDetail());
+        QWidget* detail = view.currentDetail();
+        switch (section) {
+        case SidebarSection::dashboard:
+            QVERIFY(qobject_cast<DashboardView*>(detail));
+            return;
+        case SidebarSection::uninstaller:
+            QVERIFY(qobject_cast<UninstallerView*>(detail));
+            return;
+        case SidebarSection::intelApps:
+            QVERIFY(qobject_cast<IntelAppsView*>(detail));
+            return;
+        case SidebarSection::cache:
+            QVERIFY(qobject_cast<CacheView*>(detail));
+            return;
+        default:
+            break;
+        }
+        auto* placeholder = qobject_cast<PlaceholderView*>(detail);
         QVERIFY(placeholder);
         QCOMPARE(placeholder->section(), section);
         QCOMPARE(placeholder->header()->title(), Sections::rawValue(section));
@@ -408,6 +429,7 @@ private slots:
 
     void themeChangeRedrawsTheOpenWindow()
     {
+        AppState::shared().setSelectedSection(SidebarSection::sysinfo);
         ContentView view;
         view.resize(960, 640);
         view.show();
@@ -433,9 +455,10 @@ private slots:
         QTest::addColumn<AppTheme>("theme");
         QTest::addColumn<SidebarSection>("section");
         QTest::addColumn<bool>("dark");
-        QTest::newRow("whiteSorami") << AppTheme::whiteSorami << SidebarSection::dashboard << false;
-        QTest::newRow("liquidGlass") << AppTheme::liquidGlass << SidebarSection::cache << false;
-        QTest::newRow("cyberDark") << AppTheme::cyberDark << SidebarSection::intelApps << true;
+        // Screens with their own view tests render there; these check the window around a screen.
+        QTest::newRow("whiteSorami") << AppTheme::whiteSorami << SidebarSection::installer << false;
+        QTest::newRow("liquidGlass") << AppTheme::liquidGlass << SidebarSection::backup << false;
+        QTest::newRow("cyberDark") << AppTheme::cyberDark << SidebarSection::storage << true;
         QTest::newRow("classicMint") << AppTheme::classicMint << SidebarSection::sysinfo << false;
     }
 

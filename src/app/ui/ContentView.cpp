@@ -6,12 +6,20 @@
 #include "app/ui/SidebarView.h"
 #include "app/ui/ThemeStyle.h"
 #include "app/ui/ToastView.h"
+#include "cleanup/ui/CacheView.h"
+#include "cleanup/ui/IntelAppsView.h"
+#include "cleanup/ui/UninstallerView.h"
+#include "diagnostics/ui/DashboardView.h"
+#include "exec/AuthorizationManager.h"
+#include "permissions/PermissionManager.h"
+#include "permissions/ui/FullDiskAccessGuideSheet.h"
 
 #include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QParallelAnimationGroup>
+#include <QPointer>
 #include <QPropertyAnimation>
 #include <QSplitter>
 #include <QTimer>
@@ -108,8 +116,19 @@ ContentView::ContentView(QWidget* parent) : QWidget(parent), section_(AppState::
 
 QWidget* ContentView::detailView(SidebarSection section, QWidget* parent)
 {
-    // Screens that this build does not have yet stand in as placeholders.
-    return new PlaceholderView(section, parent);
+    switch (section) {
+    case SidebarSection::dashboard:
+        return new DashboardView(parent);
+    case SidebarSection::uninstaller:
+        return new UninstallerView(parent);
+    case SidebarSection::intelApps:
+        return new IntelAppsView(parent);
+    case SidebarSection::cache:
+        return new CacheView(parent);
+    default:
+        // Screens that this build does not have yet stand in as placeholders.
+        return new PlaceholderView(section, parent);
+    }
 }
 
 void ContentView::showDetail(SidebarSection section)
@@ -130,17 +149,23 @@ void ContentView::showDetail(SidebarSection section)
 
 void ContentView::showFullDiskAccessSheet()
 {
-    // The Full Disk Access guide opens here as a sheet; closing it sets
-    // AppState::showFullDiskAccessAlert back to false.
+    // Closing the sheet (either button or otherwise) sets AppState::showFullDiskAccessAlert
+    // back to false.
+    if (guideSheet_)
+        return;
+    guideSheet_ = FullDiskAccessGuideSheet::present(this, PermissionManager::shared());
 }
 
 QCoro::Task<> ContentView::startupTask()
 {
-    // The start-up steps of the shared objects run here, in this order: the authorization
-    // step, then the Full Disk Access check, which may ask for the guide through
-    // AppState::setShowFullDiskAccessAlert(true). Each is added with its object.
+    // The authorization step, then the Full Disk Access check, which may ask for the guide
+    // one second later through AppState::setShowFullDiskAccessAlert(true).
+    QPointer<ContentView> self(this);
+    co_await AuthorizationManager::shared().runStartupStep();
+    if (!self)
+        co_return;
+    PermissionManager::shared().runStartupStep();
     emit startupFinished();
-    co_return;
 }
 
 void ContentView::showEvent(QShowEvent* event)

@@ -2,6 +2,7 @@
 
 #include "app/SidebarSection.h"
 
+#include <QDialog>
 #include <QPointer>
 #include <QWidget>
 #include <qcoro/qcorotask.h>
@@ -63,6 +64,7 @@ private:
     QWidget* detailHost_;
     QVBoxLayout* detailLayout_;
     QPointer<QWidget> detail_;
+    QPointer<QDialog> guideSheet_;
     SidebarSection section_;
     ToastView* toast_;
     QGraphicsOpacityEffect* toastOpacity_;

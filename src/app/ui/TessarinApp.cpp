@@ -2,7 +2,10 @@
 
 #include "app/AppState.h"
 #include "app/ThemeManager.h"
+#include "app/ui/AboutView.h"
 #include "app/ui/MainWindow.h"
+#include "exec/AuthorizationManager.h"
+#include "permissions/PermissionManager.h"
 #include "platform/Settings.h"
 #include "platform/StandIns.h"
 #include "platform/Symbols.h"
@@ -56,6 +59,9 @@ int exec(int argc, char* argv[])
     // The shared objects live for the whole process and belong to the main thread.
     AppState::shared();
     ThemeManager::shared();
+    AuthorizationManager::shared();
+    PermissionManager::shared();
+    QApplication::setWindowIcon(AboutView::applicationIcon());
 
     MainWindow window;
     window.resize(1100, 720);
