@@ -106,7 +106,8 @@ double longestStallMs(int commands)
     ticker.start();
     for (int i = 0; i < commands; ++i) {
         [](int& done) -> QCoro::Task<> {
-            const ShellResult result = co_await Shell::runAsync(QStringLiteral("echo tick; sleep 0.01"));
+            QString line = QStringLiteral("echo tick; sleep 0.01");
+            const ShellResult result = co_await Shell::runAsync(std::move(line));
             benchmark::DoNotOptimize(result);
             ++done;
         }(finished);

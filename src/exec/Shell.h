@@ -37,6 +37,8 @@ ShellResult run(const QString& commandLine);
 
 // The same, off the calling thread: the command occupies one thread of a bounded pool and
 // the awaiting coroutine resumes on its own thread (the main thread for screens).
+// Build the line in a named variable first: GCC 12 can destroy a temporary created inside a
+// co_await expression twice.
 QCoro::Task<ShellResult> runAsync(QString commandLine);
 
 // The bounded pool runAsync uses (also for other blocking work that must leave the main thread).

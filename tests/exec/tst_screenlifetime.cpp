@@ -18,7 +18,8 @@ public:
     static QCoro::Task<> appear(std::weak_ptr<Model> weak, AppearanceScope::Ticket ticket)
     {
         for (int i = 0; i < 3; ++i) {
-            const ShellResult r = co_await Shell::runAsync(QStringLiteral("step %1").arg(i));
+            QString line = QStringLiteral("step %1").arg(i);
+            const ShellResult r = co_await Shell::runAsync(std::move(line));
             auto self = weak.lock();
             if (!self || !ticket)
                 co_return;
@@ -29,8 +30,11 @@ public:
     QCoro::Task<> userOperation()
     {
         auto keep = shared_from_this();
-        for (int i = 0; i < 3; ++i)
-            log << (co_await Shell::runAsync(QStringLiteral("op %1").arg(i))).output;
+        for (int i = 0; i < 3; ++i) {
+            QString line = QStringLiteral("op %1").arg(i);
+            const ShellResult r = co_await Shell::runAsync(std::move(line));
+            log << r.output;
+        }
     }
 };
 

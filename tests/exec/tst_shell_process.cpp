@@ -109,7 +109,8 @@ void ShellProcessTest::runAsyncRunsOffTheMainThreadAndResumesOnIt()
     ShellResult got;
     bool finished = false;
     auto task = [&]() -> QCoro::Task<> {
-        got = co_await Shell::runAsync(QStringLiteral("echo hi"));
+        QString line = QStringLiteral("echo hi");
+        got = co_await Shell::runAsync(std::move(line));
         resumedOn = QThread::currentThread();
         finished = true;
     };
@@ -128,7 +129,8 @@ void ShellProcessTest::manyAsyncCommandsAtOnce()
     int done = 0;
     for (int i = 0; i < count; ++i) {
         [](int index, QList<ShellResult>& out, int& counter) -> QCoro::Task<> {
-            out[index] = co_await Shell::runAsync(QStringLiteral("sleep 0.0%1; echo %2").arg(index % 10).arg(index));
+            QString line = QStringLiteral("sleep 0.0%1; echo %2").arg(index % 10).arg(index);
+            out[index] = co_await Shell::runAsync(std::move(line));
             ++counter;
         }(i, results, done);
     }
