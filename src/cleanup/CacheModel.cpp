@@ -4,6 +4,7 @@
 #include "app/AppTheme.h"
 #include "exec/AuthorizationManager.h"
 #include "exec/Quote.h"
+#include "exec/OutputParsing.h"
 #include "exec/Shell.h"
 #include "platform/FileManager.h"
 
@@ -130,17 +131,6 @@ QString CacheModel::sizeCommand(const QStringList& paths)
         + QStringLiteral(" 2>/dev/null | awk '{sum+=$1} END{printf \"%d\", sum/1024}'");
 }
 
-std::optional<qint64> CacheModel::parseSize(const QString& output)
-{
-    static const QRegularExpression integer(QStringLiteral("^[+-]?[0-9]+$"));
-    const QString text = output.trimmed();
-    if (!integer.match(text).hasMatch())
-        return std::nullopt;
-    bool ok = false;
-    const qint64 value = text.toLongLong(&ok);
-    return ok ? std::optional<qint64>(value) : std::nullopt;
-}
-
 QString CacheModel::sizeText(qint64 estimatedMB)
 {
     if (estimatedMB < 1)
@@ -205,7 +195,7 @@ QCoro::Task<> CacheModel::measureOne(std::weak_ptr<CacheModel> model, Appearance
     qint64 size = 0;
     if (!paths.isEmpty()) {
         const ShellResult result = co_await Shell::runAsync(sizeCommand(paths));
-        size = parseSize(result.output).value_or(0);
+        size = Shell::parseInteger(result.output).value_or(0);
     }
     auto self = model.lock();
     if (!self || !ticket)

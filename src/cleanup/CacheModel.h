@@ -99,8 +99,6 @@ public:
     static QString sizeCommand(const QStringList& paths);
     // The root line emptying `paths` (each quoted for the shell).
     static QString passwordCommand(const QStringList& paths);
-    // A trimmed du/awk output read as a decimal integer with an optional sign.
-    static std::optional<qint64> parseSize(const QString& output);
     // "計測待ち" below 1, else "〜N MB".
     static QString sizeText(qint64 estimatedMB);
     // Whether an expanded path belongs to the user's own area.

@@ -6,6 +6,7 @@
 #include "exec/AuthorizationManager.h"
 #include "exec/CleanerHelper.h"
 #include "exec/Quote.h"
+#include "exec/OutputParsing.h"
 #include "exec/Shell.h"
 #include "permissions/PermissionManager.h"
 #include "platform/FileManager.h"
@@ -52,17 +53,6 @@ QString DashboardModel::junkCommand(const QString& home, const QString& temporar
     return QStringLiteral("du -sk \"") + Quote::forDoubleQuotes(temporary) + QStringLiteral("\" \"")
         + Quote::forDoubleQuotes(home)
         + QStringLiteral("/Library/Caches\" \"/private/tmp\" 2>/dev/null | awk '{sum+=$1} END{printf \"%d\", sum/1024}'");
-}
-
-std::optional<qint64> DashboardModel::parseInteger(const QString& output)
-{
-    static const QRegularExpression integer(QStringLiteral("^[+-]?[0-9]+$"));
-    const QString text = output.trimmed();
-    if (!integer.match(text).hasMatch())
-        return std::nullopt;
-    bool ok = false;
-    const qint64 value = text.toLongLong(&ok);
-    return ok ? std::optional<qint64>(value) : std::nullopt;
 }
 
 QString DashboardModel::junkText() const
@@ -114,7 +104,7 @@ QCoro::Task<> DashboardModel::refreshWith(std::weak_ptr<DashboardModel> model, A
     }
     const ShellResult junk = co_await Shell::runAsync(junkLine);
     if (auto self = model.lock(); self && ticket)
-        self->junkMBEstimate_ = parseInteger(junk.output).value_or(0);
+        self->junkMBEstimate_ = Shell::parseInteger(junk.output).value_or(0);
     finish();
 }
 

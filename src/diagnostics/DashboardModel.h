@@ -59,8 +59,6 @@ public:
     static QString diskFreeText(const QString& dfOutput);
     // The du line over the temporary directory, the user's caches and /private/tmp.
     static QString junkCommand(const QString& home, const QString& temporary);
-    // An optional sign then digits; anything else fails.
-    static std::optional<qint64> parseInteger(const QString& output);
     // What the junk card shows.
     QString junkText() const;
 

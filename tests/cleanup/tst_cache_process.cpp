@@ -1,5 +1,6 @@
 #include "cleanup/CacheModel.h"
 #include "diagnostics/DashboardModel.h"
+#include "exec/OutputParsing.h"
 #include "exec/Shell.h"
 
 #include <QDir>
@@ -33,7 +34,7 @@ private slots:
         file.close();
         const ShellResult result = Shell::run(CacheModel::sizeCommand({dir}));
         QVERIFY(!QFile::exists(tmp.path() + "/PWNED") && !QFile::exists("PWNED"));
-        QCOMPARE(CacheModel::parseSize(result.output).value_or(-1), qint64(3));
+        QCOMPARE(Shell::parseInteger(result.output).value_or(-1), qint64(3));
     }
 
     void junkLineWithHostileHome()
@@ -50,7 +51,7 @@ private slots:
         const ShellResult result = Shell::run(DashboardModel::junkCommand(home, temporary));
         QVERIFY(!QFile::exists(tmp.path() + "/PWNED") && !QFile::exists("PWNED"));
         // /private/tmp does not exist here; du's complaint is silenced and the rest still counts.
-        QVERIFY(DashboardModel::parseInteger(result.output).value_or(-1) >= 2);
+        QVERIFY(Shell::parseInteger(result.output).value_or(-1) >= 2);
     }
 
     void freeSpaceFromTheRealDf()

@@ -1,5 +1,6 @@
 #include "app/AppState.h"
 #include "cleanup/CacheModel.h"
+#include "exec/OutputParsing.h"
 #include "support/FakeCommandRunner.h"
 #include "support/FakePrivileged.h"
 #include "support/ScriptedFileManager.h"
@@ -130,7 +131,7 @@ private slots:
     {
         QFETCH(QString, output);
         QFETCH(qint64, size);
-        QCOMPARE(CacheModel::parseSize(output).value_or(0), size);
+        QCOMPARE(Shell::parseInteger(output).value_or(0), size);
     }
 
     void sizeText_data()
