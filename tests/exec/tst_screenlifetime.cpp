@@ -2,6 +2,7 @@
 #include "support/FakeCommandRunner.h"
 
 #include <QObject>
+#include <QSemaphore>
 #include <QTest>
 #include <qcoro/qcorotask.h>
 
@@ -45,11 +46,17 @@ class ScreenLifetimeTest : public QObject {
 private slots:
     void appearanceTaskStopsWhenTheScreenIsLeft()
     {
+        // The first command is held until the screen has been left, so the task is suspended.
+        QSemaphore release;
         FakeCommandRunner fake;
-        fake.otherwise([](const QString& line) { return ShellResult{line, {}, 0}; });
+        fake.otherwise([&release](const QString& line) {
+            release.acquire();
+            return ShellResult{line, {}, 0};
+        });
         auto model = std::make_shared<Model>();
         Model::appear(model, model->appearance.ticket());
-        model->appearance.end();   // left before the first command returned
+        model->appearance.end();
+        release.release(3);
         QTest::qWait(300);
         QVERIFY(model->log.isEmpty());
         QCOMPARE(fake.commands(), QStringList{QStringLiteral("step 0")});
@@ -57,33 +64,41 @@ private slots:
 
     void appearanceTaskStopsWhenTheModelIsGone()
     {
+        QSemaphore release;
         FakeCommandRunner fake;
+        fake.otherwise([&release](const QString&) {
+            release.acquire();
+            return ShellResult{};
+        });
         int destroyed = 0;
         auto model = std::make_shared<Model>();
         model->destroyed = &destroyed;
         Model::appear(model, model->appearance.ticket());
         model.reset();
         QCOMPARE(destroyed, 1);   // the appearance task did not keep it alive
+        release.release(3);
         QTest::qWait(300);
         QCOMPARE(fake.commands().size(), 1);
     }
 
     void userOperationKeepsItsModelAlive()
     {
+        QSemaphore release;
         FakeCommandRunner fake;
-        fake.otherwise([](const QString& line) { return ShellResult{line, {}, 0}; });
+        fake.otherwise([&release](const QString& line) {
+            release.acquire();
+            return ShellResult{line, {}, 0};
+        });
         int destroyed = 0;
-        QStringList* log = nullptr;
         {
             auto model = std::make_shared<Model>();
             model->destroyed = &destroyed;
-            log = &model->log;
             model->userOperation();
         }
-        QCOMPARE(destroyed, 0);
+        QCOMPARE(destroyed, 0);   // the view's reference is gone, the operation's is not
+        release.release(3);
         QTRY_COMPARE(destroyed, 1);
         QCOMPARE(fake.commands().size(), 3);
-        Q_UNUSED(log);
     }
 };
 
