@@ -508,13 +508,13 @@ void TestArchScanner::infoPlistFields()
     QFETCH(QString, version);
 
     QTemporaryDir dir;
-    App spec;
-    spec.fileName = fileName;
-    spec.info = keys;
-    spec.info.insert(QStringLiteral("CFBundleExecutable"), QStringLiteral("Main"));
-    spec.format = PlistFormat(format);
-    spec.executable = thinMachO(cpuX86_64);
-    const QString bundle = create(dir.path(), spec);
+    App layout;
+    layout.fileName = fileName;
+    layout.info = keys;
+    layout.info.insert(QStringLiteral("CFBundleExecutable"), QStringLiteral("Main"));
+    layout.format = PlistFormat(format);
+    layout.executable = thinMachO(cpuX86_64);
+    const QString bundle = create(dir.path(), layout);
     QVERIFY(!bundle.isEmpty());
 
     const std::optional<IntelOnlyApp> app = ArchScanner::inspect(bundle);
@@ -545,37 +545,37 @@ void TestArchScanner::unreadableBundlesAreNotListed()
 {
     QFETCH(QString, setup);
     QTemporaryDir dir;
-    App spec;
-    spec.fileName = QStringLiteral("Broken.app");
-    spec.info = appInfo(QStringLiteral("Broken"), QStringLiteral("com.example.broken"), QStringLiteral("1"),
+    App layout;
+    layout.fileName = QStringLiteral("Broken.app");
+    layout.info = appInfo(QStringLiteral("Broken"), QStringLiteral("com.example.broken"), QStringLiteral("1"),
                         QStringLiteral("Broken"));
-    spec.executable = thinMachO(cpuX86_64);
-    const QString bundle = dir.filePath(spec.fileName);
+    layout.executable = thinMachO(cpuX86_64);
+    const QString bundle = dir.filePath(layout.fileName);
     const QString plistPath = bundle + QStringLiteral("/Contents/Info.plist");
     const QString exePath = bundle + QStringLiteral("/Contents/MacOS/Broken");
 
     if (setup == QLatin1String("noPlist")) {
-        spec.writeInfoPlist = false;
+        layout.writeInfoPlist = false;
     } else if (setup == QLatin1String("garbage")) {
-        spec.rawInfoPlist = QByteArrayLiteral("<?xml version=\"1.0\"?><plist><dict><key>CFBundleExecutable");
+        layout.rawInfoPlist = QByteArrayLiteral("<?xml version=\"1.0\"?><plist><dict><key>CFBundleExecutable");
     } else if (setup == QLatin1String("emptyPlist")) {
-        spec.rawInfoPlist = QByteArray();
+        layout.rawInfoPlist = QByteArray();
     } else if (setup == QLatin1String("array")) {
-        spec.rawInfoPlist = QByteArrayLiteral(
+        layout.rawInfoPlist = QByteArrayLiteral(
             "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><array><string>Broken</string></array></plist>\n");
     } else if (setup == QLatin1String("plistFolder") || setup == QLatin1String("plistFifo")) {
-        spec.writeInfoPlist = false;
+        layout.writeInfoPlist = false;
     } else if (setup == QLatin1String("noExecutableKey")) {
-        spec.info.remove(QStringLiteral("CFBundleExecutable"));
+        layout.info.remove(QStringLiteral("CFBundleExecutable"));
     } else if (setup == QLatin1String("emptyExecutableKey")) {
-        spec.info.insert(QStringLiteral("CFBundleExecutable"), QString());
+        layout.info.insert(QStringLiteral("CFBundleExecutable"), QString());
     } else if (setup == QLatin1String("numberExecutableKey")) {
-        spec.info.insert(QStringLiteral("CFBundleExecutable"), 7);
+        layout.info.insert(QStringLiteral("CFBundleExecutable"), 7);
     } else if (setup == QLatin1String("noExecutable") || setup == QLatin1String("executableFolder")
                || setup == QLatin1String("executableFifo")) {
-        spec.writeExecutable = false;
+        layout.writeExecutable = false;
     }
-    QCOMPARE(create(dir.path(), spec), bundle);
+    QCOMPARE(create(dir.path(), layout), bundle);
     if (setup == QLatin1String("plistFolder"))
         QVERIFY(QDir().mkpath(plistPath));
     if (setup == QLatin1String("plistFifo"))
@@ -606,11 +606,11 @@ void TestArchScanner::handWrittenXmlPlist()
         "\t<key>CFBundleName</key>\n\t<string>Legacy &amp; Co</string>\n"
         "</dict>\n</plist>\n";
     QTemporaryDir dir;
-    App spec;
-    spec.fileName = QStringLiteral("Legacy.app");
-    spec.rawInfoPlist = xml;
-    spec.writeExecutable = false;
-    const QString bundle = create(dir.path(), spec);
+    App layout;
+    layout.fileName = QStringLiteral("Legacy.app");
+    layout.rawInfoPlist = xml;
+    layout.writeExecutable = false;
+    const QString bundle = create(dir.path(), layout);
     QVERIFY(writeFile(bundle + QStringLiteral("/Contents/MacOS/Legacy Tool"), fatMachO({cpuPowerPC, cpuI386}), true));
 
     const std::optional<IntelOnlyApp> app = ArchScanner::inspect(bundle);
@@ -635,12 +635,12 @@ void TestArchScanner::oversizedInfoPlistIsRefused()
     QFETCH(qsizetype, padding);
     QFETCH(bool, listed);
     QTemporaryDir dir;
-    App spec;
-    spec.fileName = QStringLiteral("Padded.app");
-    spec.info = appInfo(QStringLiteral("Padded"), QString(), QString(), QStringLiteral("Main"));
-    spec.info.insert(QStringLiteral("Padding"), QString(padding, QLatin1Char('x')));
-    spec.executable = thinMachO(cpuX86_64);
-    const QString bundle = create(dir.path(), spec);
+    App layout;
+    layout.fileName = QStringLiteral("Padded.app");
+    layout.info = appInfo(QStringLiteral("Padded"), QString(), QString(), QStringLiteral("Main"));
+    layout.info.insert(QStringLiteral("Padding"), QString(padding, QLatin1Char('x')));
+    layout.executable = thinMachO(cpuX86_64);
+    const QString bundle = create(dir.path(), layout);
     QVERIFY(QFileInfo(bundle + QStringLiteral("/Contents/Info.plist")).size() > padding);
     QCOMPARE(ArchScanner::inspect(bundle).has_value(), listed);
 }
