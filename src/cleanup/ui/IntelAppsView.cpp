@@ -5,6 +5,7 @@
 #include "app/ui/LiquidGlassCard.h"
 #include "app/ui/SectionHeader.h"
 #include "app/ui/SymbolView.h"
+#include "app/ui/ConfirmationDialog.h"
 #include "app/ui/ThemeStyle.h"
 #include "cleanup/ui/AppIconView.h"
 #include "cleanup/ui/IntelAppCard.h"
@@ -503,35 +504,12 @@ void IntelAppsView::presentConfirmation()
 {
     if (dialog_)
         return;
-    auto* box = new QMessageBox(this);
-    box->setObjectName(QStringLiteral("removeConfirmation"));
-    box->setIcon(QMessageBox::Warning);
-    box->setWindowTitle(model_->confirmTitle());
-    box->setText(model_->confirmTitle());
-    box->setInformativeText(model_->confirmMessage());
-    QPushButton* confirm = box->addButton(model_->confirmButtonText(), QMessageBox::DestructiveRole);
-    confirm->setObjectName(QStringLiteral("confirmRemove"));
-    confirm->setAccessibleName(confirm->text());
-    confirm->setStyleSheet(QStringLiteral("color: %1;").arg(SystemColor::red().name()));
-    QPushButton* cancel = box->addButton(QStringLiteral("キャンセル"), QMessageBox::RejectRole);
-    cancel->setObjectName(QStringLiteral("confirmCancel"));
-    cancel->setAccessibleName(cancel->text());
-    box->setDefaultButton(cancel);
-    box->setEscapeButton(cancel);
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->setWindowModality(Qt::WindowModal);
-    connect(box, &QMessageBox::buttonClicked, this, [this, confirm](QAbstractButton* button) {
+    auto closed = [this] {
         dialog_ = nullptr;
         model_->setShowConfirm(false);
-        if (button == confirm)
-            model_->removeSelected();
-    });
-    connect(box, &QMessageBox::finished, this, [this] {
-        dialog_ = nullptr;
-        model_->setShowConfirm(false);
-    });
-    dialog_ = box;
-    box->open();
+    };
+    dialog_ = ::presentConfirmation(this, QStringLiteral("removeConfirmation"), model_->confirmTitle(), model_->confirmMessage(), model_->confirmButtonText(),
+                                  [this] { model_->removeSelected(); }, closed);
 }
 
 void IntelAppsView::showEvent(QShowEvent* event)

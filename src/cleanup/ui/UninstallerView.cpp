@@ -6,6 +6,7 @@
 #include "app/ui/LiquidGlassCard.h"
 #include "app/ui/SectionHeader.h"
 #include "app/ui/SymbolView.h"
+#include "app/ui/ConfirmationDialog.h"
 #include "app/ui/ThemeStyle.h"
 #include "cleanup/ui/AppDetailView.h"
 #include "cleanup/ui/AppIconView.h"
@@ -298,36 +299,12 @@ void UninstallerView::presentConfirmation()
 {
     if (dialog_)
         return;
-    auto* box = new QMessageBox(this);
-    box->setObjectName(QStringLiteral("uninstallConfirmation"));
-    box->setIcon(QMessageBox::Warning);
-    box->setWindowTitle(model_->confirmTitle());
-    box->setText(model_->confirmTitle());
-    box->setInformativeText(UninstallerModel::confirmMessage());
-    QPushButton* remove = box->addButton(QStringLiteral("削除する"), QMessageBox::DestructiveRole);
-    remove->setObjectName(QStringLiteral("confirmRemove"));
-    remove->setAccessibleName(remove->text());
-    remove->setStyleSheet(QStringLiteral("color: %1;").arg(SystemColor::red().name()));
-    QPushButton* cancel = box->addButton(QStringLiteral("キャンセル"), QMessageBox::RejectRole);
-    cancel->setObjectName(QStringLiteral("confirmCancel"));
-    cancel->setAccessibleName(cancel->text());
-    box->setDefaultButton(cancel);
-    box->setEscapeButton(cancel);
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->setWindowModality(Qt::WindowModal);
-    connect(box, &QMessageBox::buttonClicked, this, [this, remove](QAbstractButton* button) {
-        // The box closes itself after a click.
+    auto closed = [this] {
         dialog_ = nullptr;
         model_->setShowConfirm(false);
-        if (button == remove)
-            model_->uninstall();
-    });
-    connect(box, &QMessageBox::finished, this, [this] {
-        dialog_ = nullptr;
-        model_->setShowConfirm(false);
-    });
-    dialog_ = box;
-    box->open();
+    };
+    dialog_ = ::presentConfirmation(this, QStringLiteral("uninstallConfirmation"), model_->confirmTitle(), UninstallerModel::confirmMessage(), QStringLiteral("削除する"),
+                                  [this] { model_->uninstall(); }, closed);
 }
 
 void UninstallerView::showEvent(QShowEvent* event)
