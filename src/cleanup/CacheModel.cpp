@@ -165,16 +165,12 @@ QCoro::Task<> CacheModel::scanWith(std::weak_ptr<CacheModel> model, AppearanceSc
             co_return;
         ++self->scanCount_;
         emit self->stateChanged();
-        const platform::FileManager& files = platform::FileManager::shared();
+        // Only what a run would empty is measured: a refused directory (the user's temporary
+        // directory naming "/", say) is neither cleaned nor counted.
         QList<std::pair<QUuid, QStringList>> jobs;
         for (const CacheCategory& c : self->categories_) {
-            QStringList existing;
-            for (const QString& path : c.paths) {
-                const QString expanded = files.expandTilde(path);
-                if (files.exists(expanded))
-                    existing << expanded;
-            }
-            jobs.append({c.id, existing});
+            const PathSplit split = self->partition(c.paths);
+            jobs.append({c.id, split.user + split.systemPaths()});
         }
         self.reset();   // the children must not keep a left screen alive
         for (const auto& [id, paths] : jobs)
@@ -223,29 +219,73 @@ bool CacheModel::isUserPath(const QString& path, const QString& home, const QStr
     return within(home) || path.contains(QLatin1String("/folders/")) || within(temporary);
 }
 
-PathSplit CacheModel::partitionPaths() const
+QStringList PathSplit::systemPaths() const
+{
+    QStringList paths;
+    for (const RootPath& path : system)
+        paths << path.path();
+    return paths;
+}
+
+Allowance CacheModel::userAllowance() const
 {
     const platform::FileManager& files = platform::FileManager::shared();
-    const DirectoryCleaner cleaner(files);
+    QStringList folders;
+    for (const CacheCategory& c : categories_) {
+        for (const QString& path : c.paths)
+            folders << files.expandTilde(path);
+    }
+    return Allowance(folders);
+}
+
+Allowance CacheModel::rootAllowance()
+{
+    return Allowance(SafetyBoundary::systemCacheFolders());
+}
+
+PathSplit CacheModel::partition(const QStringList& paths) const
+{
+    const platform::FileManager& files = platform::FileManager::shared();
+    const SafetyBoundary boundary(files);
+    const Allowance forUser = userAllowance();
+    const Allowance forRoot = rootAllowance();
     const QString home = files.homeDirectory();
     const QString temporary = files.temporaryDirectory();
     PathSplit split;
-    for (const CacheCategory& c : categories_) {
-        if (!c.isSelected)
-            continue;
-        for (const QString& path : c.paths) {
-            const QString expanded = files.expandTilde(path);
-            if (!files.exists(expanded))
-                continue;
-            if (isUserPath(expanded, home, temporary))
-                split.user << expanded;
-            else if (cleaner.hasLinkAlongPath(expanded))
-                split.refused << expanded;
-            else
-                split.system << expanded;
+    for (const QString& path : paths) {
+        const QString expanded = files.expandTilde(path);
+        const bool user = isUserPath(expanded, home, temporary);
+        QString why;
+        std::optional<RootPath> cleared;
+        if (user) {
+            if (const auto refused = boundary.refusal(expanded, forUser, Actor::user, Operation::empty))
+                why = *refused;
+        } else {
+            cleared = boundary.forRoot(expanded, forRoot, Operation::empty, &why);
         }
+        // A missing directory is skipped silently, refused or not: there is nothing to
+        // touch. An empty path is the temporary directory the system did not report.
+        const bool missing = !expanded.isEmpty() && !files.exists(expanded) && !files.isSymbolicLink(expanded);
+        if (missing)
+            continue;
+        if (!why.isEmpty())
+            split.refused << RefusedPath{expanded, why};
+        else if (user)
+            split.user << expanded;
+        else
+            split.system << *cleared;
     }
     return split;
+}
+
+PathSplit CacheModel::partitionPaths() const
+{
+    QStringList selected;
+    for (const CacheCategory& c : categories_) {
+        if (c.isSelected)
+            selected << c.paths;
+    }
+    return partition(selected);
 }
 
 // ---- cleaning --------------------------------------------------------------------------
@@ -273,10 +313,10 @@ QCoro::Task<> CacheModel::clean(PrivilegeMode mode)
         setCleaning(false);
         co_return;
     }
-    for (const QString& path : split.user + split.system)
+    for (const QString& path : split.user + split.systemPaths())
         append(QStringLiteral("🎯 対象: ") + path);
-    for (const QString& path : split.refused)
-        append(refusedLine(path));
+    for (const RefusedPath& refused : split.refused)
+        append(refusedLine(refused));
 
     if (!split.system.isEmpty()) {
         bool goOn = true;
@@ -292,12 +332,16 @@ QCoro::Task<> CacheModel::clean(PrivilegeMode mode)
     }
 
     const platform::FileManager* files = &platform::FileManager::shared();
+    const Allowance allowance = userAllowance();
     for (const QString& path : split.user) {
         // Blocking file work leaves the main thread; the future is a named local because
         // GCC 12 mishandles temporaries that live across a suspension point.
-        QFuture<CleanCounts> emptied = QtConcurrent::run(&Shell::commandPool(), &CacheModel::cleanOffMainThread, path, files);
-        const CleanCounts counts = co_await emptied;
-        append(counts.refused ? refusedLine(path) : userResultLine(path, counts.deleted, counts.skipped));
+        QFuture<SafetyBoundary::Outcome> emptied =
+            QtConcurrent::run(&Shell::commandPool(), &CacheModel::cleanOffMainThread, path, allowance, files);
+        const SafetyBoundary::Outcome outcome = co_await emptied;
+        // A directory an earlier one of this run already took with it simply has nothing left.
+        append(outcome.refusal ? refusedLine(RefusedPath{path, *outcome.refusal})
+                               : userResultLine(path, outcome.counts.deleted, outcome.counts.skipped));
     }
 
     append(QStringLiteral("🎉 クリーンアップ完了！"));
@@ -306,14 +350,16 @@ QCoro::Task<> CacheModel::clean(PrivilegeMode mode)
     setCleaning(false);
 }
 
-CleanCounts CacheModel::cleanDirectoryContents(const QString& path, const platform::FileManager& fm)
+SafetyBoundary::Outcome CacheModel::cleanDirectoryContents(const QString& path, const Allowance& allowance,
+                                                           const platform::FileManager& fm)
 {
-    return DirectoryCleaner(fm).emptyDirectory(path);
+    return SafetyBoundary(fm).emptyDirectory(path, allowance);
 }
 
-CleanCounts CacheModel::cleanOffMainThread(const QString& path, const platform::FileManager* fm)
+SafetyBoundary::Outcome CacheModel::cleanOffMainThread(const QString& path, const Allowance& allowance,
+                                                       const platform::FileManager* fm)
 {
-    return cleanDirectoryContents(path, *fm);
+    return cleanDirectoryContents(path, allowance, *fm);
 }
 
 QString CacheModel::userResultLine(const QString& path, int deleted, int skipped)
@@ -346,7 +392,13 @@ QString CacheModel::refusedLine(const QString& path)
     return QStringLiteral("  ⛔️ 許可外のため拒否: ") + path;
 }
 
-QCoro::Task<bool> CacheModel::cleanWithTouchID(QStringList paths)
+QString CacheModel::refusedLine(const RefusedPath& refused)
+{
+    const QString shown = refused.path.isEmpty() ? QStringLiteral("(一時フォルダーなし)") : refused.path;
+    return refusedLine(shown) + QStringLiteral(" — ") + refused.reason;
+}
+
+QCoro::Task<bool> CacheModel::cleanWithTouchID(QList<RootPath> paths)
 {
     auto keep = shared_from_this();
     append(QStringLiteral("🔐 Touch ID で認証中…"));
@@ -354,7 +406,11 @@ QCoro::Task<bool> CacheModel::cleanWithTouchID(QStringList paths)
     QString failureText;
     QStringList lines;
     try {
-        lines = co_await CleanerHelper::shared().run(CleanerAction::clean(paths), touchIdReason);
+        QStringList directories;
+        for (const RootPath& path : paths)
+            directories << path.path();
+        const CleanerAction action = CleanerAction::clean(directories);
+        lines = co_await CleanerHelper::shared().run(action, touchIdReason);
     } catch (const CleanerError& error) {
         failure = error.kind();
         failureText = error.errorDescription();
@@ -380,16 +436,16 @@ QCoro::Task<bool> CacheModel::cleanWithTouchID(QStringList paths)
     }
 }
 
-QString CacheModel::passwordCommand(const QStringList& paths)
+QString CacheModel::passwordCommand(const QList<RootPath>& paths)
 {
     QStringList parts;
-    for (const QString& path : paths)
-        parts << QStringLiteral("find ") + Quote::singleQuoted(path)
+    for (const RootPath& path : paths)
+        parts << QStringLiteral("find ") + Quote::singleQuoted(path.path())
                 + QStringLiteral(" -mindepth 1 -maxdepth 1 -exec rm -rf {} + 2>/dev/null || true");
     return parts.join(QStringLiteral("; ")) + QStringLiteral("; true");
 }
 
-QCoro::Task<bool> CacheModel::cleanWithPassword(QStringList paths)
+QCoro::Task<bool> CacheModel::cleanWithPassword(QList<RootPath> paths)
 {
     auto keep = shared_from_this();
     bool cancelled = false;
@@ -411,11 +467,11 @@ QCoro::Task<bool> CacheModel::cleanWithPassword(QStringList paths)
         co_return true;
     }
     const platform::FileManager& files = platform::FileManager::shared();
-    for (const QString& path : paths) {
-        if (!files.contentsOfDirectory(path).isEmpty())
-            append(QStringLiteral("  ⚠️ 一部スキップ（SIP保護等）: ") + path);
+    for (const RootPath& path : paths) {
+        if (!files.contentsOfDirectory(path.path()).isEmpty())
+            append(QStringLiteral("  ⚠️ 一部スキップ（SIP保護等）: ") + path.path());
         else
-            append(QStringLiteral("  ✅ ") + path);
+            append(QStringLiteral("  ✅ ") + path.path());
     }
     co_return true;
 }

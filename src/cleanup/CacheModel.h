@@ -1,7 +1,7 @@
 #pragma once
 
-#include "cleanup/DirectoryCleaner.h"
 #include "exec/CleanerHelper.h"
+#include "exec/SafetyBoundary.h"
 #include "exec/ScreenLifetime.h"
 
 #include <QColor>
@@ -38,13 +38,22 @@ QList<CacheCategory> defaultCategories();
 // authentication, or with one administrator command.
 enum class PrivilegeMode { touchID, password };
 
-// The selected, existing directories of a run. `refused` holds system-area directories
-// that are not handed to root because a symbolic link lies along their path (root would
-// empty whatever the link points to).
+// A directory the safety boundary would not let a run touch, with the reason.
+struct RefusedPath {
+    QString path;
+    QString reason;
+    bool operator==(const RefusedPath&) const = default;
+};
+
+// The selected directories of a run: the existing ones the user empties, the existing
+// system ones cleared for root, and those the safety boundary refused (logged, never touched,
+// never measured).
 struct PathSplit {
     QStringList user;
-    QStringList system;
-    QStringList refused;
+    QList<RootPath> system;
+    QList<RefusedPath> refused;
+
+    QStringList systemPaths() const;
 };
 
 // The cache screen: measures the groups, empties the chosen directories and keeps the log.
@@ -82,23 +91,32 @@ public:
     void startClean();
     QCoro::Task<> clean(PrivilegeMode mode);
     PathSplit partitionPaths() const;
-    QCoro::Task<bool> cleanWithTouchID(QStringList paths);
-    QCoro::Task<bool> cleanWithPassword(QStringList paths);
+    // The same split for any of the groups' directories ("~" expanded).
+    PathSplit partition(const QStringList& paths) const;
+    QCoro::Task<bool> cleanWithTouchID(QList<RootPath> paths);
+    QCoro::Task<bool> cleanWithPassword(QList<RootPath> paths);
     QCoro::Task<> setupHelper();
     QCoro::Task<> setupAndClean();
     QCoro::Task<> removeHelper();
 
-    // Empties one user-area directory (blocking; the model runs it off the main thread).
-    static CleanCounts cleanDirectoryContents(const QString& path, const platform::FileManager& fm);
+    // Empties one user-area directory of `allowance` through the safety boundary (blocking;
+    // the model runs it off the main thread).
+    static SafetyBoundary::Outcome cleanDirectoryContents(const QString& path, const Allowance& allowance,
+                                                          const platform::FileManager& fm);
+    // What the boundary lets this screen act on: the groups' directories for the user, the
+    // cleanup helper's folders for root.
+    Allowance userAllowance() const;
+    static Allowance rootAllowance();
 
     static QString userResultLine(const QString& path, int deleted, int skipped);
     static QString helperResultLine(const QString& line);
     static QString refusedLine(const QString& path);
+    static QString refusedLine(const RefusedPath& refused);
 
     // The du line measuring the existing `paths` of one group (each quoted for the shell).
     static QString sizeCommand(const QStringList& paths);
     // The root line emptying `paths` (each quoted for the shell).
-    static QString passwordCommand(const QStringList& paths);
+    static QString passwordCommand(const QList<RootPath>& paths);
     // "計測待ち" below 1, else "〜N MB".
     static QString sizeText(qint64 estimatedMB);
     // Whether an expanded path belongs to the user's own area.
@@ -119,7 +137,8 @@ private:
     static QCoro::Task<> scanWith(std::weak_ptr<CacheModel> model, AppearanceScope::Ticket ticket);
     static QCoro::Task<> measureOne(std::weak_ptr<CacheModel> model, AppearanceScope::Ticket ticket, QUuid id,
                                     QStringList paths);
-    static CleanCounts cleanOffMainThread(const QString& path, const platform::FileManager* fm);
+    static SafetyBoundary::Outcome cleanOffMainThread(const QString& path, const Allowance& allowance,
+                                                      const platform::FileManager* fm);
     void append(const QString& line);
     void setCleaning(bool cleaning);
     void setSettingUp(bool settingUp);

@@ -60,6 +60,15 @@ QStringList InstalledApp::leftovers(const QString& name, const QString& bundleID
     return found;
 }
 
+Allowance InstalledApp::removalAllowance(const QString& bundlePath, const QString& name, const QString& bundleID)
+{
+    QStringList targets = leftoverCandidates(name, bundleID, platform::FileManager::shared().homeDirectory(),
+                                             LeftoverRoots::shared().systemLibrary);
+    if (SafetyBoundary::normalForm(bundlePath).endsWith(QLatin1String(".app")))
+        targets << bundlePath;
+    return Allowance(targets);
+}
+
 QString InstalledApp::fallbackBundleID(const QString& name)
 {
     QString id = name.toLower();

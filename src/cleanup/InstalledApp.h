@@ -1,5 +1,6 @@
 #pragma once
 
+#include "exec/SafetyBoundary.h"
 #include "platform/Service.h"
 
 #include <QMetaType>
@@ -28,6 +29,10 @@ struct InstalledApp {
     // The same candidates before the existence test, for given roots.
     static QStringList leftoverCandidates(const QString& name, const QString& bundleID, const QString& home,
                                           const QString& systemLibrary);
+
+    // What removing the application may touch: the bundle at `bundlePath` (when it names a
+    // ".app") and the leftover candidates of `name` and `bundleID`.
+    static Allowance removalAllowance(const QString& bundlePath, const QString& name, const QString& bundleID);
 
     // A name or identifier as a leftover location uses it: trimmed, or none when it may not be used.
     static std::optional<QString> usableComponent(const QString& value);

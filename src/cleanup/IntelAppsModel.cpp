@@ -316,31 +316,73 @@ QCoro::Task<> IntelAppsModel::terminateIfRunning(IntelOnlyApp app)
             workspace.forceTerminate(process);
 }
 
-bool IntelAppsModel::removeItem(const QString& path, RemovalMethod method)
+SafetyBoundary::Outcome IntelAppsModel::removeItem(const QString& path, RemovalMethod method, const Allowance& allowance)
+{
+    const SafetyBoundary boundary;
+    return method == RemovalMethod::trash ? boundary.moveToTrash(path, allowance) : boundary.removeItem(path, allowance);
+}
+
+IntelAppsModel::UserRemoval IntelAppsModel::removeApp(const IntelOnlyApp& app, RemovalMethod method, LeftoverScope scope)
 {
     const platform::FileManager& files = platform::FileManager::shared();
-    return method == RemovalMethod::trash ? files.moveToTrash(path) : files.removeItem(path);
+    const Allowance allowance = InstalledApp::removalAllowance(app.path, app.name, app.bundleID);
+    // A bundle path that is a link only points at the application, which stays installed
+    // elsewhere when the link goes.
+    const bool bundleIsLink = files.isSymbolicLink(app.path);
+    const SafetyBoundary::Outcome bundle = removeItem(app.path, method, allowance);
+    UserRemoval result;
+    if (bundle.succeeded())
+        result.log << QStringLiteral("  ✅ ") + app.path;
+    else if (bundle.refusal)
+        result.log << refusedLine(app.path, *bundle.refusal);
+    else
+        result.needsAdministrator << app.path;
+    if (scope == LeftoverScope::bundleOnly)
+        return result;
+    if (!bundle.succeeded() && !bundle.refusal) {
+        result.leftoversPending = true;
+        return result;
+    }
+    if (bundle.refusal || bundleIsLink) {
+        result.log << keptLeftoversLine(app.path);
+        return result;
+    }
+    const UserRemoval leftovers = removeLeftovers(app, method);
+    result.log << leftovers.log;
+    result.needsAdministrator << leftovers.needsAdministrator;
+    return result;
 }
 
-QStringList IntelAppsModel::removeApp(const IntelOnlyApp& app, RemovalMethod method, LeftoverScope scope)
+IntelAppsModel::UserRemoval IntelAppsModel::removeLeftovers(const IntelOnlyApp& app, RemovalMethod method)
 {
     const QString home = platform::FileManager::shared().homeDirectory();
-    QStringList targets{app.path};
-    if (scope == LeftoverScope::bundleAndLeftovers)
-        targets << InstalledApp::leftovers(app.name, app.bundleID);
-    QStringList needsAdministrator;
-    for (const QString& path : std::as_const(targets)) {
-        if (removeItem(path, method))
-            appendLog(QStringLiteral("  ✅ ") + path);
-        else if (isInsideHome(path, home) && path != app.path)
-            appendLog(QStringLiteral("  ⚠️ スキップ: ") + path);
+    const Allowance allowance = InstalledApp::removalAllowance(app.path, app.name, app.bundleID);
+    UserRemoval result;
+    for (const QString& path : InstalledApp::leftovers(app.name, app.bundleID)) {
+        const SafetyBoundary::Outcome outcome = removeItem(path, method, allowance);
+        if (outcome.succeeded())
+            result.log << QStringLiteral("  ✅ ") + path;
+        else if (outcome.refusal)
+            result.log << refusedLine(path, *outcome.refusal);
+        else if (isInsideHome(path, home))
+            result.log << QStringLiteral("  ⚠️ スキップ: ") + path;
         else
-            needsAdministrator << path;
+            result.needsAdministrator << path;
     }
-    return needsAdministrator;
+    return result;
 }
 
-QString IntelAppsModel::trashCommand(const QStringList& paths, const QString& home, unsigned userId, qint64 time,
+QString IntelAppsModel::refusedLine(const QString& path, const QString& reason)
+{
+    return QStringLiteral("  ⛔️ 許可外のため拒否: ") + path + QStringLiteral(" — ") + reason;
+}
+
+QString IntelAppsModel::keptLeftoversLine(const QString& bundlePath)
+{
+    return QStringLiteral("  ⏭ アプリが残っているため、残存ファイルは削除しませんでした: ") + bundlePath;
+}
+
+QString IntelAppsModel::trashCommand(const QList<RootPath>& paths, const QString& home, unsigned userId, qint64 time,
                                      const std::function<bool(const QString&)>& isTaken)
 {
     const QString trash = home + QStringLiteral("/.Trash/");
@@ -348,7 +390,8 @@ QString IntelAppsModel::trashCommand(const QStringList& paths, const QString& ho
     const QString owner = QString::number(userId);
     QSet<QString> used;
     QStringList parts;
-    for (const QString& path : paths) {
+    for (const RootPath& root : paths) {
+        const QString& path = root.path();
         const QString name = lastPathComponent(path);
         QString destination = trash + stamp + QLatin1Char('_') + name;
         for (int k = 2; used.contains(destination) || (isTaken && isTaken(destination)); ++k)
@@ -362,7 +405,7 @@ QString IntelAppsModel::trashCommand(const QStringList& paths, const QString& ho
     return parts.join(QStringLiteral("; ")) + QStringLiteral("; true");
 }
 
-QString IntelAppsModel::trashCommand(const QStringList& paths) const
+QString IntelAppsModel::trashCommand(const QList<RootPath>& paths) const
 {
     const platform::FileManager& files = platform::FileManager::shared();
     return trashCommand(paths, files.homeDirectory(), platform::Kernel::shared().userId(),
@@ -371,27 +414,48 @@ QString IntelAppsModel::trashCommand(const QStringList& paths) const
                         });
 }
 
-QString IntelAppsModel::permanentCommand(const QStringList& paths)
+QString IntelAppsModel::permanentCommand(const QList<RootPath>& paths)
 {
     QStringList parts;
-    for (const QString& path : paths)
-        parts << QStringLiteral("/bin/rm -rf '") + Quote::forSingleQuotes(path) + QLatin1Char('\'');
+    for (const RootPath& path : paths)
+        parts << QStringLiteral("/bin/rm -rf '") + Quote::forSingleQuotes(path.path()) + QLatin1Char('\'');
     return parts.join(QStringLiteral("; ")) + QStringLiteral("; true");
 }
 
-QCoro::Task<> IntelAppsModel::removeWithAdmin(QStringList paths, RemovalMethod method)
+QCoro::Task<> IntelAppsModel::removeWithAdmin(QStringList paths, RemovalMethod method, Allowance allowance)
 {
     auto keep = shared_from_this();
     appendLog(QStringLiteral("🔑 管理者権限が必要な項目があります（%1件）…").arg(paths.size()));
-    const QString command = method == RemovalMethod::trash ? trashCommand(paths) : permanentCommand(paths);
     const platform::FileManager& files = platform::FileManager::shared();
+    const SafetyBoundary boundary(files);
+    const Operation operation = method == RemovalMethod::trash ? Operation::trash : Operation::remove;
+    QList<RootPath> cleared;
+    for (const QString& path : std::as_const(paths)) {
+        QString why;
+        if (const std::optional<RootPath> target = boundary.forRoot(path, allowance, operation, &why))
+            cleared << *target;
+        else
+            appendLog(refusedLine(path, why));
+    }
+    if (method == RemovalMethod::trash) {
+        // Root moves the items into the user's Trash: a Trash reached through a link would
+        // send them, and the ownership change after them, anywhere.
+        const QString trash = files.homeDirectory() + QStringLiteral("/.Trash");
+        if (const auto refused = boundary.refusal(trash, Allowance({trash}), Actor::root, Operation::empty)) {
+            appendLog(refusedLine(trash, *refused));
+            co_return;
+        }
+    }
+    if (cleared.isEmpty())
+        co_return;
+    const QString command = method == RemovalMethod::trash ? trashCommand(cleared) : permanentCommand(cleared);
     try {
         co_await AuthorizationManager::shared().runPrivilegedShell(command);
-        for (const QString& path : std::as_const(paths)) {
-            if (files.exists(path))
-                appendLog(QStringLiteral("  ⚠️ 処理できませんでした: ") + path);
+        for (const RootPath& path : std::as_const(cleared)) {
+            if (files.exists(path.path()))
+                appendLog(QStringLiteral("  ⚠️ 処理できませんでした: ") + path.path());
             else
-                appendLog(QStringLiteral("  ✅ ") + path);
+                appendLog(QStringLiteral("  ✅ ") + path.path());
         }
     } catch (const AuthError& error) {
         if (error.kind() == AuthError::Kind::userCancelled)
@@ -418,16 +482,42 @@ QCoro::Task<> IntelAppsModel::removeSelected()
                        + QStringLiteral("します…")};
     emit logChanged();
 
+    Allowance allowance;
     QStringList needsAdministrator;
+    QList<IntelOnlyApp> pending;
     for (const IntelOnlyApp& app : targets) {
         co_await terminateIfRunning(app);
-        needsAdministrator << removeApp(app, method, scope);
+        allowance += InstalledApp::removalAllowance(app.path, app.name, app.bundleID);
+        // A bundle or a container can hold a hundred thousand files: the walk leaves the main thread.
+        QFuture<UserRemoval> removing = QtConcurrent::run(&Shell::commandPool(), &IntelAppsModel::removeApp, app, method, scope);
+        const UserRemoval removed = co_await removing;
+        for (const QString& line : removed.log)
+            appendLog(line);
+        needsAdministrator << removed.needsAdministrator;
+        if (removed.leftoversPending)
+            pending << app;
     }
     if (!needsAdministrator.isEmpty())
-        co_await removeWithAdmin(needsAdministrator, method);
+        co_await removeWithAdmin(needsAdministrator, method, allowance);
+
+    // Leftovers of applications whose bundle needed root follow only once the bundle is gone.
+    const platform::FileManager& files = platform::FileManager::shared();
+    QStringList leftoversForAdministrator;
+    for (const IntelOnlyApp& app : std::as_const(pending)) {
+        if (files.exists(app.path) || files.isSymbolicLink(app.path)) {
+            appendLog(keptLeftoversLine(app.path));
+            continue;
+        }
+        QFuture<UserRemoval> removing = QtConcurrent::run(&Shell::commandPool(), &IntelAppsModel::removeLeftovers, app, method);
+        const UserRemoval removed = co_await removing;
+        for (const QString& line : removed.log)
+            appendLog(line);
+        leftoversForAdministrator << removed.needsAdministrator;
+    }
+    if (!leftoversForAdministrator.isEmpty())
+        co_await removeWithAdmin(leftoversForAdministrator, method, allowance);
 
     // Entries whose bundle is still on disk stay listed (and ticked).
-    const platform::FileManager& files = platform::FileManager::shared();
     QSet<QUuid> handled;
     for (const IntelOnlyApp& app : targets)
         handled.insert(app.id);

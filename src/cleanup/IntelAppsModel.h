@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cleanup/ArchScanner.h"
+#include "exec/SafetyBoundary.h"
 #include "exec/ScreenLifetime.h"
 
 #include <QList>
@@ -89,21 +90,36 @@ public:
     QCoro::Task<> removeSelected();
     // Asks running copies of the application to quit; forces the ones that have not.
     QCoro::Task<> terminateIfRunning(IntelOnlyApp app);
-    // Removes the bundle (and leftovers) with the user's rights; returns what needs root.
-    QStringList removeApp(const IntelOnlyApp& app, RemovalMethod method, LeftoverScope scope);
-    // One path to the Trash or deleted, through the file manager; true on success.
-    static bool removeItem(const QString& path, RemovalMethod method);
-    // The paths the user's rights could not remove, in one administrator run.
-    QCoro::Task<> removeWithAdmin(QStringList paths, RemovalMethod method);
+    // What removing one application with the user's rights did: its log lines, the paths that
+    // need root, and whether its leftovers are still to do (they wait until the bundle is
+    // really gone, so an application that stays installed keeps its settings and data).
+    struct UserRemoval {
+        QStringList log;
+        QStringList needsAdministrator;
+        bool leftoversPending = false;
+    };
+    // Blocking file work (the model runs it off the main thread): the bundle, then, once it
+    // is gone and was not a link to a bundle elsewhere, the leftovers of `scope`.
+    static UserRemoval removeApp(const IntelOnlyApp& app, RemovalMethod method, LeftoverScope scope);
+    // Only the leftovers, for an application whose bundle needed root.
+    static UserRemoval removeLeftovers(const IntelOnlyApp& app, RemovalMethod method);
+    // One path to the Trash or deleted through the safety boundary, within `allowance`.
+    static SafetyBoundary::Outcome removeItem(const QString& path, RemovalMethod method, const Allowance& allowance);
+    // The paths the user's rights could not remove, in one administrator run; each passes
+    // the safety boundary within `allowance` first, refused ones are logged and left alone.
+    QCoro::Task<> removeWithAdmin(QStringList paths, RemovalMethod method, Allowance allowance);
 
     // The administrator line that moves the paths into the user's Trash, named
     // "<time>_<name>" and given back to the user. A name already in the Trash, or taken by an
     // earlier path of the batch, becomes "<time>_<k>_<name>" with the first free k from 2, so
     // nothing is ever moved onto or into an existing item.
-    QString trashCommand(const QStringList& paths) const;
-    static QString trashCommand(const QStringList& paths, const QString& home, unsigned userId, qint64 time,
+    QString trashCommand(const QList<RootPath>& paths) const;
+    static QString trashCommand(const QList<RootPath>& paths, const QString& home, unsigned userId, qint64 time,
                                 const std::function<bool(const QString&)>& isTaken);
-    static QString permanentCommand(const QStringList& paths);
+    static QString permanentCommand(const QList<RootPath>& paths);
+
+    static QString refusedLine(const QString& path, const QString& reason);
+    static QString keptLeftoversLine(const QString& bundlePath);
 
     // Whether a running application belongs to the bundle at `path`.
     static bool isRunningFrom(const QString& runningBundlePath, const QString& path);

@@ -13,7 +13,6 @@
 #include <QRegularExpression>
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
 #include <vector>
 
@@ -23,12 +22,19 @@ const QString defaultScanCommand = QStringLiteral(
     "find /Applications /System/Applications \"$HOME/Applications\"     -maxdepth 1 -name \"*.app\" -type d 2>/dev/null");
 
 // Why the file manager could not remove a path, as the user reads it.
-QString removalFailure(const QString& path, int error)
+QString removalFailure(const QString& path, const SafetyBoundary::Outcome& outcome)
 {
+    if (outcome.refusal)
+        return *outcome.refusal;
     QString text = QStringLiteral("“%1”を削除できませんでした。").arg(QFileInfo(path).fileName());
-    if (error != 0)
-        text += QLatin1Char(' ') + qt_error_string(error);
+    if (outcome.counts.error != 0)
+        text += QLatin1Char(' ') + qt_error_string(outcome.counts.error);
     return text;
+}
+
+QString refusedLine(const QString& path, const QString& reason)
+{
+    return QStringLiteral("⛔️ 許可外のため拒否: ") + path + QStringLiteral(" — ") + reason;
 }
 
 QString describe(const std::exception& error)
@@ -137,16 +143,16 @@ QCoro::Task<InstalledApp> UninstallerModel::makeRecord(QString bundlePath)
     co_return app;
 }
 
-QString UninstallerModel::killCommand(const QString& bundlePath)
+QString UninstallerModel::killCommand(const RootPath& bundlePath)
 {
-    // The pattern matches the path literally, not as a regular expression.
-    return QStringLiteral("pkill -9 -f '") + Quote::forSingleQuotes(Quote::forRegex(bundlePath))
-        + QStringLiteral("' 2>/dev/null; true");
+    // The path matches literally, not as a regular expression.
+    const QString pattern = QLatin1Char('^') + Quote::forRegex(bundlePath.path()) + QStringLiteral("(/|$)");
+    return QStringLiteral("pkill -9 -f '") + Quote::forSingleQuotes(pattern) + QStringLiteral("' 2>/dev/null; true");
 }
 
-QString UninstallerModel::removeCommand(const QString& path)
+QString UninstallerModel::removeCommand(const RootPath& path)
 {
-    return QStringLiteral("rm -rf '") + Quote::forSingleQuotes(path) + QLatin1Char('\'');
+    return QStringLiteral("rm -rf '") + Quote::forSingleQuotes(path.path()) + QLatin1Char('\'');
 }
 
 void UninstallerModel::setSearchText(const QString& text)
@@ -275,6 +281,8 @@ QCoro::Task<> UninstallerModel::uninstall()
         co_return;
     const InstalledApp app = *selectedApp_;
     const platform::FileManager& files = platform::FileManager::shared();
+    const SafetyBoundary boundary(files);
+    const Allowance allowance = InstalledApp::removalAllowance(app.path, app.name, app.bundleID);
     AuthorizationManager& authorization = AuthorizationManager::shared();
 
     isUninstalling_ = true;
@@ -282,21 +290,30 @@ QCoro::Task<> UninstallerModel::uninstall()
     log_.clear();
     emit logChanged();
 
+    QString why;
+    const std::optional<RootPath> bundle = boundary.forRoot(app.path, allowance, Operation::remove, &why);
     appendLog(QStringLiteral("🔄 プロセスを終了中…"));
-    try {
-        const QString kill = killCommand(app.path);
-        co_await authorization.runPrivilegedShell(kill);
-    } catch (...) {
-        // Nothing running, or the prompt was dismissed: the removal goes on either way.
+    if (bundle) {
+        try {
+            const QString kill = killCommand(*bundle);
+            co_await authorization.runPrivilegedShell(kill);
+        } catch (...) {
+            // Nothing running, or the prompt was dismissed: the removal goes on either way.
+        }
     }
     appendLog(QStringLiteral("✅ プロセス終了（または未起動）"));
 
-    if (files.exists(app.path)) {
+    // A bundle path that is a link only points at the application: removing the link leaves
+    // the application installed elsewhere, so its settings and data stay too.
+    const bool bundleIsLink = files.isSymbolicLink(app.path);
+    if (!bundle) {
+        appendLog(refusedLine(app.path, why));
+    } else if (files.exists(app.path) || bundleIsLink) {
         appendLog(QStringLiteral("🗑 削除中: ") + app.path);
         try {
-            const QString remove = removeCommand(app.path);
+            const QString remove = removeCommand(*bundle);
             co_await authorization.runPrivilegedShell(remove);
-            if (files.exists(app.path))
+            if (files.exists(app.path) || files.isSymbolicLink(app.path))
                 appendLog(QStringLiteral("❌ 削除失敗: ") + app.path);
             else
                 appendLog(QStringLiteral("✅ 削除完了: ") + app.path);
@@ -309,8 +326,8 @@ QCoro::Task<> UninstallerModel::uninstall()
 
     // An application that is still there keeps its settings and data: removing them while
     // it stays installed would only break it.
-    const bool bundleRemains = files.exists(app.path);
-    if (bundleRemains)
+    const bool bundleRemains = files.exists(app.path) || files.isSymbolicLink(app.path);
+    if (bundleRemains || bundleIsLink)
         appendLog(QStringLiteral("⏭ アプリが残っているため、残存ファイルは削除しませんでした"));
     else
         co_await removeLeftovers(app);
@@ -338,6 +355,8 @@ QCoro::Task<> UninstallerModel::uninstall()
 QCoro::Task<> UninstallerModel::removeLeftovers(InstalledApp app)
 {
     const platform::FileManager& files = platform::FileManager::shared();
+    const SafetyBoundary boundary(files);
+    const Allowance allowance = InstalledApp::removalAllowance(app.path, app.name, app.bundleID);
     const QString home = files.homeDirectory();
     const QStringList leftovers = InstalledApp::leftovers(app.name, app.bundleID);
     if (leftovers.isEmpty()) {
@@ -347,15 +366,24 @@ QCoro::Task<> UninstallerModel::removeLeftovers(InstalledApp app)
     appendLog(QStringLiteral("🧹 残存ファイルを削除中（%1件）…").arg(leftovers.size()));
     for (const QString& path : leftovers) {
         if (isInsideHome(path, home)) {
-            errno = 0;
-            if (files.removeItem(path))
+            // A container can hold a hundred thousand files: the walk leaves the main thread.
+            QFuture<SafetyBoundary::Outcome> removing = QtConcurrent::run(
+                &Shell::commandPool(), [boundary, allowance, path] { return boundary.removeItem(path, allowance); });
+            const SafetyBoundary::Outcome outcome = co_await removing;
+            if (outcome.succeeded())
                 appendLog(QStringLiteral("  ✅ ") + path);
             else
-                appendLog(QStringLiteral("  ⚠️ スキップ: ") + path + QStringLiteral(" — ") + removalFailure(path, errno));
+                appendLog(QStringLiteral("  ⚠️ スキップ: ") + path + QStringLiteral(" — ") + removalFailure(path, outcome));
+            continue;
+        }
+        QString why;
+        const std::optional<RootPath> target = boundary.forRoot(path, allowance, Operation::remove, &why);
+        if (!target) {
+            appendLog(QStringLiteral("  ⚠️ スキップ: ") + path + QStringLiteral(" — ") + why);
             continue;
         }
         try {
-            const QString remove = removeCommand(path);
+            const QString remove = removeCommand(*target);
             co_await AuthorizationManager::shared().runPrivilegedShell(remove);
             if (files.exists(path))
                 appendLog(QStringLiteral("  ⚠️ スキップ: ") + path);

@@ -48,9 +48,11 @@ public:
     // fallback), size from du. Owns nothing of a model, so it may outlive one.
     static QCoro::Task<InstalledApp> makeRecord(QString bundlePath);
 
-    // Root command lines of the removal; every path is escaped for its context.
-    static QString killCommand(const QString& bundlePath);
-    static QString removeCommand(const QString& path);
+    // Root command lines of the removal; every path is escaped for its context. The kill
+    // pattern matches command lines that start with the bundle's path followed by "/" or
+    // their end, so a process of another bundle whose path merely contains it survives.
+    static QString killCommand(const RootPath& bundlePath);
+    static QString removeCommand(const RootPath& path);
 
     const QList<InstalledApp>& apps() const { return apps_; }
     QList<InstalledApp> filtered() const { return filter(apps_, searchText_); }

@@ -2,10 +2,10 @@
 
 #include "app/AppState.h"
 #include "app/AppTheme.h"
-#include "cleanup/DirectoryCleaner.h"
 #include "exec/AuthorizationManager.h"
 #include "exec/CleanerHelper.h"
 #include "exec/Quote.h"
+#include "exec/SafetyBoundary.h"
 #include "exec/OutputParsing.h"
 #include "exec/Shell.h"
 #include "permissions/PermissionManager.h"
@@ -50,8 +50,8 @@ QString DashboardModel::diskFreeText(const QString& dfOutput)
 
 QString DashboardModel::junkCommand(const QString& home, const QString& temporary)
 {
-    return QStringLiteral("du -sk \"") + Quote::forDoubleQuotes(temporary) + QStringLiteral("\" \"")
-        + Quote::forDoubleQuotes(home)
+    const QString measuredTemporary = temporary.isEmpty() ? QString() : Quote::doubleQuoted(temporary) + QLatin1Char(' ');
+    return QStringLiteral("du -sk ") + measuredTemporary + QStringLiteral("\"") + Quote::forDoubleQuotes(home)
         + QStringLiteral("/Library/Caches\" \"/private/tmp\" 2>/dev/null | awk '{sum+=$1} END{printf \"%d\", sum/1024}'");
 }
 
@@ -82,7 +82,8 @@ QCoro::Task<> DashboardModel::refreshWith(std::weak_ptr<DashboardModel> model, A
         emit self->changed();
         PermissionManager::shared().checkPermissions();
         const platform::FileManager& files = platform::FileManager::shared();
-        junkLine = junkCommand(files.homeDirectory(), files.temporaryDirectory());
+        const QString temporary = files.temporaryDirectory();
+        junkLine = junkCommand(files.homeDirectory(), optimizableFolders().contains(temporary) ? temporary : QString());
     }
     // Leaves the flag set when the screen is gone: nothing reads it any more.
     auto finish = [&model]() {
@@ -116,13 +117,9 @@ QCoro::Task<> DashboardModel::quickOptimize()
     AppState::shared().showMessage(QStringLiteral("ワンクリック最適化を実行中…"), false);
 
     const platform::FileManager* files = &platform::FileManager::shared();
-    const QStringList directories{files->homeDirectory() + QStringLiteral("/Library/Caches"), files->temporaryDirectory()};
-    for (const QString& directory : directories) {
-        // Entries are judged without following links and failures are skipped, so nothing
-        // outside these two folders changes and a protected entry does not stop the run.
-        QFuture<void> emptied = QtConcurrent::run(&Shell::commandPool(), &DashboardModel::emptyDirectory, directory, files);
-        co_await emptied;
-    }
+    const QStringList directories = optimizableFolders();
+    QFuture<void> emptied = QtConcurrent::run(&Shell::commandPool(), &DashboardModel::emptyDirectories, directories, files);
+    co_await emptied;
 
     co_await purgeMemory();
     co_await refreshStats();
@@ -132,9 +129,28 @@ QCoro::Task<> DashboardModel::quickOptimize()
     AppState::shared().showMessage(QStringLiteral("Mac の最適化が完了しました！快調です✨"), false);
 }
 
-void DashboardModel::emptyDirectory(const QString& directory, const platform::FileManager* files)
+QStringList DashboardModel::optimizableFolders()
 {
-    DirectoryCleaner(*files).emptyDirectory(directory);
+    const platform::FileManager& files = platform::FileManager::shared();
+    const QStringList candidates{files.homeDirectory() + QStringLiteral("/Library/Caches"), files.temporaryDirectory()};
+    const Allowance allowance(candidates);
+    const SafetyBoundary boundary(files);
+    QStringList folders;
+    for (const QString& folder : candidates) {
+        if (!boundary.refusal(folder, allowance, Actor::user, Operation::empty))
+            folders << folder;
+    }
+    return folders;
+}
+
+void DashboardModel::emptyDirectories(const QStringList& directories, const platform::FileManager* files)
+{
+    // Entries are judged without following links and failures are skipped, so nothing
+    // outside these folders changes and a protected entry does not stop the run.
+    const SafetyBoundary boundary(*files);
+    const Allowance allowance(directories);
+    for (const QString& directory : directories)
+        boundary.emptyDirectory(directory, allowance);
 }
 
 QCoro::Task<> DashboardModel::purgeMemory()

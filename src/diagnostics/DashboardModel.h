@@ -59,6 +59,10 @@ public:
     static QString diskFreeText(const QString& dfOutput);
     // The du line over the temporary directory, the user's caches and /private/tmp.
     static QString junkCommand(const QString& home, const QString& temporary);
+    // The user's folders the one-click optimisation empties and the estimate counts: the
+    // home's Library/Caches and the temporary directory, each only when the safety boundary
+    // lets the user empty it (a temporary directory naming "/" or a system folder is left out).
+    static QStringList optimizableFolders();
     // What the junk card shows.
     QString junkText() const;
 
@@ -66,7 +70,7 @@ signals:
     void changed();
 
 private:
-    static void emptyDirectory(const QString& directory, const platform::FileManager* files);
+    static void emptyDirectories(const QStringList& directories, const platform::FileManager* files);
     static QCoro::Task<> refreshWith(std::weak_ptr<DashboardModel> model, AppearanceScope::Ticket ticket);
 
     int healthScore_ = 94;

@@ -1,6 +1,7 @@
 #include "exec/CleanerHelper.h"
 
 #include "exec/Quote.h"
+#include "exec/SafetyBoundary.h"
 #include "exec/Shell.h"
 #include "platform/FileManager.h"
 #include "platform/Kernel.h"
@@ -159,9 +160,8 @@ QString CleanerError::errorDescription() const
 
 QStringList CleanerHelper::allowedPaths()
 {
-    return {QStringLiteral("/private/tmp"), QStringLiteral("/private/var/tmp"), QStringLiteral("/Library/Caches"),
-            QStringLiteral("/Library/Logs"), QStringLiteral("/opt/homebrew/var/cache"),
-            QStringLiteral("/usr/local/var/cache")};
+    // One list: what the helper accepts is exactly what the program may hand root to empty.
+    return SafetyBoundary::systemCacheFolders();
 }
 
 QString CleanerHelper::helperPath()

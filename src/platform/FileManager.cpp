@@ -4,10 +4,119 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <string>
+#include <vector>
+
 namespace platform {
+namespace {
+
+void noteFailure(TreeRemoval& counts, int error)
+{
+    ++counts.skipped;
+    if (counts.error == 0)
+        counts.error = error;
+}
+
+// The names in the open directory `directoryFd`, read to the end before anything is removed
+// (removing while reading may make readdir skip entries).
+bool readNames(int directoryFd, std::vector<std::string>& names, int& error)
+{
+    const int listing = ::dup(directoryFd);
+    DIR* stream = listing >= 0 ? ::fdopendir(listing) : nullptr;
+    if (!stream) {
+        error = errno;
+        if (listing >= 0)
+            ::close(listing);
+        return false;
+    }
+    ::rewinddir(stream);
+    while (const dirent* entry = ::readdir(stream)) {
+        const std::string name = entry->d_name;
+        if (name != "." && name != "..")
+            names.push_back(name);
+    }
+    ::closedir(stream);
+    return true;
+}
+
+void removeEntryAt(int parentFd, const char* name, dev_t device, TreeRemoval& counts);
+
+// Removes every entry of the open directory; the directory itself stays.
+void emptyAt(int directoryFd, dev_t device, TreeRemoval& counts)
+{
+    std::vector<std::string> names;
+    int error = 0;
+    if (!readNames(directoryFd, names, error)) {
+        noteFailure(counts, error);
+        return;
+    }
+    for (const std::string& name : names)
+        removeEntryAt(directoryFd, name.c_str(), device, counts);
+}
+
+// Removes one entry judged by itself (lstat): a link or file is unlinked, a real directory is
+// emptied through a descriptor opened without following links and then removed. A directory
+// on another file system (a mounted volume) is left alone rather than wiped.
+void removeEntryAt(int parentFd, const char* name, dev_t device, TreeRemoval& counts)
+{
+    struct stat st;
+    if (::fstatat(parentFd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        if (errno != ENOENT)   // gone since the listing: nothing to count
+            noteFailure(counts, errno);
+        return;
+    }
+    if (S_ISDIR(st.st_mode)) {
+        if (st.st_dev != device) {
+            noteFailure(counts, EXDEV);
+            return;
+        }
+        const int child = ::openat(parentFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (child < 0) {
+            noteFailure(counts, errno);
+            return;
+        }
+        const int skippedBefore = counts.skipped;
+        emptyAt(child, device, counts);
+        ::close(child);
+        if (counts.skipped != skippedBefore) {
+            // Something inside stays, so the directory does too.
+            ++counts.skipped;
+            return;
+        }
+        if (::unlinkat(parentFd, name, AT_REMOVEDIR) == 0)
+            ++counts.deleted;
+        else if (errno != ENOENT)
+            noteFailure(counts, errno);
+        return;
+    }
+    if (::unlinkat(parentFd, name, 0) == 0)
+        ++counts.deleted;
+    else if (errno != ENOENT)
+        noteFailure(counts, errno);
+}
+
+QByteArray parentOf(const QByteArray& path)
+{
+    const qsizetype slash = path.lastIndexOf('/');
+    if (slash < 0)
+        return QByteArrayLiteral(".");
+    return slash == 0 ? QByteArrayLiteral("/") : path.left(slash);
+}
+
+QByteArray withoutTrailingSlashes(QByteArray path)
+{
+    while (path.size() > 1 && path.endsWith('/'))
+        path.chop(1);
+    return path;
+}
+
+} // namespace
 
 FileManager& FileManager::systemDefault()
 {
@@ -51,14 +160,45 @@ bool FileManager::createDirectory(const QString& path) const
     return QDir().mkpath(path);
 }
 
-bool FileManager::removeItem(const QString& path) const
+TreeRemoval FileManager::removeItem(const QString& path) const
 {
-    // Decide on the entry itself: a link (even one to a directory) is removed as a link,
-    // never followed into.
-    if (isSymbolicLink(path) || !isDirectory(path))
-        return ::unlink(QFile::encodeName(path).constData()) == 0;
-    QDir dir(path);
-    return dir.removeRecursively();
+    TreeRemoval counts;
+    const QByteArray target = withoutTrailingSlashes(QFile::encodeName(path));
+    const QByteArray name = target.mid(target.lastIndexOf('/') + 1);
+    if (target.isEmpty() || name.isEmpty() || name == "." || name == "..") {
+        noteFailure(counts, EINVAL);
+        return counts;
+    }
+    const int parent = ::open(parentOf(target).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (parent < 0) {
+        noteFailure(counts, errno);
+        return counts;
+    }
+    struct stat st;
+    if (::fstatat(parent, name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        noteFailure(counts, errno);
+    } else {
+        removeEntryAt(parent, name.constData(), st.st_dev, counts);
+    }
+    ::close(parent);
+    return counts;
+}
+
+TreeRemoval FileManager::emptyDirectory(const QString& path) const
+{
+    TreeRemoval counts;
+    const int directory = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (directory < 0) {
+        counts.error = errno;
+        return counts;
+    }
+    struct stat st;
+    if (::fstat(directory, &st) == 0)
+        emptyAt(directory, st.st_dev, counts);
+    else
+        counts.error = errno;
+    ::close(directory);
+    return counts;
 }
 
 bool FileManager::moveToTrash(const QString& path, QString* trashedPath) const
@@ -78,6 +218,8 @@ QString FileManager::homeDirectory() const
 QString FileManager::temporaryDirectory() const
 {
     QString dir = QDir::tempPath();
+    if (dir.isEmpty())
+        return dir;
     if (!dir.endsWith(QLatin1Char('/')))
         dir += QLatin1Char('/');
     return dir;

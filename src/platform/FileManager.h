@@ -7,6 +7,18 @@
 
 namespace platform {
 
+// What removing or emptying a tree did. Entries are counted one each, a directory's own
+// entries included; `error` is the first failure's errno (0 when nothing failed), so a
+// caller can say why without reading errno after the fact.
+struct TreeRemoval {
+    int deleted = 0;
+    int skipped = 0;
+    int error = 0;
+
+    bool succeeded() const { return error == 0 && skipped == 0; }
+    bool operator==(const TreeRemoval&) const = default;
+};
+
 // The file-system questions and actions the screens need. Checks never follow a final
 // symbolic link unless they say so; nothing here throws.
 class FileManager {
@@ -19,10 +31,18 @@ public:
     virtual bool isSymbolicLink(const QString& path) const;      // the entry itself (lstat)
     virtual QStringList contentsOfDirectory(const QString& path) const;  // names, hidden ones included; empty on error
     virtual bool createDirectory(const QString& path) const;     // with intermediate directories
-    virtual bool removeItem(const QString& path) const;          // a link is removed as a link; a directory with its contents
+    // Removes the entry at `path`: a link as a link, a real directory with everything in it.
+    // The walk opens each directory without following links, works on the names' raw bytes,
+    // stays on the directory's own file system and never changes a mode: what it may not
+    // remove is skipped and counted.
+    virtual TreeRemoval removeItem(const QString& path) const;
+    // Removes the entries of the real directory `path` (not a link to one) the same way and
+    // keeps the directory. A directory that cannot be opened gives {0, 0, errno}.
+    virtual TreeRemoval emptyDirectory(const QString& path) const;
     virtual bool moveToTrash(const QString& path, QString* trashedPath = nullptr) const;
     virtual QString homeDirectory() const;                       // no trailing "/"
-    virtual QString temporaryDirectory() const;                  // the user's temporary directory, ending in "/"
+    // The user's temporary directory, ending in "/"; "" when the system reports none.
+    virtual QString temporaryDirectory() const;
     QString expandTilde(const QString& path) const;              // "~" and "~/..." against homeDirectory()
 
     static FileManager& systemDefault();

@@ -3,6 +3,7 @@
 #include "exec/OutputParsing.h"
 #include "support/FakeCommandRunner.h"
 #include "support/FakePrivileged.h"
+#include "support/RootPaths.h"
 #include "support/ScriptedFileManager.h"
 
 #include <QDir>
@@ -160,10 +161,10 @@ private slots:
 
     void passwordCommandQuotesEveryPath()
     {
-        QCOMPARE(CacheModel::passwordCommand({"/Library/Caches", "/private/tmp"}),
+        QCOMPARE(CacheModel::passwordCommand(clearedForRoot({"/Library/Caches", "/private/tmp"})),
                  QStringLiteral("find '/Library/Caches' -mindepth 1 -maxdepth 1 -exec rm -rf {} + 2>/dev/null || true; "
                                 "find '/private/tmp' -mindepth 1 -maxdepth 1 -exec rm -rf {} + 2>/dev/null || true; true"));
-        QCOMPARE(CacheModel::passwordCommand({"/Library/it's"}),
+        QCOMPARE(CacheModel::passwordCommand(clearedForRoot(QStringList{"/Library/it's"})),
                  QStringLiteral("find '/Library/it'\\''s' -mindepth 1 -maxdepth 1 -exec rm -rf {} + 2>/dev/null || true; true"));
     }
 
@@ -284,9 +285,12 @@ private slots:
                               group("again", {"~/Library/Caches", f.tmp.path() + "/alias/cache"})});
         const PathSplit split = model->partitionPaths();
         QCOMPARE(split.user, (QStringList{f.home + "/Library/Caches", f.temporary, f.home + "/Library/Caches"}));
-        // A sibling of the home whose name merely starts like it is not the user's.
-        QCOMPARE(split.system, (QStringList{"/private/tmp", f.tmp.path() + "/home2/Library"}));
-        QCOMPARE(split.refused, QStringList{f.tmp.path() + "/alias/cache"});
+        // A sibling of the home whose name merely starts like it is not the user's, and root
+        // empties nothing but the cleanup helper's folders.
+        QCOMPARE(split.systemPaths(), QStringList{"/private/tmp"});
+        const QString outside = QStringLiteral("許可された場所の外です");
+        QCOMPARE(split.refused, (QList<RefusedPath>{{f.tmp.path() + "/home2/Library", outside},
+                                                    {f.tmp.path() + "/alias/cache", outside}}));
     }
 
     void userPath_data()
@@ -515,7 +519,7 @@ private slots:
         settle(model->clean(PrivilegeMode::password));
         QCOMPARE(f.auth.commands(),
                  QStringList{"find '/private/tmp' -mindepth 1 -maxdepth 1 -exec rm -rf {} + 2>/dev/null || true; true"});
-        QVERIFY(model->log().contains("  ⛔️ 許可外のため拒否: " + f.tmp.path() + "/alias/cache"));
+        QVERIFY(model->log().contains(CacheModel::refusedLine({f.tmp.path() + "/alias/cache", "許可された場所の外です"})));
     }
 
     void partialAndEmptyUserDirectories()
@@ -540,7 +544,7 @@ private slots:
         QVERIFY(QFile::link(f.tmp.path() + "/elsewhere", f.home + "/Library/Logs"));
         auto model = f.model({group("a", {"~/Library/Logs"})});
         settle(model->clean(PrivilegeMode::touchID));
-        QVERIFY(model->log().contains("  ⛔️ 許可外のため拒否: " + f.home + "/Library/Logs"));
+        QVERIFY(model->log().contains(CacheModel::refusedLine({f.home + "/Library/Logs", "シンボリックリンクを含むパスです"})));
         QCOMPARE(entries(f.tmp.path() + "/elsewhere"), QStringList{"keep"});
     }
 

@@ -6,6 +6,7 @@
 #include "support/BundleFactory.h"
 #include "support/FakeCommandRunner.h"
 #include "support/FakePrivileged.h"
+#include "support/RootPaths.h"
 
 #include <QDir>
 #include <QSet>
@@ -44,9 +45,9 @@ public:
     QString home;
     QString refused;
     QString homeDirectory() const override { return home; }
-    bool removeItem(const QString& path) const override
+    platform::TreeRemoval removeItem(const QString& path) const override
     {
-        return isRefused(path) ? false : platform::FileManager::removeItem(path);
+        return isRefused(path) ? platform::TreeRemoval{0, 1, EACCES} : platform::FileManager::removeItem(path);
     }
     bool moveToTrash(const QString& path, QString* trashed) const override
     {
@@ -232,7 +233,7 @@ private slots:
 
     void trashCommandLine()
     {
-        const QString line = IntelAppsModel::trashCommand({QStringLiteral("/Library/Application Support/Foo")},
+        const QString line = IntelAppsModel::trashCommand(clearedForRoot(QStringList{QStringLiteral("/Library/Application Support/Foo")}),
                                                           QStringLiteral("/Users/u"), 501, 1700000000, {});
         QCOMPARE(line, QStringLiteral("/bin/mv '/Library/Application Support/Foo' '/Users/u/.Trash/1700000000_Foo' && "
                                       "/usr/sbin/chown -R 501 '/Users/u/.Trash/1700000000_Foo'; true"));
@@ -242,7 +243,7 @@ private slots:
     {
         const QSet<QString> existing{QStringLiteral("/H/.Trash/7_Foo")};
         const QString line = IntelAppsModel::trashCommand(
-            {QStringLiteral("/A/Foo"), QStringLiteral("/B/Foo"), QStringLiteral("/C/Bar")}, QStringLiteral("/H"), 0, 7,
+            clearedForRoot({QStringLiteral("/A/Foo"), QStringLiteral("/B/Foo"), QStringLiteral("/C/Bar")}), QStringLiteral("/H"), 0, 7,
             [&existing](const QString& path) { return existing.contains(path); });
         QCOMPARE(line, QStringLiteral("/bin/mv '/A/Foo' '/H/.Trash/7_2_Foo' && /usr/sbin/chown -R 0 '/H/.Trash/7_2_Foo'; "
                                       "/bin/mv '/B/Foo' '/H/.Trash/7_3_Foo' && /usr/sbin/chown -R 0 '/H/.Trash/7_3_Foo'; "
@@ -251,9 +252,9 @@ private slots:
 
     void quotesInAdministratorLines()
     {
-        QCOMPARE(IntelAppsModel::permanentCommand({QStringLiteral("/Applications/Bob's App.app"), QStringLiteral("/x")}),
+        QCOMPARE(IntelAppsModel::permanentCommand(clearedForRoot({QStringLiteral("/Applications/Bob's App.app"), QStringLiteral("/x")})),
                  QStringLiteral("/bin/rm -rf '/Applications/Bob'\\''s App.app'; /bin/rm -rf '/x'; true"));
-        QCOMPARE(IntelAppsModel::trashCommand({QStringLiteral("/L/it's")}, QStringLiteral("/H/o'k"), 5, 9, {}),
+        QCOMPARE(IntelAppsModel::trashCommand(clearedForRoot(QStringList{QStringLiteral("/L/it's")}), QStringLiteral("/H/o'k"), 5, 9, {}),
                  QStringLiteral("/bin/mv '/L/it'\\''s' '/H/o'\\''k/.Trash/9_it'\\''s' && /usr/sbin/chown -R 5 "
                                 "'/H/o'\\''k/.Trash/9_it'\\''s'; true"));
     }
@@ -357,9 +358,11 @@ private slots:
         FakeAuthorization auth;
         auth.failAll(AuthError::userCancelled());
         QCoro::waitFor(model->removeSelected());
-        QCOMPARE(auth.commands(), QStringList{IntelAppsModel::permanentCommand({QDir::cleanPath(bundle)})});
-        QCOMPARE(model->log().mid(model->log().size() - 2),
-                 (QStringList{QStringLiteral("🚫 キャンセルされました"), QStringLiteral("🎉 完了！")}));
+        QCOMPARE(auth.commands(), QStringList{IntelAppsModel::permanentCommand(clearedForRoot(QStringList{QDir::cleanPath(bundle)}))});
+        // The bundle stays, and so do its settings and data.
+        QCOMPARE(model->log().mid(model->log().size() - 3),
+                 (QStringList{QStringLiteral("🚫 キャンセルされました"),
+                              IntelAppsModel::keptLeftoversLine(QDir::cleanPath(bundle)), QStringLiteral("🎉 完了！")}));
         QCOMPARE(model->apps().size(), 1);
         QVERIFY(model->apps().first().isSelected);
         QVERIFY(QFileInfo::exists(bundle));
@@ -370,7 +373,7 @@ private slots:
         FakeAuthorization auth;
         auth.failAll(AuthError::commandFailed(QStringLiteral(" boom \n")));
         auto model = IntelAppsModel::create(QStringList{}, RosettaInfo{});
-        QCoro::waitFor(model->removeWithAdmin({QStringLiteral("/nope")}, RemovalMethod::permanent));
+        QCoro::waitFor(model->removeWithAdmin({QStringLiteral("/nope")}, RemovalMethod::permanent, Allowance({QStringLiteral("/nope")})));
         QCOMPARE(model->log(), (QStringList{QStringLiteral("🔑 管理者権限が必要な項目があります（1件）…"),
                                             QStringLiteral("❌ エラー: コマンド失敗: boom")}));
     }
@@ -381,7 +384,8 @@ private slots:
         QVERIFY(BundleFactory::writeFile(stays, "x"));
         FakeAuthorization auth;
         auto model = IntelAppsModel::create(QStringList{}, RosettaInfo{});
-        QCoro::waitFor(model->removeWithAdmin({stays, library_ + QStringLiteral("/gone")}, RemovalMethod::permanent));
+        const QStringList paths{stays, library_ + QStringLiteral("/gone")};
+        QCoro::waitFor(model->removeWithAdmin(paths, RemovalMethod::permanent, Allowance(paths)));
         QCOMPARE(model->log().mid(1), (QStringList{QStringLiteral("  ⚠️ 処理できませんでした: ") + stays,
                                                    QStringLiteral("  ✅ ") + library_ + QStringLiteral("/gone")}));
     }
@@ -391,15 +395,18 @@ private slots:
         const QString support = files_.home + QStringLiteral("/Library/Application Support/Foo");
         QVERIFY(QDir().mkpath(support));
         files_.refused = support;
-        auto model = IntelAppsModel::create(QStringList{}, RosettaInfo{});
         const IntelOnlyApp app = entry(QStringLiteral("Foo"), dir_.path() + QStringLiteral("/missing/Foo.app"), 1, true, QString());
-        const QStringList admin = model->removeApp(app, RemovalMethod::permanent, LeftoverScope::bundleAndLeftovers);
-        // The bundle itself always escalates; a home leftover is skipped.
-        QCOMPARE(admin, QStringList{app.path});
-        QCOMPARE(model->log(), QStringList{QStringLiteral("  ⚠️ スキップ: ") + support});
-        model = IntelAppsModel::create(QStringList{}, RosettaInfo{});
-        QCOMPARE(model->removeApp(app, RemovalMethod::permanent, LeftoverScope::bundleOnly), QStringList{app.path});
-        QVERIFY(model->log().isEmpty());
+        // The bundle itself always escalates, and its leftovers wait until it is gone.
+        for (const LeftoverScope scope : {LeftoverScope::bundleAndLeftovers, LeftoverScope::bundleOnly}) {
+            const IntelAppsModel::UserRemoval removed = IntelAppsModel::removeApp(app, RemovalMethod::permanent, scope);
+            QCOMPARE(removed.needsAdministrator, QStringList{app.path});
+            QCOMPARE(removed.leftoversPending, scope == LeftoverScope::bundleAndLeftovers);
+            QVERIFY(removed.log.isEmpty());
+        }
+        // A home leftover the user may not remove is skipped, not escalated.
+        const IntelAppsModel::UserRemoval leftovers = IntelAppsModel::removeLeftovers(app, RemovalMethod::permanent);
+        QVERIFY(leftovers.needsAdministrator.isEmpty());
+        QCOMPARE(leftovers.log, QStringList{QStringLiteral("  ⚠️ スキップ: ") + support});
     }
 
     void nothingTickedDoesNothing()

@@ -9,6 +9,7 @@
 #include "support/BundleFactory.h"
 #include "support/FakeCommandRunner.h"
 #include "support/FakePrivileged.h"
+#include "support/RootPaths.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -24,9 +25,9 @@ namespace {
 class TestFiles final : public platform::FileManager {
 public:
     QString refused;
-    bool removeItem(const QString& path) const override
+    platform::TreeRemoval removeItem(const QString& path) const override
     {
-        return isRefused(path) ? false : platform::FileManager::removeItem(path);
+        return isRefused(path) ? platform::TreeRemoval{0, 1, EACCES} : platform::FileManager::removeItem(path);
     }
     bool moveToTrash(const QString& path, QString* trashed) const override
     {

@@ -5,6 +5,7 @@
 #include "support/BundleFactory.h"
 #include "support/FakeCommandRunner.h"
 #include "support/FakePrivileged.h"
+#include "support/RootPaths.h"
 
 #include <QDir>
 #include <QSet>
@@ -24,12 +25,10 @@ public:
     QString home;
     QSet<QString> protectedPaths;
     QString homeDirectory() const override { return home; }
-    bool removeItem(const QString& path) const override
+    platform::TreeRemoval removeItem(const QString& path) const override
     {
-        if (protectedPaths.contains(path)) {
-            errno = EPERM;
-            return false;
-        }
+        if (protectedPaths.contains(path))
+            return {0, 1, EPERM};
         return platform::FileManager::removeItem(path);
     }
 };
@@ -118,17 +117,17 @@ private slots:
         QTest::addColumn<QString>("kill");
         QTest::addColumn<QString>("remove");
         QTest::addColumn<QString>("size");
-        QTest::newRow("plain") << "/Applications/Foo.app" << "pkill -9 -f '/Applications/Foo\\.app' 2>/dev/null; true"
+        QTest::newRow("plain") << "/Applications/Foo.app" << "pkill -9 -f '^/Applications/Foo\\.app(/|$)' 2>/dev/null; true"
                                << "rm -rf '/Applications/Foo.app'" << "du -sm \"/Applications/Foo.app\" 2>/dev/null | cut -f1";
         QTest::newRow("quote") << "/Applications/Bob's App.app"
-                               << "pkill -9 -f '/Applications/Bob'\\''s App\\.app' 2>/dev/null; true"
+                               << "pkill -9 -f '^/Applications/Bob'\\''s App\\.app(/|$)' 2>/dev/null; true"
                                << "rm -rf '/Applications/Bob'\\''s App.app'"
                                << "du -sm \"/Applications/Bob's App.app\" 2>/dev/null | cut -f1";
         QTest::newRow("substitution") << "/Applications/x$(touch y).app"
-                                      << "pkill -9 -f '/Applications/x\\$\\(touch y\\)\\.app' 2>/dev/null; true"
+                                      << "pkill -9 -f '^/Applications/x\\$\\(touch y\\)\\.app(/|$)' 2>/dev/null; true"
                                       << "rm -rf '/Applications/x$(touch y).app'"
                                       << "du -sm \"/Applications/x\\$(touch y).app\" 2>/dev/null | cut -f1";
-        QTest::newRow("backquote and brackets") << "/A/`id`[1].app" << "pkill -9 -f '/A/`id`\\[1\\]\\.app' 2>/dev/null; true"
+        QTest::newRow("backquote and brackets") << "/A/`id`[1].app" << "pkill -9 -f '^/A/`id`\\[1\\]\\.app(/|$)' 2>/dev/null; true"
                                                 << "rm -rf '/A/`id`[1].app'" << "du -sm \"/A/\\`id\\`[1].app\" 2>/dev/null | cut -f1";
     }
     void commandLinesQuoteEveryPath()
@@ -137,8 +136,8 @@ private slots:
         QFETCH(QString, kill);
         QFETCH(QString, remove);
         QFETCH(QString, size);
-        QCOMPARE(UninstallerModel::killCommand(path), kill);
-        QCOMPARE(UninstallerModel::removeCommand(path), remove);
+        QCOMPARE(UninstallerModel::killCommand(clearedForRoot(path)), kill);
+        QCOMPARE(UninstallerModel::removeCommand(clearedForRoot(path)), remove);
         QCOMPARE(UninstallerModel::sizeCommand(path), size);
     }
 
@@ -359,7 +358,7 @@ private slots:
         QVERIFY(BundleFactory::writeFile(prefs, "p"));
 
         FakeAuthorization auth;
-        auth.on(UninstallerModel::killCommand(bundle), PrivilegedAnswer::fail(AuthError::userCancelled()));
+        auth.on(UninstallerModel::killCommand(clearedForRoot(bundle)), PrivilegedAnswer::fail(AuthError::userCancelled()));
         auth.otherwise([&](const QString& line) {
             if (line == removeLine(bundle))
                 QDir(bundle).removeRecursively();
@@ -380,7 +379,7 @@ private slots:
         QCoro::waitFor(model->uninstall());
         settle();
         QCOMPARE(auth.commands(),
-                 (QStringList{UninstallerModel::killCommand(bundle), removeLine(bundle), removeLine(prefs)}));
+                 (QStringList{UninstallerModel::killCommand(clearedForRoot(bundle)), removeLine(bundle), removeLine(prefs)}));
         QCOMPARE(model->log(),
                  (QStringList{QStringLiteral("🔄 プロセスを終了中…"), QStringLiteral("✅ プロセス終了（または未起動）"),
                               QStringLiteral("🗑 削除中: ") + bundle, QStringLiteral("✅ 削除完了: ") + bundle,
@@ -410,7 +409,7 @@ private slots:
         model->setSelectedApp(record(bundle, QStringLiteral("com.example.gone")));
         QCoro::waitFor(model->uninstall());
         settle();
-        QCOMPARE(auth.commands(), QStringList{UninstallerModel::killCommand(bundle)});
+        QCOMPARE(auth.commands(), QStringList{UninstallerModel::killCommand(clearedForRoot(bundle))});
         QCOMPARE(model->log(),
                  (QStringList{QStringLiteral("🔄 プロセスを終了中…"), QStringLiteral("✅ プロセス終了（または未起動）"),
                               QStringLiteral("⚠️ アプリが見つかりません（既に削除済み?）"),

@@ -7,6 +7,7 @@
 #include "platform/FileManager.h"
 #include "support/BundleFactory.h"
 #include "support/FakeCommandRunner.h"
+#include "support/RootPaths.h"
 #include "support/FakePrivileged.h"
 #include "support/Render.h"
 
@@ -207,7 +208,7 @@ private slots:
 
         // Confirm: the removal runs, the row and the selection go.
         auth.otherwise([this](const QString& line) {
-            if (line == UninstallerModel::removeCommand(bundles_[0]))
+            if (line == UninstallerModel::removeCommand(clearedForRoot(bundles_[0])))
                 QDir(bundles_[0]).removeRecursively();
             return PrivilegedAnswer::ok();
         });

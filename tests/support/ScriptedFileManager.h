@@ -3,6 +3,8 @@
 #include "platform/FileManager.h"
 
 #include <QSet>
+
+#include <cerrno>
 #include <QString>
 
 // The real file manager with a home and temporary directory of the test's choosing (inside
@@ -38,11 +40,26 @@ public:
             return phantomContents;
         return platform::FileManager::contentsOfDirectory(path);
     }
-    bool removeItem(const QString& path) const override
+    platform::TreeRemoval removeItem(const QString& path) const override
     {
         if (undeletable.contains(path) || phantomDirectories.contains(path))
-            return false;
+            return {0, 1, EACCES};
         return platform::FileManager::removeItem(path);
+    }
+    // The real walk, except that an undeletable entry stays (and is counted) and a phantom
+    // directory keeps what it lists.
+    platform::TreeRemoval emptyDirectory(const QString& path) const override
+    {
+        if (phantomDirectories.contains(path))
+            return {0, int(phantomContents.size()), phantomContents.isEmpty() ? 0 : EPERM};
+        platform::TreeRemoval counts;
+        for (const QString& name : platform::FileManager::contentsOfDirectory(path)) {
+            const platform::TreeRemoval entry = removeItem(path + QLatin1Char('/') + name);
+            counts.deleted += entry.deleted;
+            counts.skipped += entry.skipped;
+            counts.error = counts.error ? counts.error : entry.error;
+        }
+        return counts;
     }
     QString homeDirectory() const override { return home_; }
     QString temporaryDirectory() const override { return temporary_; }

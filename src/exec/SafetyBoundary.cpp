@@ -1,0 +1,201 @@
+#include "exec/SafetyBoundary.h"
+
+#include <cerrno>
+
+namespace {
+
+// Folders that hold other people's, the system's or the user's own things as a whole.
+// Their contents may be targets (a cache folder, a leftover), never the folders themselves.
+const QStringList& systemFolders()
+{
+    static const QStringList folders{
+        QStringLiteral("/System"), QStringLiteral("/System/Library"), QStringLiteral("/Library"),
+        QStringLiteral("/Library/Application Support"), QStringLiteral("/Library/Preferences"),
+        QStringLiteral("/Library/LaunchAgents"), QStringLiteral("/Library/LaunchDaemons"),
+        QStringLiteral("/Library/PrivilegedHelperTools"), QStringLiteral("/Applications"),
+        QStringLiteral("/Users"), QStringLiteral("/Users/Shared"), QStringLiteral("/Volumes"),
+        QStringLiteral("/Network"), QStringLiteral("/cores"), QStringLiteral("/private"),
+        QStringLiteral("/private/var"), QStringLiteral("/private/etc"), QStringLiteral("/private/var/folders"),
+        QStringLiteral("/var"), QStringLiteral("/var/folders"), QStringLiteral("/etc"), QStringLiteral("/usr"),
+        QStringLiteral("/usr/local"), QStringLiteral("/bin"), QStringLiteral("/sbin"), QStringLiteral("/opt"),
+        QStringLiteral("/opt/homebrew"), QStringLiteral("/tmp"), QStringLiteral("/var/tmp"),
+        // The same roles on the Linux machines the program is built and shown on.
+        QStringLiteral("/home"), QStringLiteral("/root"), QStringLiteral("/boot"), QStringLiteral("/dev"),
+        QStringLiteral("/dev/shm"), QStringLiteral("/proc"), QStringLiteral("/sys"), QStringLiteral("/run"),
+        QStringLiteral("/lib"), QStringLiteral("/lib64"), QStringLiteral("/srv"), QStringLiteral("/mnt"),
+        QStringLiteral("/media"), QStringLiteral("/snap"),
+    };
+    return folders;
+}
+
+// Folders of the home folder with the same role.
+const QStringList& homeFolders()
+{
+    static const QStringList folders{
+        QString(), QStringLiteral("/Applications"), QStringLiteral("/Desktop"), QStringLiteral("/Documents"),
+        QStringLiteral("/Downloads"), QStringLiteral("/Movies"), QStringLiteral("/Music"), QStringLiteral("/Pictures"),
+        QStringLiteral("/Public"), QStringLiteral("/Library"), QStringLiteral("/Library/Application Support"),
+        QStringLiteral("/Library/Preferences"), QStringLiteral("/Library/Containers"),
+        QStringLiteral("/Library/Group Containers"), QStringLiteral("/Library/Saved Application State"),
+        QStringLiteral("/Library/HTTPStorages"), QStringLiteral("/Library/WebKit"),
+        QStringLiteral("/Library/LaunchAgents"), QStringLiteral("/Library/Mobile Documents"),
+        QStringLiteral("/Library/Mail"), QStringLiteral("/Library/Keychains"),
+    };
+    return folders;
+}
+
+// Temporary areas every user shares: emptying them with one user's rights would take other
+// people's files (root empties the ones the helper allows, through the helper's rules).
+const QStringList& sharedTemporaryAreas()
+{
+    static const QStringList areas{QStringLiteral("/tmp"), QStringLiteral("/var/tmp"), QStringLiteral("/private/tmp"),
+                                   QStringLiteral("/private/var/tmp"), QStringLiteral("/dev/shm")};
+    return areas;
+}
+
+bool isNormal(const QString& normalPath)
+{
+    if (normalPath.contains(QChar(0)))
+        return false;
+    const QStringList parts = normalPath.mid(1).split(QLatin1Char('/'));
+    for (const QString& part : parts) {
+        if (part.isEmpty() || part == QLatin1String(".") || part == QLatin1String(".."))
+            return false;
+    }
+    return true;
+}
+
+QStringList normalForms(const QStringList& paths)
+{
+    QStringList normal;
+    for (const QString& path : paths)
+        normal << SafetyBoundary::normalForm(path);
+    return normal;
+}
+
+} // namespace
+
+Allowance::Allowance(const QStringList& targets)
+{
+    for (const QString& target : normalForms(targets))
+        targets_.insert(target);
+}
+
+Allowance& Allowance::operator+=(const Allowance& other)
+{
+    targets_.unite(other.targets_);
+    return *this;
+}
+
+SafetyBoundary::SafetyBoundary(const platform::FileManager& files) : files_(files) {}
+
+QStringList SafetyBoundary::systemCacheFolders()
+{
+    return {QStringLiteral("/private/tmp"), QStringLiteral("/private/var/tmp"), QStringLiteral("/Library/Caches"),
+            QStringLiteral("/Library/Logs"), QStringLiteral("/opt/homebrew/var/cache"),
+            QStringLiteral("/usr/local/var/cache")};
+}
+
+QString SafetyBoundary::normalForm(const QString& path)
+{
+    if (path.size() > 1 && path.endsWith(QLatin1Char('/')))
+        return path.chopped(1);
+    return path;
+}
+
+bool SafetyBoundary::isProtectedFolder(const QString& normalPath) const
+{
+    if (normalPath == QLatin1String("/") || systemFolders().contains(normalPath))
+        return true;
+    const QString home = normalForm(files_.homeDirectory());
+    if (home.isEmpty() || home == QLatin1String("/"))
+        return false;   // every folder such a home names is already a system folder above
+    for (const QString& folder : homeFolders()) {
+        if (normalPath == home + folder)
+            return true;
+    }
+    return false;
+}
+
+bool SafetyBoundary::hasLinkAlongPath(const QString& normalPath, bool includingLast) const
+{
+    const QStringList parts = normalPath.mid(1).split(QLatin1Char('/'));
+    QString prefix;
+    for (qsizetype i = 0; i < parts.size(); ++i) {
+        prefix += QLatin1Char('/') + parts[i];
+        if ((includingLast || i + 1 < parts.size()) && files_.isSymbolicLink(prefix))
+            return true;
+    }
+    return false;
+}
+
+std::optional<QString> SafetyBoundary::refusal(const QString& path, const Allowance& allowance, Actor actor,
+                                               Operation operation) const
+{
+    if (path.isEmpty())
+        return QStringLiteral("パスが空です");
+    if (!path.startsWith(QLatin1Char('/')))
+        return QStringLiteral("絶対パスではありません");
+    const QString normal = normalForm(path);
+    if (normal == QLatin1String("/"))
+        return QStringLiteral("ルートフォルダーです");
+    if (!isNormal(normal))
+        return QStringLiteral("正規化されていないパスです");
+    if (isProtectedFolder(normal))
+        return QStringLiteral("保護されたフォルダーです");
+    if (!allowance.contains(normal))
+        return QStringLiteral("許可された場所の外です");
+    if (actor == Actor::user && operation == Operation::empty && sharedTemporaryAreas().contains(normal))
+        return QStringLiteral("全ユーザー共有の一時フォルダーです");
+    // Root follows every link it meets, so no component may be one (a link as the target
+    // itself is removed or moved as a link, but never emptied: that would empty its target).
+    // The user's own emptying opens the folder without following a final link.
+    const bool lastCounts = operation == Operation::empty;
+    if ((actor == Actor::root && hasLinkAlongPath(normal, lastCounts))
+        || (actor == Actor::user && lastCounts && files_.isSymbolicLink(normal)))
+        return QStringLiteral("シンボリックリンクを含むパスです");
+    return std::nullopt;
+}
+
+SafetyBoundary::Outcome SafetyBoundary::emptyDirectory(const QString& path, const Allowance& allowance) const
+{
+    Outcome outcome;
+    outcome.refusal = refusal(path, allowance, Actor::user, Operation::empty);
+    if (!outcome.refusal)
+        outcome.counts = files_.emptyDirectory(normalForm(path));
+    return outcome;
+}
+
+SafetyBoundary::Outcome SafetyBoundary::removeItem(const QString& path, const Allowance& allowance) const
+{
+    Outcome outcome;
+    outcome.refusal = refusal(path, allowance, Actor::user, Operation::remove);
+    if (!outcome.refusal)
+        outcome.counts = files_.removeItem(normalForm(path));
+    return outcome;
+}
+
+SafetyBoundary::Outcome SafetyBoundary::moveToTrash(const QString& path, const Allowance& allowance) const
+{
+    Outcome outcome;
+    outcome.refusal = refusal(path, allowance, Actor::user, Operation::trash);
+    if (outcome.refusal)
+        return outcome;
+    if (files_.moveToTrash(normalForm(path)))
+        outcome.counts.deleted = 1;
+    else
+        outcome.counts = {0, 1, errno ? errno : EIO};
+    return outcome;
+}
+
+std::optional<RootPath> SafetyBoundary::forRoot(const QString& path, const Allowance& allowance, Operation operation,
+                                                QString* why) const
+{
+    const std::optional<QString> refused = refusal(path, allowance, Actor::root, operation);
+    if (refused) {
+        if (why)
+            *why = *refused;
+        return std::nullopt;
+    }
+    return RootPath(normalForm(path));
+}
