@@ -6,7 +6,7 @@ packages=(
   build-essential cmake ninja-build pkg-config git
   qt6-base-dev qt6-image-formats-plugins libqt6svg6 qcoro-qt6-dev
   libplist-dev libplist++-dev
-  zsh sudo policykit-1 file perl
+  zsh sudo policykit-1 file perl bubblewrap
   breeze-icon-theme fonts-noto-cjk fonts-noto-color-emoji
   libbenchmark-dev clang libclang-rt-14-dev
 )

@@ -1,5 +1,7 @@
 #include "platform/FileManager.h"
 
+#include "platform/Trash.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -203,11 +205,7 @@ TreeRemoval FileManager::emptyDirectory(const QString& path) const
 
 bool FileManager::moveToTrash(const QString& path, QString* trashedPath) const
 {
-    QString where;
-    const bool moved = QFile::moveToTrash(path, &where);
-    if (moved && trashedPath)
-        *trashedPath = where;
-    return moved;
+    return moveItemToTrash(path, homeDirectory(), trashedPath);
 }
 
 QString FileManager::homeDirectory() const
@@ -217,9 +215,13 @@ QString FileManager::homeDirectory() const
 
 QString FileManager::temporaryDirectory() const
 {
-    QString dir = QDir::tempPath();
+    // As the environment names it: resolving links here (as QDir::tempPath() does) would
+    // turn a temporary directory that is a link to, say, the applications folder into that
+    // folder, which then looks like any other directory to the safety checks.
+    QString dir = qEnvironmentVariable("TMPDIR");
     if (dir.isEmpty())
-        return dir;
+        dir = QStringLiteral("/tmp");
+    dir = QDir::cleanPath(dir);
     if (!dir.endsWith(QLatin1Char('/')))
         dir += QLatin1Char('/');
     return dir;

@@ -41,7 +41,7 @@ public:
     virtual TreeRemoval emptyDirectory(const QString& path) const;
     virtual bool moveToTrash(const QString& path, QString* trashedPath = nullptr) const;
     virtual QString homeDirectory() const;                       // no trailing "/"
-    // The user's temporary directory, ending in "/"; "" when the system reports none.
+    // The user's temporary directory as the system names it (links not resolved), ending in "/".
     virtual QString temporaryDirectory() const;
     QString expandTilde(const QString& path) const;              // "~" and "~/..." against homeDirectory()
 

@@ -1,0 +1,338 @@
+// Hostile environments against every destructive action, on real trees. This test runs in a
+// sandbox (see tests/CMakeLists.txt) whose only writable place is a private /tmp, without
+// capabilities, network or other processes: should the safety boundary ever let something
+// through, the test fails instead of harming the machine.
+#include "cleanup/CacheModel.h"
+#include "cleanup/IntelAppsModel.h"
+#include "cleanup/UninstallerModel.h"
+#include "diagnostics/DashboardModel.h"
+#include "platform/Process.h"
+#include "support/BundleFactory.h"
+#include "support/FakePrivileged.h"
+#include "support/RootPaths.h"
+
+#include <QDir>
+#include <QMap>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <qcoro/qcorotask.h>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// Every entry below `root` by the raw bytes of its relative path: "d" or "f" with the mode
+// (a removal must never change one), "l:" + target for a link (never followed).
+void listInto(const QByteArray& root, const QByteArray& relative, QMap<QByteArray, QByteArray>& entries)
+{
+    DIR* dir = ::opendir((root + relative).constData());
+    if (!dir)
+        return;
+    while (const dirent* entry = ::readdir(dir)) {
+        const QByteArray name = entry->d_name;
+        if (name == "." || name == "..")
+            continue;
+        const QByteArray path = relative + '/' + name;
+        struct stat st;
+        if (::lstat((root + path).constData(), &st) != 0)
+            continue;
+        if (S_ISLNK(st.st_mode)) {
+            char target[4096];
+            const ssize_t size = ::readlink((root + path).constData(), target, sizeof target);
+            entries.insert(path, "l:" + QByteArray(target, size > 0 ? size : 0));
+        } else if (S_ISDIR(st.st_mode)) {
+            entries.insert(path, "d" + QByteArray::number(st.st_mode & 07777, 8));
+            listInto(root, path, entries);
+        } else {
+            entries.insert(path, "f" + QByteArray::number(st.st_mode & 07777, 8));
+        }
+    }
+    ::closedir(dir);
+}
+
+QMap<QByteArray, QByteArray> listTree(const QString& root)
+{
+    QMap<QByteArray, QByteArray> entries;
+    listInto(QFile::encodeName(root), QByteArray(), entries);
+    return entries;
+}
+
+// The relative paths that differ between two listings.
+QList<QByteArray> changes(const QMap<QByteArray, QByteArray>& before, const QMap<QByteArray, QByteArray>& after)
+{
+    QList<QByteArray> changed;
+    for (auto it = before.cbegin(); it != before.cend(); ++it) {
+        if (after.value(it.key()) != it.value())
+            changed << it.key();
+    }
+    for (auto it = after.cbegin(); it != after.cend(); ++it) {
+        if (!before.contains(it.key()))
+            changed << it.key();
+    }
+    return changed;
+}
+
+// A target "x/" allows what lies inside x; "x" allows x itself and what lies inside it.
+bool allowed(const QByteArray& path, const QList<QByteArray>& targets)
+{
+    for (const QByteArray& target : targets) {
+        if (target.endsWith('/') ? path.startsWith(target) : (path == target || path.startsWith(target + '/')))
+            return true;
+    }
+    return false;
+}
+
+void makeFile(const QByteArray& path)
+{
+    const int fd = ::open(path.constData(), O_CREAT | O_WRONLY | O_TRUNC, 0644);
+    QVERIFY(fd >= 0);
+    ::close(fd);
+}
+
+void setEnv(const char* name, const QString& value)
+{
+    if (value == QLatin1String("<unset>"))
+        qunsetenv(name);
+    else
+        qputenv(name, QFile::encodeName(value));
+}
+
+// A name with everything a shell or a parser might trip on.
+const QString hostileName = QStringLiteral("-Foo's $(touch pwned) `touch pwned2`\nzwei 日本🍎");
+
+struct Tree {
+    QTemporaryDir dir;
+    QString root = dir.path();
+    QString bundle = root + "/Applications/" + hostileName + ".app";
+    QString appName = InstalledApp::nameFromPath(bundle);
+
+    Tree()
+    {
+        const QStringList files{
+            "home/Library/Caches/a", "home/Library/Caches/sub/b", "home/Library/Caches/Google/Chrome/c",
+            "home/Library/Logs/l", "home/Library/Preferences/com.example.foo.plist",
+            "home/Library/Containers/com.example.foo/data", "home/Library/Application Support/" + appName + "/x",
+            "home/Library/Preferences/com.example.real.plist", "home/Documents/keep", "tmp/t1", "tmp/d/t2",
+            "outside/keep"};
+        for (const QString& file : files)
+            BundleFactory::writeFile(root + "/" + file, "x");
+        QDir().mkpath(root + "/home/.Trash");
+        // A name that is not UTF-8, and links out of the emptied folders.
+        makeFile(QFile::encodeName(root + "/home/Library/Caches/") + "bad\xff\xfe");
+        QFile::link(root + "/outside", root + "/home/Library/Caches/outlink");
+        QFile::link(root + "/outside", root + "/tmp/outlink");
+        BundleFactory::createApp(root + "/Applications", hostileName + ".app",
+                                 BundleFactory::thinMachO(BundleFactory::cpuX86_64), {}, "com.example.foo");
+        BundleFactory::createApp(root + "/Elsewhere", "Real.app", BundleFactory::thinMachO(BundleFactory::cpuX86_64),
+                                 {}, "com.example.real");
+        QFile::link(root + "/Elsewhere/Real.app", root + "/Applications/Linked.app");
+        QFile::link(root + "/Applications", root + "/tmplink");
+    }
+    ~Tree()
+    {
+        // Qt's own removal cannot name the entry that is not UTF-8.
+        QProcess::execute("chmod", {"-R", "u+w", root});
+        platform::FileManager::systemDefault().removeItem(root);
+    }
+};
+
+// The root runner of the test: the command runs for real, as this (capability-less) user.
+void runAsRootForReal(FakeAuthorization& auth)
+{
+    auth.otherwise([](const QString& line) {
+        if (line.startsWith(QLatin1String("purge")))
+            return PrivilegedAnswer::ok();
+        platform::ProcessRequest request;
+        request.program = QStringLiteral("/bin/sh");
+        request.arguments = QStringList{QStringLiteral("-c"), line};
+        request.nullInput = true;
+        return PrivilegedAnswer::ok(QString::fromUtf8(platform::runProcess(request).standardOutput));
+    });
+}
+
+} // namespace
+
+class SafetyTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        qunsetenv("XDG_DATA_HOME");
+        // Refuse to run outside the sandbox: a regression here must not reach the machine.
+        QVERIFY2(::access("/usr", W_OK) != 0, "run through ctest, which starts this test in its sandbox");
+    }
+
+    void hostileEnvironments_data()
+    {
+        QTest::addColumn<QString>("home");      // "@" is the tree
+        QTest::addColumn<QString>("temporary");
+        QTest::addColumn<bool>("temporaryRefused");
+        QTest::addColumn<QString>("action");
+        const struct {
+            const char* name;
+            const char* home;
+            const char* temporary;
+            bool refused;
+        } environments[] = {
+            {"ordinary", "@/home", "@/tmp/", false},
+            {"TMPDIR unset", "@/home", "<unset>", true},
+            {"TMPDIR empty", "@/home", "", true},
+            {"TMPDIR /", "@/home", "/", true},
+            {"TMPDIR missing", "@/home", "@/nope/", false},
+            {"TMPDIR link to Applications", "@/home", "@/tmplink/", true},
+            {"HOME /", "/", "@/tmp/", false},
+            {"HOME empty", "", "@/tmp/", false},
+        };
+        for (const auto& environment : environments) {
+            for (const char* action : {"cache", "optimize", "uninstall", "uninstall link", "intel", "intel trash",
+                                       "intel cancelled"}) {
+                QTest::addRow("%s, %s", environment.name, action)
+                    << environment.home << environment.temporary << environment.refused << QString::fromLatin1(action);
+            }
+        }
+    }
+
+    void hostileEnvironments()
+    {
+        QFETCH(QString, home);
+        QFETCH(QString, temporary);
+        QFETCH(bool, temporaryRefused);
+        QFETCH(QString, action);
+        Tree tree;
+        QVERIFY(QFileInfo::exists(tree.bundle));
+        const QString savedHome = qEnvironmentVariable("HOME");
+        auto restore = qScopeGuard([savedHome] {
+            qputenv("HOME", savedHome.toLocal8Bit());
+            qunsetenv("TMPDIR");
+        });
+        setEnv("HOME", QString(home).replace(QLatin1Char('@'), tree.root));
+        setEnv("TMPDIR", QString(temporary).replace(QLatin1Char('@'), tree.root));
+        QDir::setCurrent(tree.root);   // what an injected command would create lands in the tree
+        const bool homeInTree = home.startsWith(QLatin1Char('@'));
+        const bool temporaryInTree = temporary == QLatin1String("@/tmp/");
+        const QString systemTemporary = platform::FileManager::shared().temporaryDirectory();
+
+        FakeAuthorization auth;
+        runAsRootForReal(auth);
+        FakeCleanerHelper helper;
+        const bool cancelled = action == QLatin1String("intel cancelled");
+        if (cancelled) {
+            // The user may not remove the bundles, and the password prompt is dismissed.
+            QVERIFY(QProcess::execute("chmod", {"-R", "a-w", tree.root + "/Applications"}) == 0);
+            auth.failAll(AuthError::userCancelled());
+        }
+        const auto before = listTree(tree.root);
+        QList<QByteArray> targets;
+        QStringList log;
+
+        if (action == QLatin1String("cache")) {
+            auto model = std::make_shared<CacheModel>();
+            settle(model->clean(PrivilegeMode::password));
+            log = model->log();
+            if (homeInTree)
+                targets << "/home/Library/Caches/" << "/home/Library/Logs/" << "/home/.Trash/";
+            if (temporaryInTree)
+                targets << "/tmp/";
+            QCOMPARE(log.join('\n').contains(QStringLiteral("⛔️ 許可外のため拒否: ")), temporaryRefused);
+            if (!temporaryRefused && homeInTree) {
+                // Everything went, the name that is not UTF-8 too, and the browser folders
+                // that went with their parent are not reported as refused.
+                QVERIFY(log.contains("  ✅ " + tree.root + "/home/Library/Caches (中身を完全に削除: 8個)"));
+                QVERIFY(log.contains("  ℹ️ キャッシュなし: " + tree.root + "/home/Library/Caches/Google/Chrome"));
+            }
+        } else if (action == QLatin1String("optimize")) {
+            QCOMPARE(DashboardModel::optimizableFolders().contains(systemTemporary), !temporaryRefused && !systemTemporary.isEmpty());
+            auto model = std::make_shared<DashboardModel>();
+            settle(model->quickOptimize());
+            if (homeInTree)
+                targets << "/home/Library/Caches/";
+            if (temporaryInTree)
+                targets << "/tmp/";
+        } else if (action.startsWith(QLatin1String("uninstall"))) {
+            const bool linked = action == QLatin1String("uninstall link");
+            const QString path = linked ? tree.root + "/Applications/Linked.app" : tree.bundle;
+            auto model = UninstallerModel::create();
+            model->setSelectedApp(InstalledApp{QUuid::createUuid(), InstalledApp::nameFromPath(path),
+                                               linked ? "com.example.real" : "com.example.foo", path, 1, false});
+            settle(model->uninstall());
+            log = model->log();
+            targets << QFile::encodeName(path.mid(tree.root.size()));
+            if (homeInTree && !linked)
+                targets << "/home/Library/Preferences/com.example.foo.plist" << "/home/Library/Containers/com.example.foo"
+                        << QFile::encodeName("/home/Library/Application Support/" + tree.appName);
+            QCOMPARE(QFileInfo::exists(tree.root + "/Elsewhere/Real.app/Contents/Info.plist"), true);
+            QVERIFY(!QFileInfo::exists(path) && !QFileInfo(path).isSymLink());
+        } else {
+            auto model = IntelAppsModel::create(QStringList{tree.root + "/Applications"}, RosettaInfo{true, true});
+            settle(model->scan());
+            QCOMPARE(model->apps().size(), 2);   // the bundle, and the link to one elsewhere
+            model->setAllSelected(true);
+            model->setRemovalMethod(action == QLatin1String("intel trash") ? RemovalMethod::trash : RemovalMethod::permanent);
+            settle(model->removeSelected());
+            log = model->log();
+            if (!cancelled) {
+                // The link goes, the bundle it points at and that one's leftovers stay.
+                targets << QFile::encodeName(tree.bundle.mid(tree.root.size())) << "/Applications/Linked.app";
+                if (homeInTree)
+                    targets << "/home/Library/Preferences/com.example.foo.plist" << "/home/Library/Containers/com.example.foo"
+                            << QFile::encodeName("/home/Library/Application Support/" + tree.appName)
+                            << "/home/.Trash/" << "/home/.local";
+            } else {
+                QVERIFY(log.contains(IntelAppsModel::keptLeftoversLine(tree.bundle)));
+            }
+        }
+
+        const auto after = listTree(tree.root);
+        const QList<QByteArray> changed = changes(before, after);
+        for (const QByteArray& path : changed)
+            QVERIFY2(allowed(path, targets), path + " changed\nlog:\n" + log.join('\n').toUtf8());
+        QVERIFY(after.contains("/outside/keep") && after.contains("/home/Documents/keep"));
+        // The ordinary case really removes what it was asked to.
+        if (!temporaryRefused && homeInTree && !action.endsWith(QLatin1String("cancelled")))
+            QVERIFY2(!changed.isEmpty(), "nothing was removed");
+    }
+
+    // pkill's pattern ends only processes started from inside the bundle, never one whose
+    // command line merely contains the bundle's path.
+    void killLineEndsOnlyTheBundlesOwnProcesses()
+    {
+        QTemporaryDir dir;
+        const QString bundle = dir.path() + QStringLiteral("/Applications/Foo (1).app");
+        const QStringList names{bundle + "/Contents/MacOS/Foo", "/Users/other" + bundle + "/Contents/MacOS/Foo",
+                                "vim " + bundle + ".bak/notes.txt", bundle + ".bak/Contents/MacOS/Foo"};
+        std::vector<std::unique_ptr<QProcess>> processes;
+        for (const QString& name : names) {
+            auto process = std::make_unique<QProcess>();
+            process->start(QStringLiteral("perl"), {QStringLiteral("-e"), QStringLiteral("$0 = shift; sleep 60"), name});
+            QVERIFY(process->waitForStarted());
+            processes.push_back(std::move(process));
+        }
+        // Until every process shows its new command line.
+        for (const auto& process : processes) {
+            QTRY_VERIFY_WITH_TIMEOUT(
+                [&] {
+                    QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(process->processId()));
+                    return cmdline.open(QIODevice::ReadOnly) && !cmdline.readAll().startsWith("perl");
+                }(),
+                5000);
+        }
+        platform::ProcessRequest request;
+        request.program = QStringLiteral("/bin/sh");
+        request.arguments = QStringList{QStringLiteral("-c"), UninstallerModel::killCommand(clearedForRoot(bundle))};
+        QCOMPARE(platform::runProcess(request).exitStatus, 0);
+        QVERIFY(processes[0]->waitForFinished(5000));
+        for (size_t i = 1; i < processes.size(); ++i) {
+            QVERIFY2(processes[i]->state() == QProcess::Running, qPrintable(names[qsizetype(i)]));
+            processes[i]->kill();
+            processes[i]->waitForFinished();
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(SafetyTest)
+#include "tst_safety_process.moc"
