@@ -138,6 +138,19 @@ QString CacheModel::sizeText(qint64 estimatedMB)
     return QStringLiteral("〜") + QString::number(estimatedMB) + QStringLiteral(" MB");
 }
 
+QString CacheModel::refusalCaption(const CacheCategory& category, QString* details)
+{
+    if (category.refused.isEmpty())
+        return QString();
+    if (details) {
+        QStringList lines;
+        for (const RefusedPath& refused : category.refused)
+            lines << refusedLine(refused).trimmed();
+        *details = lines.join(QLatin1Char('\n'));
+    }
+    return QStringLiteral("⛔️ 一部対象外");
+}
+
 QCoro::Task<> CacheModel::appear(std::weak_ptr<CacheModel> model, AppearanceScope::Ticket ticket)
 {
     try {
@@ -168,10 +181,12 @@ QCoro::Task<> CacheModel::scanWith(std::weak_ptr<CacheModel> model, AppearanceSc
         // Only what a run would empty is measured: a refused directory (the user's temporary
         // directory naming "/", say) is neither cleaned nor counted.
         QList<std::pair<QUuid, QStringList>> jobs;
-        for (const CacheCategory& c : self->categories_) {
+        for (CacheCategory& c : self->categories_) {
             const PathSplit split = self->partition(c.paths);
+            c.refused = split.refused;
             jobs.append({c.id, split.user + split.systemPaths()});
         }
+        emit self->categoriesChanged();
         self.reset();   // the children must not keep a left screen alive
         for (const auto& [id, paths] : jobs)
             children.push_back(measureOne(model, ticket, id, paths));

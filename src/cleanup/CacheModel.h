@@ -19,6 +19,13 @@ namespace platform {
 class FileManager;
 }
 
+// A directory the safety boundary would not let a run touch, with the reason.
+struct RefusedPath {
+    QString path;
+    QString reason;
+    bool operator==(const RefusedPath&) const = default;
+};
+
 // One group of cache, log or temporary directories.
 struct CacheCategory {
     QUuid id = QUuid::createUuid();
@@ -28,6 +35,7 @@ struct CacheCategory {
     QStringList paths;        // "~" stands for the user's home directory
     qint64 estimatedMB = 0;   // last measured size; 0 until measured
     bool isSelected = true;
+    QList<RefusedPath> refused;   // directories a run would refuse, as of the last measuring
 };
 
 // The eight groups in display order, all selected. The temporary group starts with the
@@ -37,13 +45,6 @@ QList<CacheCategory> defaultCategories();
 // How system-area directories are emptied: through the cleanup helper after owner
 // authentication, or with one administrator command.
 enum class PrivilegeMode { touchID, password };
-
-// A directory the safety boundary would not let a run touch, with the reason.
-struct RefusedPath {
-    QString path;
-    QString reason;
-    bool operator==(const RefusedPath&) const = default;
-};
 
 // The selected directories of a run: the existing ones the user empties, the existing
 // system ones cleared for root, and those the safety boundary refused (logged, never touched,
@@ -119,6 +120,9 @@ public:
     static QString passwordCommand(const QList<RootPath>& paths);
     // "計測待ち" below 1, else "〜N MB".
     static QString sizeText(qint64 estimatedMB);
+    // What a card says of its refused directories: "" when none, else a short caption and,
+    // in `details`, one line per directory with its reason.
+    static QString refusalCaption(const CacheCategory& category, QString* details = nullptr);
     // Whether an expanded path belongs to the user's own area.
     static bool isUserPath(const QString& path, const QString& home, const QString& temporary);
 

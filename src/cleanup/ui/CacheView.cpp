@@ -252,7 +252,13 @@ void CacheView::refreshCategories()
             checks_[i]->setChecked(c.isSelected);
         }
         static_cast<CategoryCard*>(cards_[i])->setSelected(c.isSelected);
-        sizes_[i]->setText(CacheModel::sizeText(c.estimatedMB));
+        // A refused directory (the temporary directory naming "/", say) is shown, not measured.
+        QString details;
+        const QString refusal = CacheModel::refusalCaption(c, &details);
+        const QString size = CacheModel::sizeText(c.estimatedMB);
+        sizes_[i]->setText(refusal.isEmpty() ? size : size + QStringLiteral(" · ") + refusal);
+        sizes_[i]->setToolTip(details);
+        checks_[i]->setAccessibleDescription(details.isEmpty() ? size : size + QLatin1Char('\n') + details);
     }
 }
 
