@@ -157,35 +157,43 @@ std::optional<QString> SafetyBoundary::refusal(const QString& path, const Allowa
     return std::nullopt;
 }
 
-SafetyBoundary::Outcome SafetyBoundary::emptyDirectory(const QString& path, const Allowance& allowance) const
+SafetyBoundary::Outcome SafetyBoundary::actAsUser(const QString& path, const Allowance& allowance, Operation operation) const
 {
     Outcome outcome;
-    outcome.refusal = refusal(path, allowance, Actor::user, Operation::empty);
-    if (!outcome.refusal)
-        outcome.counts = files_.emptyDirectory(normalForm(path));
+    outcome.refusal = refusal(path, allowance, Actor::user, operation);
+    if (outcome.refusal)
+        return outcome;
+    const QString normal = normalForm(path);
+    switch (operation) {
+    case Operation::empty:
+        outcome.counts = files_.emptyDirectory(normal);
+        break;
+    case Operation::remove:
+        outcome.counts = files_.removeItem(normal);
+        break;
+    case Operation::trash:
+        if (files_.moveToTrash(normal))
+            outcome.counts.deleted = 1;
+        else
+            outcome.counts = {0, 1, errno ? errno : EIO};
+        break;
+    }
     return outcome;
+}
+
+SafetyBoundary::Outcome SafetyBoundary::emptyDirectory(const QString& path, const Allowance& allowance) const
+{
+    return actAsUser(path, allowance, Operation::empty);
 }
 
 SafetyBoundary::Outcome SafetyBoundary::removeItem(const QString& path, const Allowance& allowance) const
 {
-    Outcome outcome;
-    outcome.refusal = refusal(path, allowance, Actor::user, Operation::remove);
-    if (!outcome.refusal)
-        outcome.counts = files_.removeItem(normalForm(path));
-    return outcome;
+    return actAsUser(path, allowance, Operation::remove);
 }
 
 SafetyBoundary::Outcome SafetyBoundary::moveToTrash(const QString& path, const Allowance& allowance) const
 {
-    Outcome outcome;
-    outcome.refusal = refusal(path, allowance, Actor::user, Operation::trash);
-    if (outcome.refusal)
-        return outcome;
-    if (files_.moveToTrash(normalForm(path)))
-        outcome.counts.deleted = 1;
-    else
-        outcome.counts = {0, 1, errno ? errno : EIO};
-    return outcome;
+    return actAsUser(path, allowance, Operation::trash);
 }
 
 std::optional<RootPath> SafetyBoundary::forRoot(const QString& path, const Allowance& allowance, Operation operation,

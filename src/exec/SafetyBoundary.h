@@ -81,5 +81,7 @@ public:
                                     QString* why = nullptr) const;
 
 private:
+    Outcome actAsUser(const QString& path, const Allowance& allowance, Operation operation) const;
+
     const platform::FileManager& files_;
 };
