@@ -75,8 +75,9 @@ QFuture<ExecResult> startPrivilegedRun(const QString& commandLine)
 {
     const QString runner = platform::SystemLocations::shared().scriptRunner;
     const QByteArray script = AuthorizationManager::appleScript(commandLine).toUtf8();
-    // The runner waits for the user in the password dialog; that wait belongs on a worker.
-    return QtConcurrent::run(&Shell::commandPool(), [runner, script] { return runScriptRunner(runner, script); });
+    // The runner waits for the user in the password dialog; that wait belongs on a worker,
+    // in the administrator lane so that busy unprivileged commands never hold it up.
+    return QtConcurrent::run(&Shell::privilegedPool(), [runner, script] { return runScriptRunner(runner, script); });
 }
 
 // `do shell script` reports line breaks as carriage returns.

@@ -103,7 +103,7 @@ SudoResult runSudo(const QString& sudo, const QString& helper, const QStringList
 QFuture<SudoResult> startSudo(const QStringList& arguments)
 {
     const platform::SystemLocations& locations = platform::SystemLocations::shared();
-    return QtConcurrent::run(&Shell::commandPool(), [sudo = locations.sudo, helper = locations.helperPath, arguments] {
+    return QtConcurrent::run(&Shell::privilegedPool(), [sudo = locations.sudo, helper = locations.helperPath, arguments] {
         return runSudo(sudo, helper, arguments);
     });
 }
