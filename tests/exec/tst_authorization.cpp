@@ -301,12 +301,17 @@ void TestAuthorization::streamingCancelledDialogRaisesUserCancelled()
     QVERIFY(error);
     QCOMPARE(error->kind(), AuthError::Kind::userCancelled);
     QVERIFY(lines.isEmpty());
-    // One administrator run, whose command is the caller's, quoted whole, with its output
-    // and status sent to files.
+    // One administrator run: root makes its own folder in the system's temporary directory
+    // and sends the caller's command, quoted whole, into a file there.
     const QByteArrayList scripts = runner.scripts();
     QCOMPARE(scripts.size(), 1);
-    QVERIFY(scripts[0].startsWith("do shell script \"/bin/sh -c 'echo never' </dev/null >'"));
-    QVERIFY(scripts[0].contains("2>&1; echo $? >'"));
+    const QRegularExpressionMatch m =
+        QRegularExpression(QStringLiteral("^do shell script \"umask 022; set -C; /bin/mkdir -m 755 "
+                                          "'(/private/tmp/TessarinStream-[0-9a-f-]{36})' \\|\\| exit 1; "
+                                          "/bin/sh -c 'echo never' </dev/null >'(.*)/output' 2>&1; "))
+            .match(QString::fromUtf8(scripts[0]));
+    QVERIFY2(m.hasMatch(), scripts[0].constData());
+    QCOMPARE(m.captured(2), m.captured(1));
 }
 
 void TestAuthorization::streamingRunnerFailureIsCommandFailed()
