@@ -43,7 +43,8 @@ class TestAuthorizationProcess : public QObject {
 private slots:
     void initTestCase();
     void echoHi();
-    void failureGivesErrorAndStatus();
+    void errorStreamAndStatus_data();
+    void errorStreamAndStatus();
     void refusesOtherInput_data();
     void refusesOtherInput();
     void hostileCommandRoundTrips_data();
@@ -81,13 +82,38 @@ void TestAuthorizationProcess::echoHi()
     QCOMPARE(outcome.standardError, QByteArray());
 }
 
-void TestAuthorizationProcess::failureGivesErrorAndStatus()
+void TestAuthorizationProcess::errorStreamAndStatus_data()
 {
-    const platform::ProcessOutcome outcome =
-        runStandIn("do shell script \"echo out; echo 'it broke' >&2; exit 3\" with administrator privileges");
-    QCOMPARE(outcome.exitStatus, 1);
-    QCOMPARE(outcome.standardOutput, QByteArray());
-    QCOMPARE(outcome.standardError, QByteArray("execution error: it broke (3)\n"));
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QByteArray>("out");
+    QTest::addColumn<QByteArray>("err");
+    QTest::newRow("failure") << QStringLiteral("echo out; echo 'it broke' >&2; exit 3") << QByteArray()
+                             << QByteArray("execution error: it broke (3)\n");
+    QTest::newRow("error text without a final line feed")
+        << QStringLiteral("printf half >&2; exit 4") << QByteArray() << QByteArray("execution error: half (4)\n");
+    QTest::newRow("silent failure") << QStringLiteral("exit 5") << QByteArray() << QByteArray("execution error:  (5)\n");
+    QTest::newRow("error text ending in a number")
+        << QStringLiteral("printf 'x\\n0\\n' >&2; exit 6") << QByteArray() << QByteArray("execution error: x\n0 (6)\n");
+    QTest::newRow("error text of a success is dropped")
+        << QStringLiteral("echo warn >&2; echo fine") << QByteArray("fine\n") << QByteArray();
+    QTest::newRow("root's output file is not in the caller's temporary directory")
+        << QStringLiteral("case $(readlink /proc/$$/fd/1) in \"$TMPDIR\"/*) echo inside ;; *) echo outside ;; esac")
+        << QByteArray("outside\n") << QByteArray();
+}
+
+void TestAuthorizationProcess::errorStreamAndStatus()
+{
+    QFETCH(QString, command);
+    // Root keeps its working files out of the caller's temporary directory.
+    QTemporaryDir userTemporary;
+    const QByteArray savedTemporary = qgetenv("TMPDIR");
+    qputenv("TMPDIR", QFile::encodeName(userTemporary.path()));
+    const platform::ProcessOutcome outcome = runStandIn(AuthorizationManager::appleScript(command).toUtf8());
+    qputenv("TMPDIR", savedTemporary);
+    QTEST(outcome.standardOutput, "out");
+    QTEST(outcome.standardError, "err");
+    QCOMPARE(outcome.exitStatus, outcome.standardError.isEmpty() ? 0 : 1);
+    QCOMPARE(QDir(userTemporary.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
 }
 
 void TestAuthorizationProcess::refusesOtherInput_data()
