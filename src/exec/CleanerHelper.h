@@ -83,7 +83,7 @@ public:
     // Probes the helper and publishes the result in status().
     virtual QCoro::Task<CleanerHelperStatus> refreshStatus();
     // Installs the helper and its rule with one administrator dialog, then refreshes.
-    // Throws HelperPreparationError when the working files cannot be written, AuthError otherwise.
+    // Throws AuthError.
     virtual QCoro::Task<> install();
     // Removes the helper and its rule with one administrator dialog, then refreshes. Throws AuthError.
     virtual QCoro::Task<> uninstall();
@@ -100,10 +100,8 @@ public:
     static QString makeSudoers(const QString& userName);
     // The installed helper's path (platform::SystemLocations::helperPath).
     static QString helperPath();
-    // The one root command line of install(); the digests are the lowercase hexadecimal
-    // SHA-256 of the two files' intended contents.
-    static QString installCommandLine(const QString& cleanerFile, const QString& sudoersFile,
-                                      const QString& cleanerDigest, const QString& sudoersDigest);
+    // The one root command line of install(), carrying the two files' texts itself.
+    static QString installCommandLine(const QString& script, const QString& sudoers);
     static QString uninstallCommandLine();
 
 signals:
