@@ -125,6 +125,33 @@ QString writeFileCommand(const QString& content, const QString& target)
     return QStringLiteral("{ ") + pieces.join(QStringLiteral("; ")) + QStringLiteral("; } >") + target;
 }
 
+// Why sudoers would read `name` as something other than one user's name, or "" when it is
+// plain. Quoting does not help: a prefix inside double quotes keeps its meaning.
+QString sudoersNameProblem(const QString& name)
+{
+    if (name.isEmpty())
+        return QStringLiteral("ユーザー名を取得できないため、ヘルパーをセットアップできません");
+    for (const QChar c : name)
+        if (c.category() == QChar::Other_Control)
+            return QStringLiteral("ユーザー名に制御文字が含まれるため、ヘルパーをセットアップできません");
+    // A group (%), netgroup (+), user id (#), non-Unix group (%:), negation (!) or include
+    // directive (@) would widen or change the rule.
+    static const QString prefixes = QStringLiteral("%+#:!@");
+    if (prefixes.contains(name.front()))
+        return QStringLiteral("ユーザー名「") + name + QStringLiteral("」は先頭の「") + name.front()
+             + QStringLiteral("」により sudoers でグループや ID などの指定として解釈されるため、ヘルパーをセットアップできません");
+    // ALL and every alias name (and option word such as CWD or TIMEOUT) are an uppercase
+    // letter followed by uppercase letters, digits and underscores; the other words open a
+    // line of another kind.
+    static const QRegularExpression keyword(QStringLiteral(
+        "^(?:[A-Z][A-Z0-9_]*|(?:Defaults|User_Alias|Runas_Alias|Host_Alias|Cmnd_Alias|Cmd_Alias)(?:[:@>!].*)?)$"),
+        QRegularExpression::DotMatchesEverythingOption);
+    if (keyword.match(name).hasMatch())
+        return QStringLiteral("ユーザー名「") + name
+             + QStringLiteral("」は sudoers のキーワードとして解釈されるため、ヘルパーをセットアップできません");
+    return QString();
+}
+
 bool isBareSudoersName(const QString& name)
 {
     if (name.isEmpty())
@@ -220,6 +247,8 @@ QString CleanerHelper::makeSudoers()
 
 QString CleanerHelper::makeSudoers(const QString& userName)
 {
+    if (const QString problem = sudoersNameProblem(userName); !problem.isEmpty())
+        throw HelperPreparationError(problem);
     const platform::SystemLocations& locations = platform::SystemLocations::shared();
     QString user = userName;
     if (!isBareSudoersName(userName)) {
@@ -298,6 +327,7 @@ QCoro::Task<CleanerHelperStatus> CleanerHelper::refreshStatus()
 
 QCoro::Task<> CleanerHelper::install()
 {
+    // Both texts are made (and the user name vetted) before the administrator dialog.
     const QString commandLine = installCommandLine(makeScript(), makeSudoers());
     co_await AuthorizationManager::shared().runPrivilegedShell(commandLine);
     co_await refreshStatus();

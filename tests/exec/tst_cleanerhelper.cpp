@@ -70,6 +70,7 @@ private slots:
     void installRunsOneCheckedCommand();
     void installFailureKeepsStatus_data();
     void installFailureKeepsStatus();
+    void installRefusesAKeywordLoginNameBeforeAnyDialog();
     void uninstallRemovesBothFiles();
     void uninstallOnLinuxUsesTheLinuxRuleFile();
     void runRequiresCurrentHelper_data();
@@ -120,6 +121,7 @@ void TestCleanerHelper::scriptTemplatesItsAllowList()
 
 void TestCleanerHelper::sudoersRule_data()
 {
+    // `written` is the user field of the rule, or for a refused name the reason given.
     QTest::addColumn<QString>("user");
     QTest::addColumn<QString>("written");
     QTest::newRow("letters, digits, dots") << QStringLiteral("sorami.w2") << QStringLiteral("sorami.w2");
@@ -129,6 +131,23 @@ void TestCleanerHelper::sudoersRule_data()
     QTest::newRow("quote and backslash stay inside the quotes")
         << QStringLiteral("a\"b\\c") << QStringLiteral("\"a\\\"b\\\\c\"");
     QTest::newRow("comma would start a list") << QStringLiteral("a,b ALL") << QStringLiteral("\"a,b ALL\"");
+    QTest::newRow("lowercase all is a name") << QStringLiteral("all") << QStringLiteral("all");
+    QTest::newRow("capitalised name") << QStringLiteral("Sorami") << QStringLiteral("Sorami");
+    const auto keyword = [](const QString& name) {
+        return QStringLiteral("ユーザー名「") + name + QStringLiteral("」は sudoers のキーワードとして解釈されるため、ヘルパーをセットアップできません");
+    };
+    for (const char* name : {"ALL", "ADMINS", "A", "WHEEL_2", "CWD", "Defaults", "Defaults:sorami", "User_Alias", "Cmnd_Alias"})
+        QTest::addRow("refused: %s", name) << QString::fromUtf8(name) << keyword(QString::fromUtf8(name));
+    for (const char* name : {"%admin", "%:staff", "%#20", "+netgroup", "#0", ":x", "!sorami", "!!sorami", "@includedir"})
+        QTest::addRow("refused: %s", name)
+            << QString::fromUtf8(name)
+            << QStringLiteral("ユーザー名「%1」は先頭の「%2」により sudoers でグループや ID などの指定として解釈されるため、"
+                              "ヘルパーをセットアップできません")
+                   .arg(QString::fromUtf8(name), QString::fromUtf8(name, 1));
+    QTest::newRow("refused: empty") << QString() << QStringLiteral("ユーザー名を取得できないため、ヘルパーをセットアップできません");
+    QTest::newRow("refused: line break")
+        << QStringLiteral("sorami\nALL ALL=(ALL) NOPASSWD: ALL #")
+        << QStringLiteral("ユーザー名に制御文字が含まれるため、ヘルパーをセットアップできません");
 }
 
 void TestCleanerHelper::sudoersRule()
@@ -137,6 +156,16 @@ void TestCleanerHelper::sudoersRule()
     QFETCH(QString, written);
     platform::SystemLocations mac = platform::SystemLocations::macOS();
     platform::Service<platform::SystemLocations>::Override locations(mac);
+    if (written.contains(QStringLiteral("ヘルパーをセットアップできません"))) {
+        QString refusal;
+        try {
+            CleanerHelper::makeSudoers(user);
+        } catch (const HelperPreparationError& error) {
+            refusal = error.errorDescription();
+        }
+        QCOMPARE(refusal, written);
+        return;
+    }
     QCOMPARE(CleanerHelper::makeSudoers(user),
              QStringLiteral("# Tessarin: Touch ID 認証後に一時ファイル削除ヘルパーをパスワードなしで実行するためのルール\n"
                             "# 削除: sudo rm /private/etc/sudoers.d/tessarin_cleaner "
@@ -308,6 +337,19 @@ void TestCleanerHelper::installFailureKeepsStatus()
     QCOMPARE(result.errorAs<AuthError>(), std::optional<AuthError>(error));
     QCOMPARE(authorization.commands().size(), 1);
     QVERIFY(sudo.calls().isEmpty());   // no refresh after a failed install
+}
+
+void TestCleanerHelper::installRefusesAKeywordLoginNameBeforeAnyDialog()
+{
+    LoginName login(QStringLiteral("ALL"));
+    FakeAuthorization authorization;
+    CleanerHelper helper;
+    const Settled<void> result = settle(helper.install());
+    const std::optional<HelperPreparationError> error = result.errorAs<HelperPreparationError>();
+    QVERIFY(error);
+    QCOMPARE(error->errorDescription(),
+             QStringLiteral("ユーザー名「ALL」は sudoers のキーワードとして解釈されるため、ヘルパーをセットアップできません"));
+    QVERIFY(authorization.commands().isEmpty());
 }
 
 void TestCleanerHelper::uninstallRemovesBothFiles()
