@@ -3,15 +3,14 @@
 #include "exec/PrivilegedStream.h"
 #include "exec/Quote.h"
 #include "exec/Shell.h"
-#include "platform/FileManager.h"
+#include "platform/FileReader.h"
 #include "platform/OwnerAuthentication.h"
 #include "platform/Process.h"
 #include "platform/SystemLocations.h"
 
-#include <QFile>
 #include <QFuture>
-#include <QTemporaryDir>
 #include <QTimer>
+#include <QUuid>
 #include <QtConcurrent/QtConcurrentRun>
 #include <qcoro/qcorofuture.h>
 #include <qcoro/qcorotimer.h>
@@ -75,8 +74,27 @@ QFuture<ExecResult> startPrivilegedRun(const QString& commandLine)
 {
     const QString runner = platform::SystemLocations::shared().scriptRunner;
     const QByteArray script = AuthorizationManager::appleScript(commandLine).toUtf8();
-    // The runner waits for the user in the password dialog; that wait belongs on a worker.
-    return QtConcurrent::run(&Shell::commandPool(), [runner, script] { return runScriptRunner(runner, script); });
+    // The runner waits for the user in the password dialog; that wait belongs on a worker,
+    // in the administrator lane so that busy unprivileged commands never hold it up.
+    return QtConcurrent::run(&Shell::privilegedPool(), [runner, script] { return runScriptRunner(runner, script); });
+}
+
+// The root command of a streamed run. Root writes only into a folder it makes itself in the
+// system's temporary directory: `mkdir` without -p fails on anything already there (a link
+// included), the sticky bit keeps others from renaming the folder and its mode from writing
+// into it, and noclobber keeps root from opening a file it did not just create. The command's
+// status comes back on the runner's standard output. The folder is removed a minute later by
+// a detached job whose descriptors are all redirected, so the runner does not wait for it;
+// the program opens the output as soon as it exists, at the latest right after the run, and
+// an open descriptor stays readable after the removal.
+QString streamingCommandLine(const QString& commandLine, const QString& folder)
+{
+    const QString quotedFolder = Quote::singleQuoted(folder);
+    return QStringLiteral("umask 022; set -C; /bin/mkdir -m 755 ") + quotedFolder + QStringLiteral(" || exit 1; /bin/sh -c ")
+         + Quote::singleQuoted(commandLine) + QStringLiteral(" </dev/null >")
+         + Quote::singleQuoted(folder + QStringLiteral("/output"))
+         + QStringLiteral(" 2>&1; S=$?; (/bin/sleep 60; /bin/rm -rf ") + quotedFolder
+         + QStringLiteral(") </dev/null >/dev/null 2>&1 & echo \"$S\"");
 }
 
 // `do shell script` reports line breaks as carriage returns.
@@ -199,31 +217,21 @@ QCoro::Task<int> AuthorizationManager::runPrivilegedStreaming(QString commandLin
 {
     const RunQueue::Turn turn = co_await queue_->acquire();
 
-    // The command runs as root inside the one administrator run and writes into files the
-    // program created beforehand in a directory only this user can enter, so the files stay
-    // ours and readable while root fills them. The output is followed while it grows.
-    QTemporaryDir workDir(platform::FileManager::shared().temporaryDirectory()
-                          + QStringLiteral("TessarinStream-XXXXXX"));
-    if (!workDir.isValid())
-        throw AuthError::commandFailed(workDir.errorString());
-    const QString outputPath = workDir.filePath(QStringLiteral("output"));
-    const QString statusPath = workDir.filePath(QStringLiteral("status"));
-    for (const QString& path : {outputPath, statusPath}) {
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly) || !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner))
-            throw AuthError::commandFailed(file.errorString());
-    }
-    const QString rootCommand = QStringLiteral("/bin/sh -c ") + Quote::singleQuoted(commandLine)
-                              + QStringLiteral(" </dev/null >") + Quote::singleQuoted(outputPath)
-                              + QStringLiteral(" 2>&1; echo $? >") + Quote::singleQuoted(statusPath);
+    // An unpredictable name: nobody can have made the folder before root does.
+    const QString folder = platform::SystemLocations::shared().systemTemporaryDirectory
+                         + QStringLiteral("/TessarinStream-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
+    const QString rootCommand = streamingCommandLine(commandLine, folder);
 
-    QFile output(outputPath);
-    if (!output.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-        throw AuthError::commandFailed(output.errorString());
+    platform::RootWrittenFile output;
+    bool refused = false;
     LineSplitter splitter;
-    const auto deliver = [&onLine](const QStringList& lines) {
-        if (!onLine)
+    // Opens the output once root has made it, then hands on every line completed since.
+    const auto follow = [&] {
+        if (!output.isOpen() && !refused)
+            refused = output.open(folder, QStringLiteral("output")) == platform::RootWrittenFile::Opening::refused;
+        if (!output.isOpen() || !onLine)
             return;
+        const QStringList lines = splitter.feed(output.readAvailable());
         for (const QString& line : lines)
             onLine(line);
     };
@@ -232,23 +240,24 @@ QCoro::Task<int> AuthorizationManager::runPrivilegedStreaming(QString commandLin
     const std::chrono::milliseconds pollInterval(50);
     while (!run.isFinished()) {
         co_await QCoro::sleepFor(pollInterval);
-        deliver(splitter.feed(output.readAll()));
+        follow();
     }
     const ExecResult result = co_await run;
     // Everything the command wrote is in the file by now.
-    deliver(splitter.feed(output.readAll()));
-    deliver(splitter.finish());
+    follow();
+    if (output.isOpen() && onLine)
+        for (const QString& line : splitter.finish())
+            onLine(line);
 
     if (!result.succeeded) {
         if (result.cancelled)
             throw AuthError::userCancelled();
         throw AuthError::commandFailed(result.error);
     }
-    QFile statusFile(statusPath);
+    if (!output.isOpen())
+        throw AuthError::commandFailed(QStringLiteral("root が作成した出力ファイルを確認できませんでした: ") + folder);
     bool ok = false;
-    int status = -1;
-    if (statusFile.open(QIODevice::ReadOnly))
-        status = QString::fromLatin1(statusFile.readAll()).trimmed().toInt(&ok);
+    const int status = normalisedLineBreaks(result.output).trimmed().toInt(&ok);
     if (!ok)
         throw AuthError::commandFailed(QStringLiteral("終了ステータスを取得できませんでした"));
     co_return status;

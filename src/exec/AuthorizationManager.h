@@ -83,7 +83,8 @@ public:
     // output line (standard output and error together, in order) to `onLine` on the main
     // thread while it runs. Every line is delivered before the task completes. Returns the
     // command's exit status. Throws AuthError::userCancelled when the dialog is dismissed,
-    // AuthError::commandFailed when the run could not be started or reported no status.
+    // AuthError::commandFailed when the run could not be started, its output could not be
+    // followed in a file root made, or it reported no status.
     virtual QCoro::Task<int> runPrivilegedStreaming(QString commandLine, std::function<void(const QString&)> onLine);
 
     // Marks the session authorized; shows nothing and runs nothing. Returns true.

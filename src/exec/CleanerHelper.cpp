@@ -11,8 +11,6 @@
 #include <QCryptographicHash>
 #include <QFuture>
 #include <QRegularExpression>
-#include <QSaveFile>
-#include <QUuid>
 #include <QtConcurrent/QtConcurrentRun>
 #include <qcoro/qcorofuture.h>
 
@@ -104,24 +102,55 @@ SudoResult runSudo(const QString& sudo, const QString& helper, const QStringList
 QFuture<SudoResult> startSudo(const QStringList& arguments)
 {
     const platform::SystemLocations& locations = platform::SystemLocations::shared();
-    return QtConcurrent::run(&Shell::commandPool(), [sudo = locations.sudo, helper = locations.helperPath, arguments] {
+    return QtConcurrent::run(&Shell::privilegedPool(), [sudo = locations.sudo, helper = locations.helperPath, arguments] {
         return runSudo(sudo, helper, arguments);
     });
 }
 
-QString sha256Hex(const QByteArray& bytes)
+// A shell command that writes `content` into `target` from the command line itself, one
+// single-quoted argument per line: the command line carries no line break (which the
+// AppleScript string literal would have to carry too), and root opens no file but `target`.
+QString writeFileCommand(const QString& content, const QString& target)
 {
-    return QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
+    QStringList lines = content.split(QLatin1Char('\n'));
+    const QString last = lines.takeLast();   // after the final line feed; empty for a text ending in one
+    QStringList pieces;
+    if (!lines.isEmpty()) {
+        QString printLines = QStringLiteral("/usr/bin/printf '%s\\n'");
+        for (const QString& line : std::as_const(lines))
+            printLines += QLatin1Char(' ') + Quote::singleQuoted(line);
+        pieces << printLines;
+    }
+    if (!last.isEmpty() || lines.isEmpty())
+        pieces << QStringLiteral("/usr/bin/printf '%s' ") + Quote::singleQuoted(last);
+    return QStringLiteral("{ ") + pieces.join(QStringLiteral("; ")) + QStringLiteral("; } >") + target;
 }
 
-bool writeAtomically(const QString& path, const QByteArray& bytes, QString* error)
+// Why sudoers would read `name` as something other than one user's name, or "" when it is
+// plain. Quoting does not help: a prefix inside double quotes keeps its meaning.
+QString sudoersNameProblem(const QString& name)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        *error = path + QStringLiteral(": ") + file.errorString();
-        return false;
-    }
-    return true;
+    if (name.isEmpty())
+        return QStringLiteral("ユーザー名を取得できないため、ヘルパーをセットアップできません");
+    for (const QChar c : name)
+        if (c.category() == QChar::Other_Control)
+            return QStringLiteral("ユーザー名に制御文字が含まれるため、ヘルパーをセットアップできません");
+    // A group (%), netgroup (+), user id (#), non-Unix group (%:), negation (!) or include
+    // directive (@) would widen or change the rule.
+    static const QString prefixes = QStringLiteral("%+#:!@");
+    if (prefixes.contains(name.front()))
+        return QStringLiteral("ユーザー名「") + name + QStringLiteral("」は先頭の「") + name.front()
+             + QStringLiteral("」により sudoers でグループや ID などの指定として解釈されるため、ヘルパーをセットアップできません");
+    // ALL and every alias name (and option word such as CWD or TIMEOUT) are an uppercase
+    // letter followed by uppercase letters, digits and underscores; the other words open a
+    // line of another kind.
+    static const QRegularExpression keyword(QStringLiteral(
+        "^(?:[A-Z][A-Z0-9_]*|(?:Defaults|User_Alias|Runas_Alias|Host_Alias|Cmnd_Alias|Cmd_Alias)(?:[:@>!].*)?)$"),
+        QRegularExpression::DotMatchesEverythingOption);
+    if (keyword.match(name).hasMatch())
+        return QStringLiteral("ユーザー名「") + name
+             + QStringLiteral("」は sudoers のキーワードとして解釈されるため、ヘルパーをセットアップできません");
+    return QString();
 }
 
 bool isBareSudoersName(const QString& name)
@@ -218,6 +247,8 @@ QString CleanerHelper::makeSudoers()
 
 QString CleanerHelper::makeSudoers(const QString& userName)
 {
+    if (const QString problem = sudoersNameProblem(userName); !problem.isEmpty())
+        throw HelperPreparationError(problem);
     const platform::SystemLocations& locations = platform::SystemLocations::shared();
     QString user = userName;
     if (!isBareSudoersName(userName)) {
@@ -236,23 +267,28 @@ QString CleanerHelper::makeSudoers(const QString& userName)
          + QLatin1Char('\n');
 }
 
-QString CleanerHelper::installCommandLine(const QString& cleanerFile, const QString& sudoersFile,
-                                          const QString& cleanerDigest, const QString& sudoersDigest)
+QString CleanerHelper::installCommandLine(const QString& script, const QString& sudoers)
 {
     const platform::SystemLocations& l = platform::SystemLocations::shared();
     const auto q = [](const QString& value) { return Quote::singleQuoted(value); };
     const QString owner = QStringLiteral(" -o root -g ") + l.helperGroup;
+    const auto sha256Hex = [](const QString& text) {
+        return QString::fromLatin1(QCryptographicHash::hash(text.toUtf8(), QCryptographicHash::Sha256).toHex());
+    };
 
-    // Root installs its own copies, taken into a directory only root can enter and checked
-    // against the digests of what the program generated: a working file replaced after it
-    // was written is refused, and nothing can change between the check and the install.
-    // The subshell keeps step 5's `exit 1` from skipping the removal of that copy.
-    const QString stage = QStringLiteral("T=$(/usr/bin/mktemp -d /tmp/TessarinHelper.XXXXXX) || exit 1; ");
-    const QString copy = QStringLiteral("/bin/cp ") + q(cleanerFile) + QStringLiteral(" \"$T/cleaner\" && /bin/cp ")
-                       + q(sudoersFile) + QStringLiteral(" \"$T/sudoers\"");
+    // Root writes both files from the command line itself into a folder only root can enter,
+    // creating them with noclobber, and so never opens a path the user controls (a working
+    // file swapped for a link, a FIFO or /dev/zero would block root or feed it anything).
+    // The digests check that the texts arrived unchanged through the script runner before
+    // anything is installed. The subshell keeps step 5's `exit 1` from skipping the removal.
+    const QString stage = QStringLiteral("T=$(/usr/bin/mktemp -d ")
+                        + q(l.systemTemporaryDirectory + QStringLiteral("/TessarinHelper.XXXXXX"))
+                        + QStringLiteral(") || exit 1; ");
+    const QString write = QStringLiteral("set -C; ") + writeFileCommand(script, QStringLiteral("\"$T/cleaner\""))
+                        + QStringLiteral(" && ") + writeFileCommand(sudoers, QStringLiteral("\"$T/sudoers\""));
     const QString verify = QStringLiteral("{ [ \"$(") + l.sha256 + QStringLiteral(" < \"$T/cleaner\")\" = ")
-                         + q(cleanerDigest + QStringLiteral("  -")) + QStringLiteral(" ] && [ \"$(") + l.sha256
-                         + QStringLiteral(" < \"$T/sudoers\")\" = ") + q(sudoersDigest + QStringLiteral("  -"))
+                         + q(sha256Hex(script) + QStringLiteral("  -")) + QStringLiteral(" ] && [ \"$(") + l.sha256
+                         + QStringLiteral(" < \"$T/sudoers\")\" = ") + q(sha256Hex(sudoers) + QStringLiteral("  -"))
                          + QStringLiteral(" ] || { echo 'ヘルパーの作業ファイルが作成時の内容と一致しません' >&2; exit 1; }; }");
 
     const QStringList steps = {
@@ -263,7 +299,7 @@ QString CleanerHelper::installCommandLine(const QString& cleanerFile, const QStr
         QStringLiteral("{ ") + l.visudo + QStringLiteral(" -c >/dev/null || { /bin/rm -f ") + q(l.sudoersRuleFile)
             + QStringLiteral("; exit 1; }; }"),
     };
-    return steps[0] + QStringLiteral(" || exit 1; ") + stage + QStringLiteral("( ") + copy + QStringLiteral(" && ")
+    return steps[0] + QStringLiteral(" || exit 1; ") + stage + QStringLiteral("( ") + write + QStringLiteral(" && ")
          + verify + QStringLiteral(" && ") + steps.mid(1).join(QStringLiteral(" && "))
          + QStringLiteral(" ); S=$?; /bin/rm -rf \"$T\"; exit $S");
 }
@@ -291,26 +327,8 @@ QCoro::Task<CleanerHelperStatus> CleanerHelper::refreshStatus()
 
 QCoro::Task<> CleanerHelper::install()
 {
-    const platform::FileManager& files = platform::FileManager::shared();
-    const QString workDir = files.temporaryDirectory() + QStringLiteral("TessarinHelper-")
-                          + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
-    if (!files.createDirectory(workDir))
-        throw HelperPreparationError(workDir + QStringLiteral(": 作業ディレクトリを作成できませんでした"));
-    // Removed however install() ends.
-    struct WorkDirRemover {
-        QString path;
-        ~WorkDirRemover() { platform::FileManager::shared().removeItem(path); }
-    } remover{workDir};
-
-    const QByteArray script = makeScript().toUtf8();
-    const QByteArray sudoers = makeSudoers().toUtf8();
-    const QString cleanerFile = workDir + QStringLiteral("/cleaner");
-    const QString sudoersFile = workDir + QStringLiteral("/sudoers");
-    QString error;
-    if (!writeAtomically(cleanerFile, script, &error) || !writeAtomically(sudoersFile, sudoers, &error))
-        throw HelperPreparationError(error);
-
-    const QString commandLine = installCommandLine(cleanerFile, sudoersFile, sha256Hex(script), sha256Hex(sudoers));
+    // Both texts are made (and the user name vetted) before the administrator dialog.
+    const QString commandLine = installCommandLine(makeScript(), makeSudoers());
     co_await AuthorizationManager::shared().runPrivilegedShell(commandLine);
     co_await refreshStatus();
 }

@@ -50,7 +50,8 @@ private:
     QString message_;
 };
 
-// A working file could not be prepared before installing the helper.
+// The helper cannot be set up as asked, found before any administrator dialog (for
+// instance a login name that sudoers would read as a keyword); the message says why.
 class HelperPreparationError final : public LocalizedError {
 public:
     explicit HelperPreparationError(QString message) : message_(std::move(message)) {}
@@ -83,7 +84,8 @@ public:
     // Probes the helper and publishes the result in status().
     virtual QCoro::Task<CleanerHelperStatus> refreshStatus();
     // Installs the helper and its rule with one administrator dialog, then refreshes.
-    // Throws HelperPreparationError when the working files cannot be written, AuthError otherwise.
+    // Throws HelperPreparationError, before any dialog, when no rule can be written for the
+    // login name; AuthError otherwise.
     virtual QCoro::Task<> install();
     // Removes the helper and its rule with one administrator dialog, then refreshes. Throws AuthError.
     virtual QCoro::Task<> uninstall();
@@ -95,15 +97,16 @@ public:
     static QString makeScript();
     // The same script with another allow-list and purge program (tests point them at temporary places).
     static QString makeScript(const QStringList& allowed, const QString& purgeProgram);
-    // The sudoers rule for the login name of the user running the program.
+    // The sudoers rule for the login name of the user running the program. Throws
+    // HelperPreparationError for a name sudoers would not read as one user: empty, ALL or
+    // another alias-like word, a keyword that opens a line, a prefix such as % + # : ! @,
+    // or one with control characters.
     static QString makeSudoers();
     static QString makeSudoers(const QString& userName);
     // The installed helper's path (platform::SystemLocations::helperPath).
     static QString helperPath();
-    // The one root command line of install(); the digests are the lowercase hexadecimal
-    // SHA-256 of the two files' intended contents.
-    static QString installCommandLine(const QString& cleanerFile, const QString& sudoersFile,
-                                      const QString& cleanerDigest, const QString& sudoersDigest);
+    // The one root command line of install(), carrying the two files' texts itself.
+    static QString installCommandLine(const QString& script, const QString& sudoers);
     static QString uninstallCommandLine();
 
 signals:

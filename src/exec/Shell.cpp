@@ -78,6 +78,20 @@ QThreadPool& commandPool()
     return *pool;
 }
 
+QThreadPool& privilegedPool()
+{
+    // Administrator runs take turns, so one thread is busy with a dialog or a streamed root
+    // command at a time; the others serve the helper's status probes and runs.
+    static QThreadPool* pool = [] {
+        auto* p = new QThreadPool;
+        p->setMaxThreadCount(4);
+        p->setExpiryTimeout(30000);
+        p->setStackSize(512 * 1024);
+        return p;
+    }();
+    return *pool;
+}
+
 QCoro::Task<ShellResult> runAsync(QString commandLine)
 {
     QFuture<ShellResult> future = QtConcurrent::run(&commandPool(), [line = std::move(commandLine)] {

@@ -44,6 +44,11 @@ QCoro::Task<ShellResult> runAsync(QString commandLine);
 // The bounded pool runAsync uses (also for other blocking work that must leave the main thread).
 QThreadPool& commandPool();
 
+// The lane of administrator runs and the cleanup helper's sudo calls, apart from
+// commandPool(): commands that never end can fill that pool, and must not keep the
+// administrator dialog or the helper from starting.
+QThreadPool& privilegedPool();
+
 // Decoding used by every runner: strict UTF-8, "" for an invalid stream, then trimmed.
 QString decodeTrimmed(const QByteArray& bytes);
 // Strict UTF-8 without trimming; "" for invalid bytes.

@@ -73,6 +73,58 @@ std::optional<QByteArray> readRegular(const QString& path, qint64 maxBytes, bool
 
 } // namespace
 
+RootWrittenFile::~RootWrittenFile()
+{
+    if (fd_ >= 0)
+        ::close(fd_);
+}
+
+RootWrittenFile::Opening RootWrittenFile::open(const QString& folder, const QString& name)
+{
+    if (fd_ >= 0)
+        return Opening::opened;
+    const QByteArray folderName = QFile::encodeName(folder);
+    const QByteArray fileName = QFile::encodeName(name);
+    if (folderName.isEmpty() || folderName.contains('\0') || fileName.isEmpty() || fileName.contains('/')
+        || fileName.contains('\0'))
+        return Opening::refused;
+    // Owned by root and writable by nobody else: then only root can have put the file there.
+    const auto rootOnly = [](const struct stat& st) { return st.st_uid == 0 && (st.st_mode & (S_IWGRP | S_IWOTH)) == 0; };
+
+    const Descriptor dir(::open(folderName.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (dir.get() < 0)
+        return errno == ENOENT ? Opening::absent : Opening::refused;
+    struct stat st;
+    if (::fstat(dir.get(), &st) != 0 || !S_ISDIR(st.st_mode) || !rootOnly(st))
+        return Opening::refused;
+    const int fd = ::openat(dir.get(), fileName.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return errno == ENOENT ? Opening::absent : Opening::refused;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || !rootOnly(st)) {
+        ::close(fd);
+        return Opening::refused;
+    }
+    fd_ = fd;
+    return Opening::opened;
+}
+
+QByteArray RootWrittenFile::readAvailable()
+{
+    QByteArray bytes;
+    if (fd_ < 0)
+        return bytes;
+    char buffer[64 * 1024];
+    for (;;) {
+        const ssize_t got = ::read(fd_, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            break;
+        bytes.append(buffer, got);
+    }
+    return bytes;
+}
+
 std::optional<QByteArray> readFileStart(const QString& path, qint64 maxBytes)
 {
     return readRegular(path, maxBytes, false);

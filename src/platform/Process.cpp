@@ -31,6 +31,9 @@ struct Pipe {
     {
         int fds[2];
 #ifdef __APPLE__
+        // macOS has no pipe2: between pipe() and fcntl() a process spawned by another
+        // thread can inherit both ends. Our own spawns cannot (they start with
+        // POSIX_SPAWN_CLOEXEC_DEFAULT, below); the flags still keep other launchers off them.
         if (::pipe(fds) != 0)
             return false;
         ::fcntl(fds[0], F_SETFD, FD_CLOEXEC);
@@ -113,6 +116,10 @@ ProcessOutcome runImpl(const ProcessRequest& request, const ChunkSink& sink)
         posix_spawn_file_actions_adddup2(&actions, in.read, STDIN_FILENO);
     else if (request.nullInput)
         posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+#ifdef __APPLE__
+    else   // inherited standard input has to be named, or POSIX_SPAWN_CLOEXEC_DEFAULT closes it
+        posix_spawn_file_actions_addinherit_np(&actions, STDIN_FILENO);
+#endif
     posix_spawn_file_actions_adddup2(&actions, out.write, STDOUT_FILENO);
     posix_spawn_file_actions_adddup2(&actions, request.mergeOutput ? out.write : err.write, STDERR_FILENO);
 
@@ -126,7 +133,13 @@ ProcessOutcome runImpl(const ProcessRequest& request, const ChunkSink& sink)
     sigset_t noMask;
     sigemptyset(&noMask);
     posix_spawnattr_setsigmask(&attributes, &noMask);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+    short flags = POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK;
+#ifdef __APPLE__
+    // The child inherits only the descriptors the file actions name (0, 1 and 2): a pipe
+    // another thread has just made, and not yet marked close-on-exec, stays out of it.
+    flags |= POSIX_SPAWN_CLOEXEC_DEFAULT;
+#endif
+    posix_spawnattr_setflags(&attributes, flags);
 
     pid_t pid = -1;
     const int spawnError = ::posix_spawn(&pid, program.constData(), &actions, &attributes, argv.data(), environ);

@@ -22,6 +22,9 @@ struct SystemLocations {
     QString sudoersDirectory;   // the sudoers drop-in directory
     QString sudoersRuleFile;    // the cleanup helper's rule file inside it
     QString helperGroup;        // group that owns the installed helper and rule
+    // The system's shared temporary directory (sticky: nobody removes or renames another's
+    // entries), where root makes the folders it writes into; "/private/tmp" on macOS.
+    QString systemTemporaryDirectory;
     // Directories readable only with Full Disk Access ("~" stands for the user's home).
     QStringList fullDiskAccessProbes;
 
@@ -38,6 +41,7 @@ struct SystemLocations {
                 QStringLiteral("/private/etc/sudoers.d"),
                 QStringLiteral("/private/etc/sudoers.d/tessarin_cleaner"),
                 QStringLiteral("wheel"),
+                QStringLiteral("/private/tmp"),
                 {QStringLiteral("~/Library/Safari"), QStringLiteral("~/Library/Mail")}};
     }
 
@@ -45,6 +49,7 @@ struct SystemLocations {
     // "osascript" in platform::standInDirectory() (an absolute path, so a PATH entry
     // of the user's cannot replace it), the digest tool "/usr/bin/sha256sum" (coreutils; shasum
     // comes with perl, which a minimal system lacks), the rule directory "/etc/sudoers.d", the group "root",
+    // the temporary directory "/tmp",
     // and as Full Disk Access probes the root-only directories "/root" and "/etc/sudoers.d".
     static SystemLocations& systemDefault();
     static const SystemLocations& shared() { return Service<SystemLocations>::get(); }

@@ -1,15 +1,20 @@
 // Administrator runs against a scripted script runner: a shell script installed through
 // SystemLocations that records the script it reads and answers as the test says.
 #include "exec/AuthorizationManager.h"
+#include "exec/CleanerHelper.h"
+#include "exec/Shell.h"
 #include "platform/OwnerAuthentication.h"
 #include "platform/SystemLocations.h"
+#include "support/FakeCommandRunner.h"
 #include "support/FakePrivileged.h"
 #include "support/FakePrivilegedTools.h"
 
 #include <QDir>
 #include <QFile>
+#include <QSemaphore>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QThreadPool>
 #include <QTimer>
 #include <QtTest>
 
@@ -53,6 +58,7 @@ private slots:
     void errorDescriptions();
     void concurrentRunsTakeTurnsInCallOrder();
     void eventLoopRunsWhileTheDialogIsUp();
+    void rootRunsDoNotWaitForAFullCommandPool();
     void streamingCancelledDialogRaisesUserCancelled();
     void streamingRunnerFailureIsCommandFailed();
     void authorizationStepMarksAuthorizedOnce();
@@ -237,6 +243,52 @@ void TestAuthorization::eventLoopRunsWhileTheDialogIsUp()
     QCOMPARE(*result.value, QStringLiteral("answered\n"));
 }
 
+void TestAuthorization::rootRunsDoNotWaitForAFullCommandPool()
+{
+    // Every thread of the command pool is held by a command that does not end.
+    FakeCommandRunner commands;
+    QSemaphore release;
+    commands.otherwise([&release](const QString&) {
+        release.acquire();
+        return ShellResult{};
+    });
+    const int poolSize = Shell::commandPool().maxThreadCount();
+    int ended = 0;
+    for (int i = 0; i < poolSize; ++i) {
+        [](int& counter) -> QCoro::Task<> {
+            QString line = QStringLiteral("du -sk /never-ends");
+            co_await Shell::runAsync(std::move(line));
+            ++counter;
+        }(ended);
+    }
+    QTRY_COMPARE(Shell::commandPool().activeThreadCount(), poolSize);
+
+    // An administrator run and the helper's status probe still get through.
+    ScriptedScriptRunner runner;
+    runner.answer("done\n");
+    QTemporaryDir dir;
+    ScriptedSudo sudo;
+    sudo.answerVersion("2.2.0\n");
+    sudo.locations().helperPath = dir.filePath(QStringLiteral("helper"));
+    QFile(sudo.locations().helperPath).open(QIODevice::WriteOnly);
+    AuthorizationManager manager;
+    CleanerHelper helper;
+    Settled<QString> run;
+    Settled<CleanerHelperStatus> probe;
+    detail::settleInto(manager.runPrivilegedShell(QStringLiteral("true")), run);
+    detail::settleInto(helper.refreshStatus(), probe);
+    const auto settled = [](const auto& s) { return s.value.has_value() || s.error; };
+    const bool through = QTest::qWaitFor([&] { return settled(run) && settled(probe); }, 20000);
+
+    // Whatever happened, everything ends before the fakes go.
+    release.release(poolSize);
+    QVERIFY(QTest::qWaitFor([&] { return ended == poolSize && settled(run) && settled(probe); }, 60000));
+    QVERIFY2(through, "the root run waited for the command pool");
+    QVERIFY2(run.succeeded(), qPrintable(run.errorText()));
+    QCOMPARE(*run.value, QStringLiteral("done\n"));
+    QCOMPARE(probe.value, std::optional<CleanerHelperStatus>(CleanerHelperStatus::installed));
+}
+
 void TestAuthorization::streamingCancelledDialogRaisesUserCancelled()
 {
     ScriptedScriptRunner runner;
@@ -249,12 +301,17 @@ void TestAuthorization::streamingCancelledDialogRaisesUserCancelled()
     QVERIFY(error);
     QCOMPARE(error->kind(), AuthError::Kind::userCancelled);
     QVERIFY(lines.isEmpty());
-    // One administrator run, whose command is the caller's, quoted whole, with its output
-    // and status sent to files.
+    // One administrator run: root makes its own folder in the system's temporary directory
+    // and sends the caller's command, quoted whole, into a file there.
     const QByteArrayList scripts = runner.scripts();
     QCOMPARE(scripts.size(), 1);
-    QVERIFY(scripts[0].startsWith("do shell script \"/bin/sh -c 'echo never' </dev/null >'"));
-    QVERIFY(scripts[0].contains("2>&1; echo $? >'"));
+    const QRegularExpressionMatch m =
+        QRegularExpression(QStringLiteral("^do shell script \"umask 022; set -C; /bin/mkdir -m 755 "
+                                          "'(/private/tmp/TessarinStream-[0-9a-f-]{36})' \\|\\| exit 1; "
+                                          "/bin/sh -c 'echo never' </dev/null >'(.*)/output' 2>&1; "))
+            .match(QString::fromUtf8(scripts[0]));
+    QVERIFY2(m.hasMatch(), scripts[0].constData());
+    QCOMPARE(m.captured(2), m.captured(1));
 }
 
 void TestAuthorization::streamingRunnerFailureIsCommandFailed()

@@ -1,13 +1,16 @@
 // The osascript stand-in and streaming administrator runs, for real. The tests run as root,
 // so the stand-in runs commands directly instead of through pkexec.
 #include "exec/AuthorizationManager.h"
+#include "platform/FileReader.h"
 #include "platform/Process.h"
 #include "platform/StandIns.h"
 #include "platform/SystemLocations.h"
 #include "support/FakePrivileged.h"
+#include "support/FakePrivilegedTools.h"
 
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -40,7 +43,8 @@ class TestAuthorizationProcess : public QObject {
 private slots:
     void initTestCase();
     void echoHi();
-    void failureGivesErrorAndStatus();
+    void errorStreamAndStatus_data();
+    void errorStreamAndStatus();
     void refusesOtherInput_data();
     void refusesOtherInput();
     void hostileCommandRoundTrips_data();
@@ -52,6 +56,10 @@ private slots:
     void streamingReturnsTheExitStatus_data();
     void streamingReturnsTheExitStatus();
     void streamingKeepsLargeOutputInOrder();
+    void streamingWritesOnlyIntoAFolderRootMade();
+    void streamingFailsOnAFolderMadeBeforeRoot();
+    void followsOnlyAFileRootMade_data();
+    void followsOnlyAFileRootMade();
 
 private:
     QString standIn_;
@@ -74,13 +82,38 @@ void TestAuthorizationProcess::echoHi()
     QCOMPARE(outcome.standardError, QByteArray());
 }
 
-void TestAuthorizationProcess::failureGivesErrorAndStatus()
+void TestAuthorizationProcess::errorStreamAndStatus_data()
 {
-    const platform::ProcessOutcome outcome =
-        runStandIn("do shell script \"echo out; echo 'it broke' >&2; exit 3\" with administrator privileges");
-    QCOMPARE(outcome.exitStatus, 1);
-    QCOMPARE(outcome.standardOutput, QByteArray());
-    QCOMPARE(outcome.standardError, QByteArray("execution error: it broke (3)\n"));
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QByteArray>("out");
+    QTest::addColumn<QByteArray>("err");
+    QTest::newRow("failure") << QStringLiteral("echo out; echo 'it broke' >&2; exit 3") << QByteArray()
+                             << QByteArray("execution error: it broke (3)\n");
+    QTest::newRow("error text without a final line feed")
+        << QStringLiteral("printf half >&2; exit 4") << QByteArray() << QByteArray("execution error: half (4)\n");
+    QTest::newRow("silent failure") << QStringLiteral("exit 5") << QByteArray() << QByteArray("execution error:  (5)\n");
+    QTest::newRow("error text ending in a number")
+        << QStringLiteral("printf 'x\\n0\\n' >&2; exit 6") << QByteArray() << QByteArray("execution error: x\n0 (6)\n");
+    QTest::newRow("error text of a success is dropped")
+        << QStringLiteral("echo warn >&2; echo fine") << QByteArray("fine\n") << QByteArray();
+    QTest::newRow("root's output file is not in the caller's temporary directory")
+        << QStringLiteral("case $(readlink /proc/$$/fd/1) in \"$TMPDIR\"/*) echo inside ;; *) echo outside ;; esac")
+        << QByteArray("outside\n") << QByteArray();
+}
+
+void TestAuthorizationProcess::errorStreamAndStatus()
+{
+    QFETCH(QString, command);
+    // Root keeps its working files out of the caller's temporary directory.
+    QTemporaryDir userTemporary;
+    const QByteArray savedTemporary = qgetenv("TMPDIR");
+    qputenv("TMPDIR", QFile::encodeName(userTemporary.path()));
+    const platform::ProcessOutcome outcome = runStandIn(AuthorizationManager::appleScript(command).toUtf8());
+    qputenv("TMPDIR", savedTemporary);
+    QTEST(outcome.standardOutput, "out");
+    QTEST(outcome.standardError, "err");
+    QCOMPARE(outcome.exitStatus, outcome.standardError.isEmpty() ? 0 : 1);
+    QCOMPARE(QDir(userTemporary.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
 }
 
 void TestAuthorizationProcess::refusesOtherInput_data()
@@ -235,6 +268,89 @@ void TestAuthorizationProcess::streamingKeepsLargeOutputInOrder()
     QCOMPARE(lines.size(), 20000);
     for (int i = 0; i < lines.size(); ++i)
         QCOMPARE(lines[i], QStringLiteral("line %1").arg(i + 1));
+}
+
+void TestAuthorizationProcess::streamingWritesOnlyIntoAFolderRootMade()
+{
+    // The command describes the file its output goes to, and that file's folder.
+    AuthorizationManager manager;
+    QStringList lines;
+    const Settled<int> result = settle(manager.runPrivilegedStreaming(
+        QStringLiteral("f=$(readlink /proc/$$/fd/1); stat -c '%a %u %n' \"${f%/*}\" \"$f\""),
+        [&](const QString& line) { lines << line; }));
+    QVERIFY2(result.succeeded(), qPrintable(result.errorText()));
+    const QString folder = QRegularExpression::escape(platform::SystemLocations::shared().systemTemporaryDirectory
+                                                      + QStringLiteral("/TessarinStream-"));
+    QCOMPARE(lines.size(), 2);
+    QVERIFY2(QRegularExpression(QStringLiteral("^755 0 %1[0-9a-f-]{36}$").arg(folder)).match(lines[0]).hasMatch(),
+             qPrintable(lines[0]));
+    QCOMPARE(lines[1], QStringLiteral("644 0 ") + lines[0].mid(6) + QStringLiteral("/output"));
+}
+
+void TestAuthorizationProcess::streamingFailsOnAFolderMadeBeforeRoot()
+{
+    // Someone who learnt the folder's name while the dialog was up put a link there to a
+    // folder of theirs: root must write nothing through it, and nothing is read from it.
+    QTemporaryDir systemTemporary, victim;
+    QFile precious(victim.filePath(QStringLiteral("output")));
+    QVERIFY(precious.open(QIODevice::WriteOnly));
+    precious.write("forged\n");
+    precious.close();
+    ScriptedScriptRunner runner("F=$(grep -o 'TessarinStream-[0-9a-f-]*' \"$D/script.$n\" | head -n 1)\n"
+                                "ln -s '" + QFile::encodeName(victim.path()) + "' '"
+                                    + QFile::encodeName(systemTemporary.path()) + "'/\"$F\"\n",
+                                true);
+    runner.locations().systemTemporaryDirectory = systemTemporary.path();
+    AuthorizationManager manager;
+    QStringList lines;
+    const Settled<int> result = settle(manager.runPrivilegedStreaming(QStringLiteral("echo ran > /dev/null"),
+                                                                      [&](const QString& line) { lines << line; }));
+    const std::optional<AuthError> error = result.errorAs<AuthError>();
+    QVERIFY(error);
+    QCOMPARE(error->kind(), AuthError::Kind::commandFailed);
+    QCOMPARE(lines, QStringList());
+    QCOMPARE(readWholeFile(precious.fileName()), QByteArray("forged\n"));
+}
+
+void TestAuthorizationProcess::followsOnlyAFileRootMade_data()
+{
+    using Opening = platform::RootWrittenFile::Opening;
+    QTest::addColumn<QString>("setup");   // run in an empty directory; the folder is F, the file F/output
+    QTest::addColumn<Opening>("expected");
+    QTest::newRow("root's file in root's folder") << QStringLiteral("mkdir -m 755 F && echo line > F/output") << Opening::opened;
+    QTest::newRow("no folder yet") << QString() << Opening::absent;
+    QTest::newRow("no file yet") << QStringLiteral("mkdir -m 755 F") << Opening::absent;
+    QTest::newRow("folder is a link")
+        << QStringLiteral("mkdir -m 755 R && echo line > R/output && ln -s R F") << Opening::refused;
+    QTest::newRow("folder writable by others") << QStringLiteral("mkdir -m 777 F && echo line > F/output") << Opening::refused;
+    QTest::newRow("folder of another user")
+        << QStringLiteral("mkdir -m 755 F && echo line > F/output && chown 65534 F") << Opening::refused;
+    QTest::newRow("file is a link") << QStringLiteral("mkdir -m 755 F && ln -s /etc/hostname F/output") << Opening::refused;
+    QTest::newRow("file is a FIFO") << QStringLiteral("mkdir -m 755 F && mkfifo F/output") << Opening::refused;
+    QTest::newRow("file of another user")
+        << QStringLiteral("mkdir -m 755 F && echo line > F/output && chown 65534 F/output") << Opening::refused;
+    QTest::newRow("file writable by its group")
+        << QStringLiteral("mkdir -m 755 F && echo line > F/output && chmod 664 F/output") << Opening::refused;
+}
+
+void TestAuthorizationProcess::followsOnlyAFileRootMade()
+{
+    using Opening = platform::RootWrittenFile::Opening;
+    QFETCH(QString, setup);
+    QFETCH(Opening, expected);
+    QTemporaryDir dir;
+    if (!setup.isEmpty())
+        QCOMPARE(runShell(QStringLiteral("cd '%1' && %2").arg(dir.path(), setup)).exitStatus, 0);
+    platform::RootWrittenFile file;
+    QCOMPARE(file.open(dir.filePath(QStringLiteral("F")), QStringLiteral("output")), expected);
+    QCOMPARE(file.isOpen(), expected == Opening::opened);
+    if (expected != Opening::opened)
+        return;
+    // Followed as it grows, and readable to the end after root removed it.
+    QCOMPARE(file.readAvailable(), QByteArray("line\n"));
+    QCOMPARE(file.readAvailable(), QByteArray());
+    QCOMPARE(runShell(QStringLiteral("cd '%1' && echo more >> F/output && rm -r F").arg(dir.path())).exitStatus, 0);
+    QCOMPARE(file.readAvailable(), QByteArray("more\n"));
 }
 
 QTEST_GUILESS_MAIN(TestAuthorizationProcess)

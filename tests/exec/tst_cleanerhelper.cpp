@@ -1,6 +1,8 @@
 // The cleanup helper's texts, command lines, status probe, install, uninstall and run,
 // against a scripted sudo and a recording administrator (nothing runs as root here).
 #include "exec/CleanerHelper.h"
+#include "platform/Kernel.h"
+#include "platform/Process.h"
 #include "platform/SystemLocations.h"
 #include "support/FakePrivileged.h"
 #include "support/FakePrivilegedTools.h"
@@ -31,6 +33,17 @@ struct MacLocationsWithHelperIn {
     platform::Service<platform::SystemLocations>::Override override{locations};
 };
 
+// The login name of the user running the program, for the length of one test.
+class LoginName final : public platform::Kernel {
+public:
+    explicit LoginName(QString name) : name_(std::move(name)) {}
+    QString loginName() const override { return name_; }
+
+private:
+    QString name_;
+    platform::Service<platform::Kernel>::Override override_{*this};
+};
+
 void createFile(const QString& path)
 {
     QFile file(path);
@@ -55,9 +68,9 @@ private slots:
     void statusProbe();
     void statusProbeWithoutHelperFileAsksNobody();
     void installRunsOneCheckedCommand();
-    void installFailureKeepsStatusAndRemovesWorkFiles_data();
-    void installFailureKeepsStatusAndRemovesWorkFiles();
-    void installPreparationFailure();
+    void installFailureKeepsStatus_data();
+    void installFailureKeepsStatus();
+    void installRefusesAKeywordLoginNameBeforeAnyDialog();
     void uninstallRemovesBothFiles();
     void uninstallOnLinuxUsesTheLinuxRuleFile();
     void runRequiresCurrentHelper_data();
@@ -108,6 +121,7 @@ void TestCleanerHelper::scriptTemplatesItsAllowList()
 
 void TestCleanerHelper::sudoersRule_data()
 {
+    // `written` is the user field of the rule, or for a refused name the reason given.
     QTest::addColumn<QString>("user");
     QTest::addColumn<QString>("written");
     QTest::newRow("letters, digits, dots") << QStringLiteral("sorami.w2") << QStringLiteral("sorami.w2");
@@ -117,6 +131,23 @@ void TestCleanerHelper::sudoersRule_data()
     QTest::newRow("quote and backslash stay inside the quotes")
         << QStringLiteral("a\"b\\c") << QStringLiteral("\"a\\\"b\\\\c\"");
     QTest::newRow("comma would start a list") << QStringLiteral("a,b ALL") << QStringLiteral("\"a,b ALL\"");
+    QTest::newRow("lowercase all is a name") << QStringLiteral("all") << QStringLiteral("all");
+    QTest::newRow("capitalised name") << QStringLiteral("Sorami") << QStringLiteral("Sorami");
+    const auto keyword = [](const QString& name) {
+        return QStringLiteral("ユーザー名「") + name + QStringLiteral("」は sudoers のキーワードとして解釈されるため、ヘルパーをセットアップできません");
+    };
+    for (const char* name : {"ALL", "ADMINS", "A", "WHEEL_2", "CWD", "Defaults", "Defaults:sorami", "User_Alias", "Cmnd_Alias"})
+        QTest::addRow("refused: %s", name) << QString::fromUtf8(name) << keyword(QString::fromUtf8(name));
+    for (const char* name : {"%admin", "%:staff", "%#20", "+netgroup", "#0", ":x", "!sorami", "!!sorami", "@includedir"})
+        QTest::addRow("refused: %s", name)
+            << QString::fromUtf8(name)
+            << QStringLiteral("ユーザー名「%1」は先頭の「%2」により sudoers でグループや ID などの指定として解釈されるため、"
+                              "ヘルパーをセットアップできません")
+                   .arg(QString::fromUtf8(name), QString::fromUtf8(name, 1));
+    QTest::newRow("refused: empty") << QString() << QStringLiteral("ユーザー名を取得できないため、ヘルパーをセットアップできません");
+    QTest::newRow("refused: line break")
+        << QStringLiteral("sorami\nALL ALL=(ALL) NOPASSWD: ALL #")
+        << QStringLiteral("ユーザー名に制御文字が含まれるため、ヘルパーをセットアップできません");
 }
 
 void TestCleanerHelper::sudoersRule()
@@ -125,6 +156,16 @@ void TestCleanerHelper::sudoersRule()
     QFETCH(QString, written);
     platform::SystemLocations mac = platform::SystemLocations::macOS();
     platform::Service<platform::SystemLocations>::Override locations(mac);
+    if (written.contains(QStringLiteral("ヘルパーをセットアップできません"))) {
+        QString refusal;
+        try {
+            CleanerHelper::makeSudoers(user);
+        } catch (const HelperPreparationError& error) {
+            refusal = error.errorDescription();
+        }
+        QCOMPARE(refusal, written);
+        return;
+    }
     QCOMPARE(CleanerHelper::makeSudoers(user),
              QStringLiteral("# Tessarin: Touch ID 認証後に一時ファイル削除ヘルパーをパスワードなしで実行するためのルール\n"
                             "# 削除: sudo rm /private/etc/sudoers.d/tessarin_cleaner "
@@ -216,25 +257,17 @@ void TestCleanerHelper::statusProbeWithoutHelperFileAsksNobody()
 
 void TestCleanerHelper::installRunsOneCheckedCommand()
 {
-    QTemporaryDir dir;
-    TemporaryDirectoryFileManager files(dir.path());
     platform::SystemLocations mac = platform::SystemLocations::macOS();
     platform::Service<platform::SystemLocations>::Override macLocations(mac);
+    // A name that needs every layer of quoting on its way into the rule.
+    LoginName login(QStringLiteral("o'hara \"x\" $HOME `id` \\"));
+    QTemporaryDir dir;
     ScriptedSudo sudo;
     sudo.answerVersion("2.2.0\n");
     FakeAuthorization authorization;
     const QString script = CleanerHelper::makeScript();
     const QString sudoers = CleanerHelper::makeSudoers();
-
-    // While the administrator run happens, the working files hold exactly the generated texts.
-    QString workDir;
-    QByteArray cleanerSeen, sudoersSeen;
-    authorization.otherwise([&](const QString& command) {
-        const QRegularExpressionMatch m =
-            QRegularExpression(QStringLiteral("/bin/cp '([^']+)/cleaner'")).match(command);
-        workDir = m.captured(1);
-        cleanerSeen = readWholeFile(workDir + QStringLiteral("/cleaner"));
-        sudoersSeen = readWholeFile(workDir + QStringLiteral("/sudoers"));
+    authorization.otherwise([&](const QString&) {
         // From now on a helper file exists, so the status probe asks sudo.
         sudo.locations().helperPath = dir.filePath(QStringLiteral("installed-helper"));
         createFile(sudo.locations().helperPath);
@@ -245,20 +278,20 @@ void TestCleanerHelper::installRunsOneCheckedCommand()
     const Settled<void> result = settle(helper.install());
     QVERIFY2(result.succeeded(), qPrintable(result.errorText()));
     QCOMPARE(authorization.commands().size(), 1);
+    QCOMPARE(helper.status(), CleanerHelperStatus::installed);
 
-    QVERIFY(QRegularExpression(QStringLiteral("^%1TessarinHelper-[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}$")
-                                   .arg(QRegularExpression::escape(dir.path() + QLatin1Char('/'))))
-                .match(workDir)
-                .hasMatch());
-    QCOMPARE(cleanerSeen, script.toUtf8());
-    QCOMPARE(sudoersSeen, sudoers.toUtf8());
-    QVERIFY(!QFileInfo::exists(workDir));
-
+    // The fixed steps around the two texts, with the macOS tools, paths and group.
+    const QString command = authorization.commands().first();
+    QVERIFY(!command.contains(QLatin1Char('\n')));
+    const QString head = QStringLiteral("( set -C; ");
+    const QString digestCheck = QStringLiteral(" && { [ \"$(");
+    const qsizetype from = command.indexOf(head) + head.size();
+    const QString writes = command.mid(from, command.indexOf(digestCheck, from) - from);
     const QString expected =
         QStringLiteral(
             "/bin/mkdir -p /Library/PrivilegedHelperTools /private/etc/sudoers.d || exit 1; "
-            "T=$(/usr/bin/mktemp -d /tmp/TessarinHelper.XXXXXX) || exit 1; "
-            "( /bin/cp '%1/cleaner' \"$T/cleaner\" && /bin/cp '%1/sudoers' \"$T/sudoers\" && "
+            "T=$(/usr/bin/mktemp -d '/private/tmp/TessarinHelper.XXXXXX') || exit 1; "
+            "( set -C; %1 && "
             "{ [ \"$(/usr/bin/shasum -a 256 < \"$T/cleaner\")\" = '%2  -' ] && "
             "[ \"$(/usr/bin/shasum -a 256 < \"$T/sudoers\")\" = '%3  -' ] || "
             "{ echo 'ヘルパーの作業ファイルが作成時の内容と一致しません' >&2; exit 1; }; } && "
@@ -267,12 +300,22 @@ void TestCleanerHelper::installRunsOneCheckedCommand()
             "/usr/bin/install -o root -g wheel -m 440 \"$T/sudoers\" '/private/etc/sudoers.d/tessarin_cleaner' && "
             "{ /usr/sbin/visudo -c >/dev/null || { /bin/rm -f '/private/etc/sudoers.d/tessarin_cleaner'; exit 1; }; } ); "
             "S=$?; /bin/rm -rf \"$T\"; exit $S")
-            .arg(workDir, sha256(script), sha256(sudoers));
-    QCOMPARE(authorization.commands().first(), expected);
-    QCOMPARE(helper.status(), CleanerHelperStatus::installed);
+            .arg(writes, sha256(script), sha256(sudoers));
+    QCOMPARE(command, expected);
+
+    // The writes, run by a real shell with noclobber, produce exactly the two texts.
+    QTemporaryDir target;
+    platform::ProcessRequest shell;
+    shell.program = QStringLiteral("/bin/sh");
+    shell.arguments = {QStringLiteral("-c"), QStringLiteral("T=\"$1\"; set -C; ") + writes, QStringLiteral("sh"), target.path()};
+    shell.nullInput = true;
+    QCOMPARE(platform::runProcess(shell).exitStatus, 0);
+    QCOMPARE(readWholeFile(target.filePath(QStringLiteral("cleaner"))), script.toUtf8());
+    QCOMPARE(readWholeFile(target.filePath(QStringLiteral("sudoers"))), sudoers.toUtf8());
+    QVERIFY(sudoers.contains(QStringLiteral("\"o'hara \\\"x\\\" $HOME `id` \\\\\" ALL=(root)")));
 }
 
-void TestCleanerHelper::installFailureKeepsStatusAndRemovesWorkFiles_data()
+void TestCleanerHelper::installFailureKeepsStatus_data()
 {
     QTest::addColumn<AuthError>("error");
     QTest::newRow("dialog dismissed") << AuthError::userCancelled();
@@ -280,11 +323,10 @@ void TestCleanerHelper::installFailureKeepsStatusAndRemovesWorkFiles_data()
         << AuthError::commandFailed(QStringLiteral("/tmp/x/sudoers:3:1: syntax error\n"));
 }
 
-void TestCleanerHelper::installFailureKeepsStatusAndRemovesWorkFiles()
+void TestCleanerHelper::installFailureKeepsStatus()
 {
     QFETCH(AuthError, error);
     QTemporaryDir dir;
-    TemporaryDirectoryFileManager files(dir.path());
     MacLocationsWithHelperIn mac(dir.path());
     ScriptedSudo sudo;
     FakeAuthorization authorization;
@@ -295,18 +337,18 @@ void TestCleanerHelper::installFailureKeepsStatusAndRemovesWorkFiles()
     QCOMPARE(result.errorAs<AuthError>(), std::optional<AuthError>(error));
     QCOMPARE(authorization.commands().size(), 1);
     QVERIFY(sudo.calls().isEmpty());   // no refresh after a failed install
-    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
 }
 
-void TestCleanerHelper::installPreparationFailure()
+void TestCleanerHelper::installRefusesAKeywordLoginNameBeforeAnyDialog()
 {
-    QTemporaryDir dir;
-    TemporaryDirectoryFileManager files(dir.path());
-    files.failCreatingDirectories = true;
+    LoginName login(QStringLiteral("ALL"));
     FakeAuthorization authorization;
     CleanerHelper helper;
     const Settled<void> result = settle(helper.install());
-    QVERIFY(result.errorAs<HelperPreparationError>());
+    const std::optional<HelperPreparationError> error = result.errorAs<HelperPreparationError>();
+    QVERIFY(error);
+    QCOMPARE(error->errorDescription(),
+             QStringLiteral("ユーザー名「ALL」は sudoers のキーワードとして解釈されるため、ヘルパーをセットアップできません"));
     QVERIFY(authorization.commands().isEmpty());
 }
 

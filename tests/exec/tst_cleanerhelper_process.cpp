@@ -48,11 +48,6 @@ QStringList entries(const QString& dir)
     return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
 }
 
-QStringList stagingLeftovers()
-{
-    return QDir(QStringLiteral("/tmp")).entryList({QStringLiteral("TessarinHelper.*")}, QDir::Dirs | QDir::Hidden);
-}
-
 class RootOwnerAuthentication final : public platform::OwnerAuthentication {
 public:
     bool canUseBiometrics() const override { return false; }
@@ -66,18 +61,18 @@ private:
     platform::Service<platform::OwnerAuthentication>::Override override_{*this};
 };
 
-// Everything install() touches, inside one temporary directory: the user's temporary
+// Everything install() touches, inside one temporary directory: the system's temporary
 // directory, the helper and rule directories, a recording visudo that fails on request,
-// the real stand-in script runner behind a recorder that may tamper with the working files
+// the real stand-in script runner behind a recorder that may alter the script it was handed
 // first, and a sudo that runs the helper directly.
 class InstallWorld {
 public:
     explicit InstallWorld(const QByteArray& tamper = QByteArray())
-        : files_(tmp_.filePath(QStringLiteral("user-tmp"))),
-          runner_("W=" + QFile::encodeName(tmp_.filePath(QStringLiteral("user-tmp"))) + "\n" + tamper, true)
+        : runner_(tamper, true)
     {
-        QDir().mkpath(tmp_.filePath(QStringLiteral("user-tmp")));
+        QDir().mkpath(tmp_.filePath(QStringLiteral("system-tmp")));
         platform::SystemLocations& l = runner_.locations();
+        l.systemTemporaryDirectory = tmp_.filePath(QStringLiteral("system-tmp"));
         l.helperDirectory = tmp_.filePath(QStringLiteral("PrivilegedHelperTools"));
         l.helperPath = l.helperDirectory + QStringLiteral("/com.orvelle.Tessarin.cleaner");
         l.sudoersDirectory = tmp_.filePath(QStringLiteral("sudoers.d"));
@@ -100,14 +95,14 @@ public:
 
     const platform::SystemLocations& locations() const { return platform::SystemLocations::shared(); }
     QString path(const QString& name) const { return tmp_.filePath(name); }
-    QString userTemporaryDirectory() const { return tmp_.filePath(QStringLiteral("user-tmp")); }
+    // What root left in the system's temporary directory.
+    QStringList staged() const { return entries(tmp_.filePath(QStringLiteral("system-tmp"))); }
     void failVisudo(const QString& which) { makeFile(tmp_.filePath(which)); }
     void setSha256(const QString& command) { sudo_->locations().sha256 = command; }
     ScriptedScriptRunner& runner() { return runner_; }
 
 private:
     QTemporaryDir tmp_;
-    TemporaryDirectoryFileManager files_;
     ScriptedScriptRunner runner_;
     std::unique_ptr<ScriptedSudo> sudo_;
     RootOwnerAuthentication authentication_;
@@ -130,8 +125,8 @@ private slots:
     void realRuleChecksClean_data();
     void realRuleChecksClean();
     void installsExactlyTheGeneratedFiles();
-    void refusesASwappedWorkingFile_data();
-    void refusesASwappedWorkingFile();
+    void refusesTextsAlteredOnTheWay_data();
+    void refusesTextsAlteredOnTheWay();
     void ruleFailingTheCheckInstallsNothing();
     void brokenSystemConfigurationRemovesTheRule();
     void cancelledInstallLeavesNothing();
@@ -141,14 +136,12 @@ private:
     QTemporaryDir dir_;
     QString script_;
     QString allowedA_, allowedB_, missingAllowed_, outside_, purgeLog_;
-    QStringList stagingBefore_;
 };
 
 void TestCleanerHelperProcess::initTestCase()
 {
     if (::geteuid() != 0)
         QSKIP("installing and running the helper needs root");
-    stagingBefore_ = stagingLeftovers();
 }
 
 void TestCleanerHelperProcess::init()
@@ -341,10 +334,9 @@ void TestCleanerHelperProcess::installsExactlyTheGeneratedFiles()
     QCOMPARE(::stat(QFile::encodeName(l.sudoersRuleFile).constData(), &st), 0);
     QCOMPARE(st.st_mode & 07777, mode_t(0440));
     QCOMPARE(helper.status(), CleanerHelperStatus::installed);
-    QCOMPARE(entries(world.userTemporaryDirectory()), QStringList());
-    QCOMPARE(stagingLeftovers(), stagingBefore_);
+    QCOMPARE(world.staged(), QStringList());
     const QByteArray visudo = readWholeFile(world.path(QStringLiteral("visudo.log")));
-    QVERIFY(visudo.startsWith("-cf /tmp/TessarinHelper."));
+    QVERIFY(visudo.startsWith("-cf " + QFile::encodeName(world.path(QStringLiteral("system-tmp"))) + "/TessarinHelper."));
     QVERIFY(visudo.endsWith("/sudoers\n-c\n"));
 
     // Installing again overwrites both files (checked with the macOS digest tool where present).
@@ -357,18 +349,15 @@ void TestCleanerHelperProcess::installsExactlyTheGeneratedFiles()
     QCOMPARE(helper.status(), CleanerHelperStatus::installed);
 }
 
-void TestCleanerHelperProcess::refusesASwappedWorkingFile_data()
+void TestCleanerHelperProcess::refusesTextsAlteredOnTheWay_data()
 {
+    // The recorder edits the script before the real runner reads it.
     QTest::addColumn<QByteArray>("tamper");
-    QTest::newRow("script extended")
-        << QByteArray("for f in \"$W\"/TessarinHelper-*/cleaner; do echo 'echo owned' >> \"$f\"; done\n");
-    QTest::newRow("rule replaced")
-        << QByteArray("for f in \"$W\"/TessarinHelper-*/sudoers; do rm -f \"$f\"; echo 'ALL ALL=(ALL) NOPASSWD: ALL' > \"$f\"; done\n");
-    QTest::newRow("script replaced by a link")
-        << QByteArray("for f in \"$W\"/TessarinHelper-*/cleaner; do rm -f \"$f\"; ln -s /bin/sh \"$f\"; done\n");
+    QTest::newRow("script altered") << QByteArray("sed -i 's/HELPER_VERSION=/HELPER_VERSION=1/' \"$D/script.$n\"\n");
+    QTest::newRow("rule widened") << QByteArray("sed -i 's/NOPASSWD: /NOPASSWD: ALL, /' \"$D/script.$n\"\n");
 }
 
-void TestCleanerHelperProcess::refusesASwappedWorkingFile()
+void TestCleanerHelperProcess::refusesTextsAlteredOnTheWay()
 {
     QFETCH(QByteArray, tamper);
     InstallWorld world(tamper);
@@ -382,8 +371,7 @@ void TestCleanerHelperProcess::refusesASwappedWorkingFile()
              qPrintable(error->message()));
     QVERIFY(!QFileInfo::exists(l.helperPath));
     QVERIFY(!QFileInfo::exists(l.sudoersRuleFile));
-    QCOMPARE(entries(world.userTemporaryDirectory()), QStringList());
-    QCOMPARE(stagingLeftovers(), stagingBefore_);
+    QCOMPARE(world.staged(), QStringList());
     QVERIFY(!QFileInfo::exists(world.path(QStringLiteral("visudo.log"))));
 }
 
@@ -400,8 +388,7 @@ void TestCleanerHelperProcess::ruleFailingTheCheckInstallsNothing()
     QVERIFY2(error->message().contains(QLatin1String("sudoers:3:1: syntax error")), qPrintable(error->message()));
     QVERIFY(!QFileInfo::exists(l.helperPath));
     QVERIFY(!QFileInfo::exists(l.sudoersRuleFile));
-    QCOMPARE(entries(world.userTemporaryDirectory()), QStringList());
-    QCOMPARE(stagingLeftovers(), stagingBefore_);
+    QCOMPARE(world.staged(), QStringList());
     QCOMPARE(helper.status(), CleanerHelperStatus::missing);
 }
 
@@ -416,8 +403,7 @@ void TestCleanerHelperProcess::brokenSystemConfigurationRemovesTheRule()
     QVERIFY(error);
     QCOMPARE(error->kind(), AuthError::Kind::commandFailed);
     QVERIFY(!QFileInfo::exists(l.sudoersRuleFile));
-    QCOMPARE(entries(world.userTemporaryDirectory()), QStringList());
-    QCOMPARE(stagingLeftovers(), stagingBefore_);
+    QCOMPARE(world.staged(), QStringList());
 }
 
 void TestCleanerHelperProcess::cancelledInstallLeavesNothing()
@@ -429,7 +415,7 @@ void TestCleanerHelperProcess::cancelledInstallLeavesNothing()
     const Settled<void> result = settle(helper.install());
     QCOMPARE(result.errorAs<AuthError>(), std::optional<AuthError>(AuthError::userCancelled()));
     QVERIFY(!QFileInfo::exists(l.helperPath));
-    QCOMPARE(entries(world.userTemporaryDirectory()), QStringList());
+    QCOMPARE(world.staged(), QStringList());
     QCOMPARE(world.runner().scripts().size(), 1);
 }
 

@@ -1,7 +1,13 @@
 // The process launcher: pipes, input, merged streams, launch failures.
 #include "platform/Process.h"
 
+#include <QElapsedTimer>
 #include <QTest>
+
+#include <algorithm>
+#include <atomic>
+#include <thread>
+#include <vector>
 
 using platform::ProcessRequest;
 using platform::runProcess;
@@ -17,6 +23,7 @@ private slots:
     void nullInputGivesEndOfFile();
     void streamingDeliversEveryByte();
     void argumentsArriveVerbatim();
+    void inputEndsWhileOtherThreadsStartLongRunningChildren();
 };
 
 void ProcessTest::launchFailureIsReported_data()
@@ -109,6 +116,45 @@ void ProcessTest::argumentsArriveVerbatim()
     request.program = QStringLiteral("/bin/sh");
     request.arguments = args;
     QCOMPARE(runProcess(request).standardOutput, QStringLiteral("a b|$(x)||白|").toUtf8());
+}
+
+void ProcessTest::inputEndsWhileOtherThreadsStartLongRunningChildren()
+{
+    // While other threads keep starting children that live for five seconds, a child that
+    // reads its input to the end must still see the end at once: a long-lived child holding
+    // a copy of the input pipe's write end would keep it waiting for those five seconds.
+    constexpr int spawners = 8;
+    constexpr int childrenEach = 16;
+    std::atomic<int> spawning{spawners};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < spawners; ++t) {
+        threads.emplace_back([&spawning] {
+            ProcessRequest sleeper;
+            sleeper.program = QStringLiteral("/bin/sh");
+            sleeper.arguments = {QStringLiteral("-c"), QStringLiteral("sleep 5 </dev/null >/dev/null 2>&1 &")};
+            sleeper.nullInput = true;
+            for (int i = 0; i < childrenEach; ++i)
+                runProcess(sleeper);
+            --spawning;
+        });
+    }
+    ProcessRequest reader;
+    reader.program = QStringLiteral("/bin/cat");
+    reader.input = QByteArray(64 * 1024, 'r');
+    qint64 slowest = 0;
+    int runs = 0;
+    bool allRead = true;
+    do {
+        QElapsedTimer timer;
+        timer.start();
+        allRead = allRead && runProcess(reader).standardOutput == *reader.input;
+        slowest = std::max(slowest, timer.elapsed());
+        ++runs;
+    } while (spawning > 0 || runs < 20);
+    for (std::thread& thread : threads)
+        thread.join();
+    QVERIFY(allRead);
+    QVERIFY2(slowest < 2500, qPrintable(QStringLiteral("slowest run took %1 ms").arg(slowest)));
 }
 
 QTEST_GUILESS_MAIN(ProcessTest)

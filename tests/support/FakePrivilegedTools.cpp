@@ -129,17 +129,3 @@ void ScriptedSudo::writeFile(const QString& name, const QByteArray& bytes)
     if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         file.write(bytes);
 }
-
-TemporaryDirectoryFileManager::TemporaryDirectoryFileManager(const QString& temporaryDirectory)
-    : temporaryDirectory_(temporaryDirectory.endsWith(QLatin1Char('/')) ? temporaryDirectory
-                                                                         : temporaryDirectory + QLatin1Char('/')),
-      override_(*this)
-{
-}
-
-TemporaryDirectoryFileManager::~TemporaryDirectoryFileManager() = default;
-
-bool TemporaryDirectoryFileManager::createDirectory(const QString& path) const
-{
-    return !failCreatingDirectories && platform::FileManager::createDirectory(path);
-}

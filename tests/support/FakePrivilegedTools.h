@@ -1,6 +1,5 @@
 #pragma once
 
-#include "platform/FileManager.h"
 #include "platform/Service.h"
 #include "platform/SystemLocations.h"
 
@@ -58,19 +57,4 @@ private:
     QTemporaryDir dir_;
     platform::SystemLocations locations_;
     platform::Service<platform::SystemLocations>::Override override_;
-};
-
-// The real file manager with the user's temporary directory (and optionally directory
-// creation) replaced, installed for its lifetime.
-class TemporaryDirectoryFileManager final : public platform::FileManager {
-public:
-    explicit TemporaryDirectoryFileManager(const QString& temporaryDirectory);
-    ~TemporaryDirectoryFileManager() override;
-    QString temporaryDirectory() const override { return temporaryDirectory_; }
-    bool createDirectory(const QString& path) const override;
-    bool failCreatingDirectories = false;
-
-private:
-    QString temporaryDirectory_;
-    platform::Service<platform::FileManager>::Override override_;
 };

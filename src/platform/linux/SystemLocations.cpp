@@ -17,6 +17,7 @@ SystemLocations& SystemLocations::systemDefault()
         l.sudoersDirectory = QStringLiteral("/etc/sudoers.d");
         l.sudoersRuleFile = QStringLiteral("/etc/sudoers.d/tessarin_cleaner");
         l.helperGroup = QStringLiteral("root");
+        l.systemTemporaryDirectory = QStringLiteral("/tmp");
         // Linux has no privacy grant for folders; what the grant unlocks on macOS (reading
         // other programs' protected data) corresponds here to reading root-only directories.
         l.fullDiskAccessProbes = {QStringLiteral("/root"), QStringLiteral("/etc/sudoers.d")};
