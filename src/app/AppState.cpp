@@ -5,6 +5,24 @@
 #include <QThread>
 #include <QTimer>
 
+namespace {
+
+class TimerClock final : public StateClock {
+public:
+    void singleShot(std::chrono::milliseconds delay, QObject* context, std::function<void()> action) override
+    {
+        QTimer::singleShot(delay, Qt::PreciseTimer, context, std::move(action));
+    }
+};
+
+} // namespace
+
+StateClock& StateClock::systemDefault()
+{
+    static TimerClock clock;
+    return clock;
+}
+
 AppState& AppState::shared()
 {
     static AppState* const instance = [] {
@@ -53,7 +71,8 @@ void AppState::showMessage(const QString& message, bool isError)
             emit globalMessageChanged();
             // Each message clears the banner after its own interval, whichever message is
             // showing by then.
-            QTimer::singleShot(messageDurationMs, Qt::PreciseTimer, this, [this] { clearMessage(); });
+            StateClock::shared().singleShot(std::chrono::milliseconds(messageDurationMs), this,
+                                            [this] { clearMessage(); });
         },
         Qt::QueuedConnection);
 }

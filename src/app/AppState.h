@@ -1,11 +1,27 @@
 #pragma once
 
 #include "app/SidebarSection.h"
+#include "platform/Service.h"
 
 #include <QObject>
 #include <QString>
 
+#include <chrono>
+#include <functional>
 #include <optional>
+
+// The clock behind the banner's clearing. The application runs each delay on a precise timer
+// of the event loop; a test installs its own clock with Service<StateClock>::Override and
+// moves time itself instead of waiting.
+class StateClock {
+public:
+    virtual ~StateClock() = default;
+    // Runs `action` on `context`'s thread once `delay` has passed, unless `context` is gone.
+    virtual void singleShot(std::chrono::milliseconds delay, QObject* context, std::function<void()> action) = 0;
+
+    static StateClock& systemDefault();
+    static StateClock& shared() { return platform::Service<StateClock>::get(); }
+};
 
 // The shared screen selection, busy flag, banner message and guide request.
 // Every field is read and written on the main thread; showMessage() is the one entry
@@ -26,7 +42,8 @@ public:
     void setShowFullDiskAccessAlert(bool show);
 
     // Queues the message for the main thread (even when called on it) and schedules its own
-    // clearing 4 seconds later. The clearing does not check which message is showing.
+    // clearing 4 seconds later on StateClock::shared(). The clearing does not check which
+    // message is showing.
     void showMessage(const QString& message, bool isError = false);
 
 signals:

@@ -1,170 +1,105 @@
 #include "app/AppState.h"
+#include "support/ManualClock.h"
 
 #include <QElapsedTimer>
-#include <QSignalSpy>
 #include <QThread>
 #include <QtTest>
 
-// The banner's clearing runs on real timers of AppState::messageDurationMs, so these cases
-// take a few seconds each. Each one waits until every clearing it scheduled has run, so
-// that no timer reaches into the next case.
+#include <memory>
+
+using namespace std::chrono_literals;
+
+struct Post {
+    int atMs;
+    QString text;
+    bool isError;
+};
+
+// The banner's clearing runs on a ManualClock: each case moves time itself and reads back
+// every change of the banner with the moment it happened.
 class AppStateTest : public QObject {
     Q_OBJECT
 
-private:
-    static constexpr int duration = AppState::messageDurationMs;
-
-    // Lets the clearings still pending run out: those of messages posted within `spread`
-    // milliseconds before the last clearing that was seen.
-    static void drainClearings(int spread = 0) { QTest::qWait(spread + 300); }
+    std::unique_ptr<ManualClock> clock_;
+    QStringList changes_;   // "<ms> <text>", "!" before an error's text, "<ms> -" when cleared
 
 private slots:
-    void startsOnTheDashboardWithoutMessage()
+    void init()
     {
-        AppState& state = AppState::shared();
-        QCOMPARE(state.selectedSection(), SidebarSection::dashboard);
-        QVERIFY(!state.isLoading());
-        QVERIFY(!state.globalMessage().has_value());
-        QVERIFY(!state.globalMessageIsError());
-        QVERIFY(!state.showFullDiskAccessAlert());
-        QCOMPARE(&AppState::shared(), &state);
-        QCOMPARE(AppState::messageDurationMs, 4000);
-    }
-
-    void messageIsQueuedEvenOnTheMainThread()
-    {
-        AppState& state = AppState::shared();
-        QSignalSpy spy(&state, &AppState::globalMessageChanged);
-        state.showMessage(QStringLiteral("キャッシュ削除が完了しました"), false);
-        // Nothing changes under the caller's feet.
-        QVERIFY(!state.globalMessage().has_value());
-        QCOMPARE(spy.count(), 0);
-        QTRY_COMPARE(spy.count(), 1);
-        QCOMPARE(state.globalMessage(), std::optional<QString>(QStringLiteral("キャッシュ削除が完了しました")));
-        QTRY_VERIFY_WITH_TIMEOUT(!state.globalMessage().has_value(), duration + 2000);
-    }
-
-    void singleMessageShowsForItsDuration()
-    {
-        AppState& state = AppState::shared();
-        QElapsedTimer clock;
-        qint64 shownAt = -1;
-        qint64 clearedAt = -1;
-        const auto connection = connect(&state, &AppState::globalMessageChanged, this, [&] {
-            (state.globalMessage() ? shownAt : clearedAt) = clock.elapsed();
+        clock_ = std::make_unique<ManualClock>();
+        changes_.clear();
+        connect(&AppState::shared(), &AppState::globalMessageChanged, this, [this] {
+            const AppState& state = AppState::shared();
+            changes_ << QString::number(clock_->now().count()) + ' ' + (state.globalMessageIsError() ? "!" : "")
+                            + state.globalMessage().value_or("-");
         });
-        clock.start();
-        state.showMessage(QStringLiteral("保存しました"), false);
-        QTRY_VERIFY(shownAt >= 0);
-        QVERIFY(!state.globalMessageIsError());
-        QTest::qWait(duration / 2);
-        QCOMPARE(state.globalMessage(), std::optional<QString>(QStringLiteral("保存しました")));
-        QTRY_VERIFY_WITH_TIMEOUT(clearedAt >= 0, duration + 2000);
-        disconnect(connection);
-        QVERIFY2(clearedAt - shownAt >= duration - 50, qPrintable(QString::number(clearedAt - shownAt)));
-        QVERIFY(!state.globalMessage().has_value());
     }
 
-    void errorFlagOutlivesTheMessage()
+    void cleanup()
     {
-        AppState& state = AppState::shared();
-        state.showMessage(QStringLiteral("削除に失敗しました"), true);
-        QTRY_VERIFY(state.globalMessage().has_value());
-        QVERIFY(state.globalMessageIsError());
-        QTRY_VERIFY_WITH_TIMEOUT(!state.globalMessage().has_value(), duration + 2000);
-        // Clearing leaves the flag as it was; the next message sets it again.
-        QVERIFY(state.globalMessageIsError());
-        state.showMessage(QStringLiteral("完了"), false);
-        QTRY_VERIFY(state.globalMessage().has_value());
-        QVERIFY(!state.globalMessageIsError());
-        QTRY_VERIFY_WITH_TIMEOUT(!state.globalMessage().has_value(), duration + 2000);
+        disconnect(&AppState::shared(), nullptr, this, nullptr);
+        clock_->advance(1h);   // no clearing reaches into the next case
+        clock_.reset();
     }
 
-    void earlierMessagesTimerClearsALaterMessage()
+    void bannerTimeline_data()
     {
-        AppState& state = AppState::shared();
-        QElapsedTimer clock;
-        QList<std::pair<qint64, std::optional<QString>>> changes;
-        const auto connection = connect(&state, &AppState::globalMessageChanged, this,
-                                        [&] { changes.append({clock.elapsed(), state.globalMessage()}); });
-        clock.start();
-        state.showMessage(QStringLiteral("一つ目"), false);
-        QTest::qWait(duration / 2);
-        state.showMessage(QStringLiteral("二つ目"), false);
-        QTRY_COMPARE(changes.size(), 2);
-        QCOMPARE(changes[1].second, std::optional<QString>(QStringLiteral("二つ目")));
-        // The first message's clearing removes the second one about halfway through its time.
-        QTRY_VERIFY_WITH_TIMEOUT(changes.size() == 3, duration);
-        QVERIFY(!changes[2].second.has_value());
-        const qint64 secondVisible = changes[2].first - changes[1].first;
-        QVERIFY2(secondVisible < duration - 500, qPrintable(QString::number(secondVisible)));
-        QVERIFY2(secondVisible >= duration / 2 - 500, qPrintable(QString::number(secondVisible)));
-        // The second message's own clearing later finds nothing to clear and stays quiet.
-        drainClearings(duration / 2);
-        disconnect(connection);
-        QCOMPARE(changes.size(), 3);
-        QVERIFY(!state.globalMessage().has_value());
+        QTest::addColumn<QList<Post>>("posts");
+        QTest::addColumn<QStringList>("changes");
+        QTest::newRow("one message shows for four seconds")
+            << QList<Post>{{0, "保存しました", false}} << QStringList{"0 保存しました", "4000 -"};
+        // Each message clears after its own four seconds, whichever message is showing then;
+        // the later message's own clearing finds nothing left to clear.
+        QTest::newRow("the earlier message's clearing takes a later one")
+            << QList<Post>{{0, "一つ目", false}, {2000, "二つ目", false}}
+            << QStringList{"0 一つ目", "2000 二つ目", "4000 -"};
+        QTest::newRow("clearing keeps the error flag; the next message sets it anew")
+            << QList<Post>{{0, "削除に失敗しました", true}, {5000, "完了", false}}
+            << QStringList{"0 !削除に失敗しました", "4000 !-", "5000 完了", "9000 -"};
     }
 
-    void messagesFromAWorkerThreadLandOnTheMainThread()
+    void bannerTimeline()
     {
-        AppState& state = AppState::shared();
+        QFETCH(QList<Post>, posts);
+        QFETCH(QStringList, changes);
+        for (const Post& post : posts) {
+            clock_->advance(std::chrono::milliseconds(post.atMs) - clock_->now());
+            const QStringList before = changes_;
+            AppState::shared().showMessage(post.text, post.isError);
+            QCOMPARE(changes_, before);   // queued even on the main thread: nothing changes under the caller
+            QCoreApplication::processEvents();
+        }
+        clock_->advance(10s);
+        QCOMPARE(changes_, changes);
+    }
+
+    void messagesFromAWorkerThreadLandOnTheMainThreadInOrder()
+    {
         QThread* const mainThread = QThread::currentThread();
-        QStringList seen;
         bool allOnMain = true;
-        const auto connection = connect(
-            &state, &AppState::globalMessageChanged, this,
-            [&] {
-                allOnMain = allOnMain && QThread::currentThread() == mainThread;
-                if (state.globalMessage())
-                    seen.append(*state.globalMessage());
-            },
-            Qt::DirectConnection);
-
-        QThread* worker = QThread::create([] {
+        connect(&AppState::shared(), &AppState::globalMessageChanged, this,
+                [&] { allOnMain = allOnMain && QThread::currentThread() == mainThread; }, Qt::DirectConnection);
+        std::unique_ptr<QThread> worker(QThread::create([] {
             for (int i = 1; i <= 3; ++i)
                 AppState::shared().showMessage(QStringLiteral("バックグラウンド %1").arg(i), i == 2);
-        });
+        }));
         worker->start();
         QVERIFY(worker->wait(5000));
-        delete worker;
-
-        QTRY_COMPARE(seen.size(), 3);
-        QCOMPARE(seen, (QStringList{QStringLiteral("バックグラウンド 1"), QStringLiteral("バックグラウンド 2"),
-                                    QStringLiteral("バックグラウンド 3")}));
+        QTRY_COMPARE(changes_, (QStringList{"0 バックグラウンド 1", "0 !バックグラウンド 2", "0 バックグラウンド 3"}));
+        clock_->advance(4s);
+        QCOMPARE(changes_.last(), QStringLiteral("4000 -"));
         QVERIFY(allOnMain);
-        QVERIFY(!state.globalMessageIsError());
-        QCOMPARE(state.thread(), mainThread);
-        QTRY_VERIFY_WITH_TIMEOUT(!state.globalMessage().has_value(), duration + 2000);
-        QVERIFY(allOnMain);
-        disconnect(connection);
-        drainClearings();
     }
 
-    void fieldsNotifyOnlyOnChange()
+    void systemClockWaitsAtLeastTheDelay()
     {
-        AppState& state = AppState::shared();
-        QSignalSpy sections(&state, &AppState::selectedSectionChanged);
-        QSignalSpy loading(&state, &AppState::loadingChanged);
-        QSignalSpy alert(&state, &AppState::showFullDiskAccessAlertChanged);
-
-        state.setSelectedSection(SidebarSection::dashboard);
-        state.setLoading(false);
-        state.setShowFullDiskAccessAlert(false);
-        QCOMPARE(sections.count() + loading.count() + alert.count(), 0);
-
-        state.setSelectedSection(SidebarSection::storage);
-        state.setSelectedSection(SidebarSection::storage);
-        state.setLoading(true);
-        state.setShowFullDiskAccessAlert(true);
-        QCOMPARE(sections.count(), 1);
-        QCOMPARE(sections.at(0).at(0).value<SidebarSection>(), SidebarSection::storage);
-        QCOMPARE(loading.count(), 1);
-        QCOMPARE(alert.count(), 1);
-
-        state.setSelectedSection(SidebarSection::dashboard);
-        state.setLoading(false);
-        state.setShowFullDiskAccessAlert(false);
+        QElapsedTimer elapsed;
+        elapsed.start();
+        qint64 ranAfter = -1;
+        StateClock::systemDefault().singleShot(60ms, this, [&] { ranAfter = elapsed.elapsed(); });
+        QCOMPARE(ranAfter, -1);
+        QTRY_VERIFY(ranAfter >= 0);
+        QVERIFY2(ranAfter >= 60, qPrintable(QString::number(ranAfter)));
     }
 };
 

@@ -13,15 +13,8 @@
 
 namespace {
 
+const QString dfLine = QStringLiteral("df -h / | tail -1 | awk '{print $4}'");
 const QString awkTail = QStringLiteral(" 2>/dev/null | awk '{sum+=$1} END{printf \"%d\", sum/1024}'");
-
-void writeFile(const QString& path)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("x");
-}
 
 QStringList tree(const QString& root)
 {
@@ -33,28 +26,8 @@ QStringList tree(const QString& root)
     return entries;
 }
 
-class MessageRecorder {
-public:
-    MessageRecorder()
-    {
-        QCoreApplication::processEvents();   // what earlier tests queued
-        connection_ = QObject::connect(&AppState::shared(), &AppState::globalMessageChanged, [this] {
-            if (const auto message = AppState::shared().globalMessage())
-                messages << (AppState::shared().globalMessageIsError() ? "!" : "") + *message;
-        });
-    }
-    ~MessageRecorder() { QObject::disconnect(connection_); }
-    QStringList take()
-    {
-        QCoreApplication::processEvents();
-        return std::exchange(messages, {});
-    }
-    QStringList messages;
-
-private:
-    QMetaObject::Connection connection_;
-};
-
+// A home and temporary folder of the case's own; faked shell, root runs and helper; and every
+// banner message from creation on ("!" before an error).
 struct Fixture {
     QTemporaryDir tmp;
     QString home = tmp.path() + "/home";
@@ -63,16 +36,34 @@ struct Fixture {
     FakeCommandRunner shell;
     FakeAuthorization auth;
     FakeCleanerHelper helper;
-    MessageRecorder messages;
+    QStringList messages;
+    QMetaObject::Connection recorder;
+    QSemaphore dfGate;
 
     Fixture()
     {
         QDir().mkpath(home + "/Library/Caches");
         QDir().mkpath(temporary);
+        QCoreApplication::processEvents();   // what earlier cases queued
+        recorder = QObject::connect(&AppState::shared(), &AppState::globalMessageChanged, [this] {
+            if (const auto message = AppState::shared().globalMessage())
+                messages << (AppState::shared().globalMessageIsError() ? "!" : "") + *message;
+        });
     }
-    QString junkLine() const
+    ~Fixture() { QObject::disconnect(recorder); }
+    QStringList takeMessages()
     {
-        return "du -sk \"" + temporary + "\" \"" + home + "/Library/Caches\" \"/private/tmp\"" + awkTail;
+        QCoreApplication::processEvents();   // the last message is still queued
+        return std::exchange(messages, {});
+    }
+    QString junkLine() const { return "du -sk \"" + temporary + "\" \"" + home + "/Library/Caches\" \"/private/tmp\"" + awkTail; }
+    // df answers only once the case releases dfGate.
+    void holdDf()
+    {
+        shell.otherwise([this](const QString&) {
+            dfGate.acquire();
+            return ShellResult{"1Gi", {}, 0};
+        });
     }
 };
 
@@ -82,76 +73,41 @@ class DashboardTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void healthLabel_data()
-    {
-        QTest::addColumn<int>("score");
-        QTest::addColumn<QString>("label");
-        QTest::newRow("0") << 0 << "メンテナンス推奨 💡";
-        QTest::newRow("89") << 89 << "メンテナンス推奨 💡";
-        QTest::newRow("90") << 90 << "快調そのもの！✨";
-        QTest::newRow("94") << 94 << "快調そのもの！✨";
-        QTest::newRow("99") << 99 << "快調そのもの！✨";
-    }
     void healthLabel()
     {
-        QFETCH(int, score);
-        QFETCH(QString, label);
-        QCOMPARE(DashboardModel::healthLabel(score), label);
+        QCOMPARE(DashboardModel::healthLabel(89), QStringLiteral("メンテナンス推奨 💡"));
+        QCOMPARE(DashboardModel::healthLabel(90), QStringLiteral("快調そのもの！✨"));
     }
 
-    void initialValues()
+    void scanReadsFreeSpaceAndJunk_data()
     {
-        DashboardModel model;
-        QCOMPARE(model.healthScore(), 94);
-        QCOMPARE(model.diskFreeGB(), QStringLiteral("--"));
-        QCOMPARE(model.junkMBEstimate(), 0);
-        QVERIFY(!model.isQuickScanning());
-        QVERIFY(!model.isOptimizing());
-        QVERIFY(model.canOptimize());
+        QTest::addColumn<QString>("df");
+        QTest::addColumn<QString>("du");
+        QTest::addColumn<QString>("diskFree");
+        QTest::addColumn<QString>("junk");
+        QTest::newRow("plain") << "245Gi" << "1234" << "245GiB 空き" << "1234 MB";
+        QTest::newRow("padded, plus sign") << " 12Ti\n" << "+7" << "12TiB 空き" << "7 MB";
+        QTest::newRow("empty") << "" << "" << "N/A" << "0 MB";
+        QTest::newRow("blank, a word") << " \n" << "abc" << "N/A" << "0 MB";
+        QTest::newRow("fraction") << "1Gi" << "12.5" << "1GiB 空き" << "0 MB";
+        QTest::newRow("minus sign") << "1Gi" << "-2" << "1GiB 空き" << "-2 MB";
+        QTest::newRow("sign only") << "1Gi" << "+" << "1GiB 空き" << "0 MB";
     }
-
-    void diskFree_data()
+    void scanReadsFreeSpaceAndJunk()
     {
-        QTest::addColumn<QString>("output");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("gibibytes") << "245Gi" << "245GiB 空き";
-        QTest::newRow("padded") << " 12Ti\n" << "12TiB 空き";
-        QTest::newRow("empty") << "" << "N/A";
-        QTest::newRow("blank") << " \n" << "N/A";
-    }
-    void diskFree()
-    {
-        QFETCH(QString, output);
-        QFETCH(QString, text);
+        QFETCH(QString, df);
+        QFETCH(QString, du);
+        QFETCH(QString, diskFree);
+        QFETCH(QString, junk);
         Fixture f;
-        f.shell.on(DashboardModel::dfCommand, {output, {}, 0});
+        f.shell.on(dfLine, {df, {}, 0});
+        f.shell.on(f.junkLine(), {du, {}, 0});
         auto model = std::make_shared<DashboardModel>();
         settle(model->refreshStats());
-        QCOMPARE(model->diskFreeGB(), text);
-    }
-
-    void junk_data()
-    {
-        QTest::addColumn<QString>("output");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("number") << "1234" << "1234 MB";
-        QTest::newRow("word") << "abc" << "0 MB";
-        QTest::newRow("fraction") << "12.5" << "0 MB";
-        QTest::newRow("empty") << "" << "0 MB";
-        QTest::newRow("plus") << "+7" << "7 MB";
-        QTest::newRow("minus") << "-2" << "-2 MB";
-        QTest::newRow("sign only") << "+" << "0 MB";
-    }
-    void junk()
-    {
-        QFETCH(QString, output);
-        QFETCH(QString, text);
-        Fixture f;
-        f.shell.on(f.junkLine(), {output, {}, 0});
-        auto model = std::make_shared<DashboardModel>();
-        settle(model->refreshStats());
-        QCOMPARE(f.shell.commands(), (QStringList{"df -h / | tail -1 | awk '{print $4}'", f.junkLine()}));
-        QCOMPARE(model->junkText(), text);
+        QCOMPARE(f.shell.commands(), (QStringList{dfLine, f.junkLine()}));
+        QCOMPARE(model->diskFreeGB(), diskFree);
+        QCOMPARE(model->junkText(), junk);
+        QVERIFY(f.takeMessages().isEmpty());
     }
 
     void hostileHomeIsQuoted()
@@ -163,18 +119,14 @@ private slots:
     void scanningShowsMeasuringAndDisablesOptimizing()
     {
         Fixture f;
-        QSemaphore dfGate;   // holds the first command until the test has looked
-        f.shell.otherwise([&dfGate](const QString&) {
-            dfGate.acquire();
-            return ShellResult{"1Gi", {}, 0};
-        });
+        f.holdDf();
         f.shell.on(f.junkLine(), {"55", {}, 0});
         auto model = std::make_shared<DashboardModel>();
+        QVERIFY(model->canOptimize());
         auto task = model->refreshStats();
-        QVERIFY(model->isQuickScanning());
         QCOMPARE(model->junkText(), QStringLiteral("計測中…"));
-        QVERIFY(!model->canOptimize());
-        dfGate.release();
+        QVERIFY(model->isQuickScanning() && !model->canOptimize());
+        f.dfGate.release();
         QTRY_VERIFY(!model->isQuickScanning());
         QCOMPARE(model->junkText(), QStringLiteral("55 MB"));
         QVERIFY(model->canOptimize());
@@ -183,111 +135,88 @@ private slots:
     void appearanceStopsWhenLeft()
     {
         Fixture f;
-        QSemaphore dfGate;
-        f.shell.otherwise([&dfGate](const QString&) {
-            dfGate.acquire();
-            return ShellResult{"1Gi", {}, 0};
-        });
+        f.holdDf();
         auto model = std::make_shared<DashboardModel>();
         AppearanceScope scope;
         DashboardModel::appear(model, scope.ticket());
         scope.end();   // left while df runs
-        dfGate.release();
+        f.dfGate.release();
         QTest::qWait(200);
-        QCOMPARE(f.shell.commands(), QStringList{DashboardModel::dfCommand});
+        QCOMPARE(f.shell.commands(), QStringList{dfLine});
         QCOMPARE(model->diskFreeGB(), QStringLiteral("--"));
     }
 
-    void optimizeWithHelperAsksTouchId()
-    {
-        Fixture f;
-        f.helper.setScriptedStatus(CleanerHelperStatus::installed);
-        auto model = std::make_shared<DashboardModel>();
-        settle(model->quickOptimize());
-        QCOMPARE(f.helper.actions(), QList<CleanerAction>{CleanerAction::purge()});
-        QCOMPARE(f.helper.reasons(), QStringList{"メモリを解放して Mac を最適化します"});
-        QVERIFY(f.auth.commands().isEmpty());
-        QCOMPARE(model->healthScore(), 99);
-        QVERIFY(!model->isOptimizing());
-        QCOMPARE(f.messages.take(), (QStringList{"ワンクリック最適化を実行中…", "Mac の最適化が完了しました！快調です✨"}));
-        QCOMPARE(f.shell.commands(), (QStringList{DashboardModel::dfCommand, f.junkLine()}));
-    }
-
-    void optimizeWithoutHelperUsesAdministratorPrompt_data()
+    void optimizePurgesThroughHelperOrPassword_data()
     {
         QTest::addColumn<CleanerHelperStatus>("status");
-        QTest::addColumn<bool>("cancel");
-        QTest::newRow("missing") << CleanerHelperStatus::missing << false;
-        QTest::newRow("outdated") << CleanerHelperStatus::outdated << false;
-        QTest::newRow("prompt cancelled") << CleanerHelperStatus::missing << true;
+        QTest::addColumn<bool>("fails");
+        QTest::newRow("helper installed: Touch ID") << CleanerHelperStatus::installed << false;
+        QTest::newRow("helper purge fails") << CleanerHelperStatus::installed << true;
+        QTest::newRow("helper missing: password") << CleanerHelperStatus::missing << false;
+        QTest::newRow("helper outdated: password") << CleanerHelperStatus::outdated << false;
+        QTest::newRow("password prompt cancelled") << CleanerHelperStatus::missing << true;
     }
-    void optimizeWithoutHelperUsesAdministratorPrompt()
+    void optimizePurgesThroughHelperOrPassword()
     {
         QFETCH(CleanerHelperStatus, status);
-        QFETCH(bool, cancel);
+        QFETCH(bool, fails);
+        const bool throughHelper = status == CleanerHelperStatus::installed;
         Fixture f;
         f.helper.setScriptedStatus(status);
-        if (cancel)
+        if (fails && throughHelper)
+            f.helper.setRunError(CleanerError::cancelled());
+        if (fails && !throughHelper)
             f.auth.failAll(AuthError::userCancelled());
         auto model = std::make_shared<DashboardModel>();
+        QCOMPARE(model->healthScore(), 94);
         settle(model->quickOptimize());
-        QCOMPARE(f.auth.commands(), QStringList{"purge 2>/dev/null || true"});
-        QVERIFY(f.helper.actions().isEmpty());
+        QCOMPARE(f.helper.actions(), throughHelper ? QList<CleanerAction>{CleanerAction::purge()} : QList<CleanerAction>{});
+        QCOMPARE(f.helper.reasons(), throughHelper ? QStringList{"メモリを解放して Mac を最適化します"} : QStringList{});
+        QCOMPARE(f.auth.commands(), throughHelper ? QStringList{} : QStringList{"purge 2>/dev/null || true"});
+        // Whatever the purge did, the run rescans and ends well.
+        QCOMPARE(f.shell.commands(), (QStringList{dfLine, f.junkLine()}));
         QCOMPARE(model->healthScore(), 99);
-        QCOMPARE(f.messages.take().last(), QStringLiteral("Mac の最適化が完了しました！快調です✨"));
-    }
-
-    void failingHelperPurgeIsSwallowed()
-    {
-        Fixture f;
-        f.helper.setScriptedStatus(CleanerHelperStatus::installed);
-        f.helper.setRunError(CleanerError::cancelled());
-        auto model = std::make_shared<DashboardModel>();
-        settle(model->quickOptimize());
-        QCOMPARE(model->healthScore(), 99);
-        QCOMPARE(f.messages.take().last(), QStringLiteral("Mac の最適化が完了しました！快調です✨"));
+        QVERIFY(!model->isOptimizing());
+        QCOMPARE(f.takeMessages(), (QStringList{"ワンクリック最適化を実行中…", "Mac の最適化が完了しました！快調です✨"}));
     }
 
     void optimizeEmptiesOnlyTheTwoFolders()
     {
         Fixture f;
-        const QString caches = f.home + "/Library/Caches";
-        writeFile(caches + "/com.x/Cache.db");
-        writeFile(caches + "/.hidden");
-        writeFile(caches + "/stuck");
-        writeFile(f.temporary + "t1");
-        writeFile(f.home + "/Documents/keep");
-        writeFile(f.tmp.path() + "/outside/keep");
-        QVERIFY(QFile::link(f.tmp.path() + "/outside", caches + "/escape"));
+        const QString caches = f.home + "/Library/Caches", outside = f.tmp.path() + "/outside";
+        for (const QString& file : {caches + "/com.x/Cache.db", caches + "/.hidden", caches + "/stuck",
+                                    f.temporary + "t1", f.home + "/Documents/keep", outside + "/keep"}) {
+            QDir().mkpath(QFileInfo(file).absolutePath());
+            QVERIFY(QFile(file).open(QIODevice::WriteOnly));
+        }
+        QVERIFY(QFile::link(outside, caches + "/escape"));
         QVERIFY(QFile::link(f.home + "/Documents", f.temporary + "docs"));
         f.files.undeletable = {caches + "/stuck"};
         auto model = std::make_shared<DashboardModel>();
         settle(model->quickOptimize());
         QCOMPARE(tree(caches), QStringList{"stuck"});
         QCOMPARE(tree(f.temporary), QStringList());
-        QCOMPARE(tree(f.tmp.path() + "/outside"), QStringList{"keep"});
+        QCOMPARE(tree(outside), QStringList{"keep"});
         QCOMPARE(tree(f.home + "/Documents"), QStringList{"keep"});
-        QCOMPARE(model->healthScore(), 99);
     }
 
-    void shortcuts()
+    void shortcutsSwitchSections()
     {
+        const QList<std::tuple<QString, QString, SidebarSection>> expected{
+            {"キャッシュ削除", "一時ファイルやアプリキャッシュを一括クリーン", SidebarSection::cache},
+            {"アンインストーラー", "残存ファイルも含めてアプリを完全アンインストール", SidebarSection::uninstaller},
+            {"Intelアプリ検出", "Rosetta終了に向けてIntel製アプリをスキャン", SidebarSection::intelApps},
+            {"macOSインストーラー", "macOS 27 Golden Gate などのOSイメージ作成", SidebarSection::installer},
+            {"システム診断", "CPU・メモリ・バッテリー・稼働時間のレポート", SidebarSection::sysinfo}};
         const QList<FeatureShortcutCard> cards = DashboardModel::shortcuts();
-        QCOMPARE(cards.size(), 5);
-        const QStringList titles{"キャッシュ削除", "アンインストーラー", "Intelアプリ検出", "macOSインストーラー", "システム診断"};
-        const QStringList subtitles{"一時ファイルやアプリキャッシュを一括クリーン", "残存ファイルも含めてアプリを完全アンインストール",
-                                    "Rosetta終了に向けてIntel製アプリをスキャン", "macOS 27 Golden Gate などのOSイメージ作成",
-                                    "CPU・メモリ・バッテリー・稼働時間のレポート"};
-        const QStringList icons{"internaldrive.fill", "trash.circle.fill", "cpu", "arrow.down.circle.fill", "info.circle.fill"};
-        const QList<SidebarSection> targets{SidebarSection::cache, SidebarSection::uninstaller, SidebarSection::intelApps,
-                                            SidebarSection::installer, SidebarSection::sysinfo};
-        for (int i = 0; i < cards.size(); ++i) {
-            QCOMPARE(cards[i].title, titles[i]);
-            QCOMPARE(cards[i].subtitle, subtitles[i]);
-            QCOMPARE(cards[i].icon, icons[i]);
+        QCOMPARE(cards.size(), expected.size());
+        for (qsizetype i = 0; i < cards.size(); ++i) {
+            const auto& [title, subtitle, target] = expected[i];
+            QCOMPARE(cards[i].title, title);
+            QCOMPARE(cards[i].subtitle, subtitle);
             AppState::shared().setSelectedSection(SidebarSection::dashboard);
             cards[i].action();
-            QCOMPARE(AppState::shared().selectedSection(), targets[i]);
+            QCOMPARE(AppState::shared().selectedSection(), target);
         }
         AppState::shared().setSelectedSection(SidebarSection::dashboard);
     }

@@ -4,27 +4,42 @@
 
 #include <QHash>
 #include <QMutex>
+#include <QMutexLocker>
 #include <QStringList>
 
 // An in-memory user-defaults store installed for the length of one test: starts empty (or
-// with the given values), records every write, and leaves the real store untouched.
+// with the given values), records every write, and leaves the real store untouched. Locked,
+// because screens may read it from their workers.
 class FakeSettingsStore final : public platform::SettingsStore {
 public:
-    explicit FakeSettingsStore(QHash<QString, QVariant> initial = {});
-    ~FakeSettingsStore() override;
+    explicit FakeSettingsStore(QHash<QString, QVariant> initial = {}) : values_(std::move(initial)) {}
 
-    QVariant value(const QString& key) const override;
-    void setValue(const QString& key, const QVariant& value) override;
-    void remove(const QString& key) override;
-
-    bool contains(const QString& key) const;
+    QVariant value(const QString& key) const override
+    {
+        QMutexLocker lock(&mutex_);
+        return values_.value(key);
+    }
+    void setValue(const QString& key, const QVariant& value) override
+    {
+        QMutexLocker lock(&mutex_);
+        values_.insert(key, value);
+        writes_.append(key);
+    }
+    void remove(const QString& key) override
+    {
+        QMutexLocker lock(&mutex_);
+        values_.remove(key);
+    }
     // Keys written through setValue(), one entry per call, in order.
-    QStringList writes() const;
-    void clearWrites();
+    QStringList writes() const
+    {
+        QMutexLocker lock(&mutex_);
+        return writes_;
+    }
 
 private:
     mutable QMutex mutex_;
     QHash<QString, QVariant> values_;
     QStringList writes_;
-    platform::Service<platform::SettingsStore>::Override override_;
+    platform::Service<platform::SettingsStore>::Override override_{*this};
 };
