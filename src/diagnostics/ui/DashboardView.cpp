@@ -66,7 +66,7 @@ public:
         subtitle->setWordWrap(true);
         texts->addWidget(subtitle);
         row->addLayout(texts, 1);
-        auto* chevron = new SymbolView(QStringLiteral("chevron.right"), 14, Qt::gray, this);
+        auto* chevron = new SymbolView(QStringLiteral("chevron.right"), 14, QColor(), this);
         ThemeStyle::onTheme(chevron, [chevron](AppTheme theme) { chevron->setColor(Theme::secondaryText(theme)); });
         row->addWidget(chevron, 0, Qt::AlignVCenter);
     }
