@@ -1,17 +1,17 @@
 #pragma once
 
-#include <QDialog>
+#include "app/ui/ThemeStyle.h"
+
 #include <QIcon>
 #include <QPixmap>
 
 class QLabel;
 class QPushButton;
-class LiquidGlassCard;
 
 // The About sheet: mascot, product name, release label, a card of facts with the running
 // version (from platform::BundleInfo::shared()) and the close button "閉じる".
 // Colours follow ThemeManager while it is open.
-class AboutView : public QDialog {
+class AboutView : public ThemedSheet {
     Q_OBJECT
 public:
     explicit AboutView(QWidget* parent = nullptr);
@@ -37,17 +37,10 @@ public:
     QPushButton* closeButton() const { return close_; }
     bool showsMascotImage() const { return showsMascotImage_; }
 
-protected:
-    void paintEvent(QPaintEvent* event) override;
-
 private:
-    void applyTheme();
-    QLabel* addLabel(const QString& text, int pixelSize, int weight, const char* objectName);
+    void addLabel(const QString& text, int pixelSize, QFont::Weight weight, ThemeStyle::Tone tone,
+                  const char* objectName);
 
-    QLabel* release_ = nullptr;
-    QList<QLabel*> secondaryLabels_;
-    QList<QLabel*> primaryLabels_;
-    QList<QWidget*> dividers_;
     QLabel* version_ = nullptr;
     QPushButton* close_ = nullptr;
     bool showsMascotImage_ = false;

@@ -16,7 +16,6 @@
 
 #include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
-#include <QLinearGradient>
 #include <QPainter>
 #include <QParallelAnimationGroup>
 #include <QPointer>
@@ -182,14 +181,7 @@ void ContentView::showEvent(QShowEvent* event)
 
 void ContentView::paintEvent(QPaintEvent*)
 {
-    const AppTheme theme = ThemeManager::shared().currentTheme();
-    const auto [first, second] = Theme::backgroundGradient(theme);
-    QPainter painter(this);
-    painter.fillRect(rect(), Theme::windowBase(theme));
-    QLinearGradient gradient(QPointF(0, 0), QPointF(width(), height()));
-    gradient.setColorAt(0, first);
-    gradient.setColorAt(1, second);
-    painter.fillRect(rect(), gradient);
+    ThemeStyle::paintBackground(this);
 }
 
 void ContentView::resizeEvent(QResizeEvent* event)

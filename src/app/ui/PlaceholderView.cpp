@@ -1,6 +1,5 @@
 #include "app/ui/PlaceholderView.h"
 
-#include "app/ThemeManager.h"
 #include "app/ui/LiquidGlassCard.h"
 #include "app/ui/SectionHeader.h"
 #include "app/ui/SymbolView.h"
@@ -9,6 +8,8 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
+using ThemeStyle::Tone;
+
 PlaceholderView::PlaceholderView(SidebarSection section, QWidget* parent) : QWidget(parent), section_(section)
 {
     setObjectName(QStringLiteral("placeholder-%1").arg(int(section)));
@@ -16,33 +17,19 @@ PlaceholderView::PlaceholderView(SidebarSection section, QWidget* parent) : QWid
                                 Sections::color(section), this);
 
     auto* card = new LiquidGlassCard(16, false, this);
-    auto* cardLayout = new QVBoxLayout(card);
-    cardLayout->setContentsMargins(32, 24, 32, 24);
-    cardLayout->setSpacing(10);
+    QVBoxLayout* cardLayout = ThemeStyle::column(card, 10, QMargins(32, 24, 32, 24));
     auto* symbol = new SymbolView(QStringLiteral("clock"), 28, Sections::color(section), card);
-    note_ = new QLabel(noteText(), card);
+    note_ = ThemeStyle::label(noteText(), 13, QFont::Medium, Tone::secondary, card);
     note_->setObjectName(QStringLiteral("placeholderNote"));
-    note_->setFont(ThemeStyle::font(13, QFont::Medium));
     note_->setAlignment(Qt::AlignCenter);
-    note_->setAccessibleName(noteText());
     cardLayout->addWidget(symbol, 0, Qt::AlignHCenter);
     cardLayout->addWidget(note_, 0, Qt::AlignHCenter);
 
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(24, 24, 24, 24);
-    layout->setSpacing(20);
+    QVBoxLayout* layout = ThemeStyle::column(this, 20, QMargins(24, 24, 24, 24));
     layout->addWidget(header_);
     layout->addStretch(1);
     layout->addWidget(card, 0, Qt::AlignHCenter);
     layout->addStretch(2);
-
-    auto applyTheme = [this] {
-        QPalette palette = note_->palette();
-        palette.setColor(QPalette::WindowText, Theme::secondaryText(ThemeManager::shared().currentTheme()));
-        note_->setPalette(palette);
-    };
-    applyTheme();
-    connect(&ThemeManager::shared(), &ThemeManager::themeChanged, this, applyTheme);
 }
 
 QString PlaceholderView::subtitle(SidebarSection section)

@@ -1,6 +1,5 @@
 #include "app/ui/SectionHeader.h"
 
-#include "app/ThemeManager.h"
 #include "app/ui/SymbolView.h"
 #include "app/ui/ThemeStyle.h"
 
@@ -8,40 +7,30 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
+using ThemeStyle::Tone;
+
 SectionHeader::SectionHeader(const QString& title, const QString& subtitle, const QString& symbol,
                              const QColor& color, QWidget* parent)
     : QWidget(parent)
 {
     tile_ = new SymbolTile(symbol, color, 44, 24, 10, 0.15, this);
 
-    title_ = new QLabel(title, this);
+    title_ = ThemeStyle::label(title, 22, QFont::Bold, Tone::primary, this);
     title_->setObjectName(QStringLiteral("sectionHeaderTitle"));
-    title_->setFont(ThemeStyle::font(22, QFont::Bold));
-    title_->setTextFormat(Qt::PlainText);
-    title_->setAccessibleName(title);
 
-    subtitle_ = new QLabel(subtitle, this);
+    subtitle_ = ThemeStyle::label(subtitle, 13, QFont::Normal, Tone::secondary, this);
     subtitle_->setObjectName(QStringLiteral("sectionHeaderSubtitle"));
-    subtitle_->setFont(ThemeStyle::font(13));
-    subtitle_->setTextFormat(Qt::PlainText);
     subtitle_->setWordWrap(true);
-    subtitle_->setAccessibleName(subtitle);
 
-    auto* texts = new QVBoxLayout;
-    texts->setContentsMargins(0, 0, 0, 0);
-    texts->setSpacing(2);
+    QVBoxLayout* texts = ThemeStyle::column(nullptr, 2);
     texts->addWidget(title_);
     texts->addWidget(subtitle_);
 
-    row_ = new QHBoxLayout(this);
-    row_->setContentsMargins(0, 0, 0, 0);
-    row_->setSpacing(12);
+    row_ = ThemeStyle::row(this, 12);
     row_->addWidget(tile_, 0, Qt::AlignVCenter);
     row_->addLayout(texts, 1);  // the free space after the texts
 
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
-    applyTheme();
-    connect(&ThemeManager::shared(), &ThemeManager::themeChanged, this, [this] { applyTheme(); });
 }
 
 QString SectionHeader::title() const
@@ -67,15 +56,4 @@ QColor SectionHeader::color() const
 void SectionHeader::addTrailingWidget(QWidget* widget)
 {
     row_->addWidget(widget, 0, Qt::AlignVCenter);
-}
-
-void SectionHeader::applyTheme()
-{
-    const AppTheme theme = ThemeManager::shared().currentTheme();
-    QPalette titlePalette = title_->palette();
-    titlePalette.setColor(QPalette::WindowText, Theme::primaryText(theme));
-    title_->setPalette(titlePalette);
-    QPalette subtitlePalette = subtitle_->palette();
-    subtitlePalette.setColor(QPalette::WindowText, Theme::secondaryText(theme));
-    subtitle_->setPalette(subtitlePalette);
 }

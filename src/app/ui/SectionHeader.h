@@ -29,8 +29,6 @@ public:
     void addTrailingWidget(QWidget* widget);
 
 private:
-    void applyTheme();
-
     SymbolTile* tile_;
     QLabel* title_;
     QLabel* subtitle_;

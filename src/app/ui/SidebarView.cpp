@@ -11,6 +11,8 @@
 #include <QStyledItemDelegate>
 #include <QVBoxLayout>
 
+using ThemeStyle::Tone;
+
 namespace {
 
 constexpr int sectionRole = Qt::UserRole + 1;
@@ -83,11 +85,8 @@ SidebarView::SidebarView(QWidget* parent) : QWidget(parent)
     setObjectName(QStringLiteral("sidebar"));
     setMinimumWidth(minimumColumnWidth);
 
-    title_ = new QLabel(navigationTitle(), this);
+    title_ = ThemeStyle::label(navigationTitle(), 17, QFont::Bold, Tone::primary, this);
     title_->setObjectName(QStringLiteral("sidebarTitle"));
-    title_->setFont(ThemeStyle::font(17, QFont::Bold));
-    title_->setTextFormat(Qt::PlainText);
-    title_->setAccessibleName(navigationTitle());
 
     list_ = new QListWidget(this);
     list_->setObjectName(QStringLiteral("sidebarList"));
@@ -108,38 +107,25 @@ SidebarView::SidebarView(QWidget* parent) : QWidget(parent)
         item->setData(Qt::ToolTipRole, QVariant());
     }
 
-    divider_ = new QWidget(this);
-    divider_->setObjectName(QStringLiteral("sidebarDivider"));
-    divider_->setFixedHeight(1);
-    divider_->setAutoFillBackground(true);
+    QWidget* divider = ThemeStyle::divider(this);
+    divider->setObjectName(QStringLiteral("sidebarDivider"));
 
-    release_ = new QLabel(releaseLine(), this);
+    release_ = ThemeStyle::label(releaseLine(), 11, QFont::DemiBold, Tone::primary, this);
     release_->setObjectName(QStringLiteral("sidebarRelease"));
-    release_->setFont(ThemeStyle::font(11, QFont::DemiBold));
-    release_->setTextFormat(Qt::PlainText);
-    release_->setAccessibleName(releaseLine());
 
-    tagline_ = new QLabel(taglineLine(), this);
+    tagline_ = ThemeStyle::label(taglineLine(), 9, QFont::Normal, Tone::secondary, this);
     tagline_->setObjectName(QStringLiteral("sidebarTagline"));
-    tagline_->setFont(ThemeStyle::font(9));
-    tagline_->setTextFormat(Qt::PlainText);
-    tagline_->setAccessibleName(taglineLine());
 
-    auto* footer = new QVBoxLayout;
-    footer->setContentsMargins(16, 10, 16, 12);
-    footer->setSpacing(2);
+    QVBoxLayout* footer = ThemeStyle::column(nullptr, 2, QMargins(16, 10, 16, 12));
     footer->addWidget(release_);
     footer->addWidget(tagline_);
 
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 18, 0, 0);
-    layout->setSpacing(0);
-    auto* titleRow = new QHBoxLayout;
-    titleRow->setContentsMargins(18, 0, 16, 10);
+    QVBoxLayout* layout = ThemeStyle::column(this, 0, QMargins(0, 18, 0, 0));
+    QHBoxLayout* titleRow = ThemeStyle::row(nullptr, -1, QMargins(18, 0, 16, 10));
     titleRow->addWidget(title_);
     layout->addLayout(titleRow);
     layout->addWidget(list_, 1);
-    layout->addWidget(divider_);
+    layout->addWidget(divider);
     layout->addLayout(footer);
 
     selectRow(AppState::shared().selectedSection());
@@ -159,9 +145,13 @@ SidebarView::SidebarView(QWidget* parent) : QWidget(parent)
         selectRow(section);
     });
 
-    applyTheme();
-    connect(&ThemeManager::shared(), &ThemeManager::themeChanged, this, [this] {
-        applyTheme();
+    ThemeStyle::onTheme(this, [this](AppTheme theme) {
+        // The delegate draws the rows in the theme's colours; the list itself stays see-through.
+        QPalette listPalette = list_->palette();
+        listPalette.setColor(QPalette::Base, Qt::transparent);
+        listPalette.setColor(QPalette::Text, Theme::primaryText(theme));
+        list_->setPalette(listPalette);
+        list_->viewport()->update();
         update();
     });
 }
@@ -178,29 +168,6 @@ void SidebarView::selectRow(SidebarSection section)
         list_->setCurrentRow(row);
     if (QListWidgetItem* item = list_->item(row); item && !item->isSelected())
         item->setSelected(true);
-}
-
-void SidebarView::applyTheme()
-{
-    const AppTheme theme = ThemeManager::shared().currentTheme();
-    auto setText = [](QWidget* widget, const QColor& color) {
-        QPalette palette = widget->palette();
-        palette.setColor(QPalette::WindowText, color);
-        widget->setPalette(palette);
-    };
-    setText(title_, Theme::primaryText(theme));
-    setText(release_, Theme::primaryText(theme));
-    setText(tagline_, Theme::secondaryText(theme));
-
-    QPalette listPalette = list_->palette();
-    listPalette.setColor(QPalette::Base, Qt::transparent);
-    listPalette.setColor(QPalette::Text, Theme::primaryText(theme));
-    list_->setPalette(listPalette);
-
-    QPalette dividerPalette = divider_->palette();
-    dividerPalette.setColor(QPalette::Window, Theme::separator(theme));
-    divider_->setPalette(dividerPalette);
-    list_->viewport()->update();
 }
 
 void SidebarView::paintEvent(QPaintEvent*)

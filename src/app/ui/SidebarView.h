@@ -32,11 +32,9 @@ protected:
 
 private:
     void selectRow(SidebarSection section);
-    void applyTheme();
 
     QLabel* title_;
     QListWidget* list_;
     QLabel* release_;
     QLabel* tagline_;
-    QWidget* divider_;
 };

@@ -40,40 +40,21 @@ void SymbolView::paintEvent(QPaintEvent*)
 
 SymbolTile::SymbolTile(const QString& symbol, const QColor& color, int tileSize, int symbolSize, qreal cornerRadius,
                        qreal fillOpacity, QWidget* parent)
-    : QWidget(parent),
-      symbol_(symbol),
-      color_(color),
-      tileSize_(tileSize),
-      symbolSize_(symbolSize),
-      cornerRadius_(cornerRadius),
-      fillOpacity_(fillOpacity)
+    : SymbolView(symbol, symbolSize, color, parent), cornerRadius_(cornerRadius), fillOpacity_(fillOpacity)
 {
     setFixedSize(tileSize, tileSize);
-    setAccessibleName(symbol);
 }
 
-void SymbolTile::setSymbol(const QString& symbol)
+void SymbolTile::paintEvent(QPaintEvent* event)
 {
-    symbol_ = symbol;
-    setAccessibleName(symbol);
-    update();
-}
-
-void SymbolTile::setColor(const QColor& color)
-{
-    color_ = color;
-    update();
-}
-
-void SymbolTile::paintEvent(QPaintEvent*)
-{
-    QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    QColor fill = color_;
-    fill.setAlphaF(float(fillOpacity_ * color_.alphaF()));
-    QPainterPath tile;
-    tile.addRoundedRect(QRectF(rect()), cornerRadius_, cornerRadius_);
-    painter.fillPath(tile, fill);
-    const QPixmap pixmap = ThemeStyle::symbolPixmap(symbol_, symbolSize_, color_, devicePixelRatioF());
-    painter.drawPixmap(QPoint((width() - symbolSize_) / 2, (height() - symbolSize_) / 2), pixmap);
+    {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        QColor fill = color();
+        fill.setAlphaF(float(fillOpacity_ * fill.alphaF()));
+        QPainterPath tile;
+        tile.addRoundedRect(QRectF(rect()), cornerRadius_, cornerRadius_);
+        painter.fillPath(tile, fill);
+    }
+    SymbolView::paintEvent(event);
 }

@@ -28,29 +28,19 @@ private:
 };
 
 // A symbol centred on a rounded square filled with its colour at a low opacity
-// (the icon tile of section headers and shortcut cards).
-class SymbolTile : public QWidget {
+// (the icon tile of section headers and shortcut cards; a circle when the radius is half the side).
+class SymbolTile : public SymbolView {
     Q_OBJECT
 public:
     SymbolTile(const QString& symbol, const QColor& color, int tileSize = 44, int symbolSize = 24,
                qreal cornerRadius = 10, qreal fillOpacity = 0.15, QWidget* parent = nullptr);
 
-    QString symbol() const { return symbol_; }
-    QColor color() const { return color_; }
-    void setSymbol(const QString& symbol);
-    void setColor(const QColor& color);
-
-    QSize sizeHint() const override { return {tileSize_, tileSize_}; }
-    QSize minimumSizeHint() const override { return sizeHint(); }
+    QSize sizeHint() const override { return minimumSize(); }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    QString symbol_;
-    QColor color_;
-    int tileSize_;
-    int symbolSize_;
     qreal cornerRadius_;
     qreal fillOpacity_;
 };

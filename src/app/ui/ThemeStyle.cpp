@@ -1,13 +1,22 @@
 #include "app/ui/ThemeStyle.h"
 
 #include "app/ThemeManager.h"
+#include "app/ui/LiquidGlassCard.h"
 #include "platform/Symbols.h"
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QFontDatabase>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLinearGradient>
 #include <QPainter>
 #include <QPixmapCache>
-#include <QPointer>
-#include <QWidget>
+#include <QPlainTextEdit>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QTimer>
+#include <QVBoxLayout>
 
 namespace ThemeStyle {
 namespace {
@@ -34,6 +43,66 @@ bool isMonochrome(const QImage& premultiplied)
     return !any || (maxR - minR <= tolerance && maxG - minG <= tolerance && maxB - minB <= tolerance);
 }
 
+// The object that carries a widget's text tint; replaced when the widget is tinted again.
+const QString tintName = QStringLiteral("tessarinTextTint");
+
+void tint(QWidget* widget, std::function<QColor(AppTheme)> color)
+{
+    delete widget->findChild<QObject*>(tintName, Qt::FindDirectChildrenOnly);
+    auto* holder = new QObject(widget);
+    holder->setObjectName(tintName);
+    onTheme(holder, [widget, color = std::move(color)](AppTheme theme) {
+        const QColor c = color(theme);
+        QPalette palette = widget->palette();
+        for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+            palette.setColor(role, c);
+        widget->setPalette(palette);
+    });
+}
+
+// The colour a prominent button is filled with; invalid for the theme's accent.
+const char* const prominentColor = "tessarinProminentColor";
+const char* const prominentSize = "tessarinProminentSize";
+const char* const prominentWatched = "tessarinProminentWatched";
+
+QString prominentStyle(const QColor& fill, ButtonSize size)
+{
+    const bool large = size == ButtonSize::large;
+    QString style = QStringLiteral(
+        "QPushButton { background-color: %1; color: white; border: none; border-radius: %5px; padding: %6;"
+        " font-weight: 600; }"
+        "QPushButton:hover { background-color: %2; }"
+        "QPushButton:pressed { background-color: %3; }"
+        "QPushButton:disabled { background-color: %4; color: rgba(255,255,255,170); }")
+                        .arg(fill.name(), fill.lighter(110).name(), fill.darker(115).name(),
+                             QColor(fill.red(), fill.green(), fill.blue(), 110).name(QColor::HexArgb))
+                        .arg(large ? 8 : 7)
+                        .arg(large ? QStringLiteral("7px 18px") : QStringLiteral("6px 14px"));
+    if (large)
+        style += QStringLiteral("QPushButton:focus { border: 2px solid %1; padding: 5px 16px; }").arg(fill.lighter(135).name());
+    return style;
+}
+
+void applyProminent(QAbstractButton* button)
+{
+    const QVariant stored = button->property(prominentColor);
+    if (!stored.isValid())
+        return;
+    const QColor chosen = stored.value<QColor>();
+    const QColor fill = chosen.isValid() ? chosen : color(Tone::accent);
+    button->setStyleSheet(prominentStyle(fill, ButtonSize(button->property(prominentSize).toInt())));
+}
+
+template <typename Box>
+Box* box(QWidget* owner, int spacing, const QMargins& padding)
+{
+    auto* layout = new Box(owner);
+    layout->setContentsMargins(padding);
+    if (spacing >= 0)
+        layout->setSpacing(spacing);
+    return layout;
+}
+
 } // namespace
 
 QFont font(int pixelSize, QFont::Weight weight)
@@ -41,6 +110,13 @@ QFont font(int pixelSize, QFont::Weight weight)
     QFont f = QApplication::font();
     f.setPixelSize(pixelSize);
     f.setWeight(weight);
+    return f;
+}
+
+QFont monospaced(int pixelSize)
+{
+    QFont f = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    f.setPixelSize(pixelSize);
     return f;
 }
 
@@ -90,11 +166,183 @@ QPalette palette(AppTheme theme, const QPalette& base)
 
 void followTheme(QWidget* widget)
 {
-    if (!widget)
+    onTheme(widget, [widget](AppTheme theme) { widget->setPalette(palette(theme, widget->palette())); });
+}
+
+void onTheme(QObject* context, std::function<void(AppTheme)> apply)
+{
+    apply(ThemeManager::shared().currentTheme());
+    QObject::connect(&ThemeManager::shared(), &ThemeManager::themeChanged, context, std::move(apply));
+}
+
+void paintBackground(QWidget* widget)
+{
+    const AppTheme theme = ThemeManager::shared().currentTheme();
+    const auto [first, second] = Theme::backgroundGradient(theme);
+    QPainter painter(widget);
+    painter.fillRect(widget->rect(), Theme::windowBase(theme));
+    QLinearGradient gradient(QPointF(0, 0), QPointF(widget->width(), widget->height()));
+    gradient.setColorAt(0, first);
+    gradient.setColorAt(1, second);
+    painter.fillRect(widget->rect(), gradient);
+}
+
+QColor color(Tone tone, AppTheme theme)
+{
+    switch (tone) {
+    case Tone::primary: return Theme::primaryText(theme);
+    case Tone::secondary: return Theme::secondaryText(theme);
+    case Tone::accent: return Theme::accentColor(theme);
+    }
+    return Theme::primaryText(theme);
+}
+
+QColor color(Tone tone)
+{
+    return color(tone, ThemeManager::shared().currentTheme());
+}
+
+void tintText(QWidget* widget, Tone tone)
+{
+    tint(widget, [tone](AppTheme theme) { return color(tone, theme); });
+}
+
+void tintText(QWidget* widget, const QColor& fixed)
+{
+    tint(widget, [fixed](AppTheme) { return fixed; });
+}
+
+QLabel* label(const QString& text, int pixelSize, QFont::Weight weight, Tone tone, QWidget* parent)
+{
+    auto* label = new QLabel(text, parent);
+    label->setTextFormat(Qt::PlainText);
+    label->setFont(font(pixelSize, weight));
+    label->setAccessibleName(text);
+    tintText(label, tone);
+    return label;
+}
+
+QLabel* pathLabel(const QString& path, int pixelSize, QWidget* parent)
+{
+    auto* label = new QLabel(path, parent);
+    label->setTextFormat(Qt::PlainText);
+    label->setFont(monospaced(pixelSize));
+    label->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    label->setWordWrap(true);
+    label->setAccessibleName(path);
+    return label;
+}
+
+void makeProminent(QAbstractButton* button, const QColor& fill, ButtonSize size)
+{
+    button->setProperty(prominentColor, fill);
+    button->setProperty(prominentSize, int(size));
+    applyProminent(button);
+    if (button->property(prominentWatched).toBool())
         return;
-    widget->setPalette(palette(ThemeManager::shared().currentTheme(), widget->palette()));
-    QObject::connect(&ThemeManager::shared(), &ThemeManager::themeChanged, widget,
-                     [widget](AppTheme theme) { widget->setPalette(palette(theme, widget->palette())); });
+    button->setProperty(prominentWatched, true);
+    QObject::connect(&ThemeManager::shared(), &ThemeManager::themeChanged, button,
+                         [button] { applyProminent(button); });
+}
+
+void makePlain(QAbstractButton* button)
+{
+    button->setProperty(prominentColor, QVariant());
+    button->setStyleSheet(QString());
+}
+
+QWidget* divider(QWidget* parent)
+{
+    auto* line = new QWidget(parent);
+    line->setFixedHeight(1);
+    line->setAutoFillBackground(true);
+    onTheme(line, [line](AppTheme theme) {
+        QPalette palette = line->palette();
+        palette.setColor(QPalette::Window, Theme::separator(theme));
+        line->setPalette(palette);
+    });
+    return line;
+}
+
+QHBoxLayout* row(QWidget* owner, int spacing, const QMargins& padding)
+{
+    return box<QHBoxLayout>(owner, spacing, padding);
+}
+
+QVBoxLayout* column(QWidget* owner, int spacing, const QMargins& padding)
+{
+    return box<QVBoxLayout>(owner, spacing, padding);
+}
+
+QWidget* noticeCard(QWidget* parent, QWidget* symbol, QLabel* title, QLabel* detail, QWidget* button)
+{
+    auto* card = new LiquidGlassCard(14, false, parent);
+    QHBoxLayout* layout = row(card, 12, cardPadding);
+    layout->addWidget(symbol, 0, Qt::AlignVCenter);
+    QVBoxLayout* texts = column(nullptr, 2);
+    texts->addWidget(title);
+    detail->setWordWrap(true);
+    texts->addWidget(detail);
+    layout->addLayout(texts, 1);
+    layout->addWidget(button, 0, Qt::AlignVCenter);
+    return card;
+}
+
+QScrollArea* scrollArea(QWidget* parent)
+{
+    auto* area = new QScrollArea(parent);
+    area->setFrameShape(QFrame::NoFrame);
+    area->setWidgetResizable(true);
+    area->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    area->viewport()->setAutoFillBackground(false);
+    return area;
+}
+
+QVBoxLayout* pageIn(QScrollArea* area, const QMargins& margins, int spacing)
+{
+    auto* page = new QWidget(area);
+    QVBoxLayout* layout = column(page, spacing, margins);
+    area->setWidget(page);
+    return layout;
+}
+
+QVBoxLayout* scrollingPage(QWidget* screen, const QMargins& margins, int spacing)
+{
+    QScrollArea* area = scrollArea(screen);
+    column(screen)->addWidget(area);
+    return pageIn(area, margins, spacing);
+}
+
+QPlainTextEdit* logView(QWidget* parent)
+{
+    auto* log = new QPlainTextEdit(parent);
+    log->setReadOnly(true);
+    log->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    log->setFont(monospaced(11));
+    log->setFrameShape(QFrame::NoFrame);
+    log->setAccessibleName(QStringLiteral("ログ"));
+    // The card shows through: no field behind the lines.
+    QPalette palette = log->palette();
+    palette.setColor(QPalette::Base, Qt::transparent);
+    log->setPalette(palette);
+    log->viewport()->setAutoFillBackground(false);
+    return log;
+}
+
+void showLog(QPlainTextEdit* view, const QStringList& lines)
+{
+    // A run adds one line at a time; laying out the whole log again for each would grow
+    // with the square of its length.
+    const qsizetype shown = view->property("tessarinShownLines").toLongLong();
+    const bool oneMore = shown > 0 && lines.size() == shown + 1
+        && lines.at(shown - 1) == view->property("tessarinLastLine").toString();
+    if (oneMore)
+        view->appendPlainText(lines.last());
+    else
+        view->setPlainText(lines.join(QLatin1Char('\n')));
+    view->setProperty("tessarinShownLines", lines.size());
+    view->setProperty("tessarinLastLine", lines.isEmpty() ? QString() : lines.last());
+    view->verticalScrollBar()->setValue(view->verticalScrollBar()->maximum());
 }
 
 QPixmap symbolPixmap(const QString& symbol, int pixelSize, const QColor& color, qreal devicePixelRatio)
@@ -131,3 +379,76 @@ QPixmap symbolPixmap(const QString& symbol, int pixelSize, const QColor& color, 
 }
 
 } // namespace ThemeStyle
+
+ActivityIndicator::ActivityIndicator(int size, QWidget* parent) : QWidget(parent), size_(size)
+{
+    setFixedSize(size, size);
+    timer_ = new QTimer(this);
+    timer_->setInterval(80);
+    connect(timer_, &QTimer::timeout, this, [this] {
+        step_ = (step_ + 1) % 12;
+        update();
+    });
+}
+
+bool ActivityIndicator::isAnimating() const
+{
+    return timer_->isActive();
+}
+
+void ActivityIndicator::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    timer_->start();
+}
+
+void ActivityIndicator::hideEvent(QHideEvent* event)
+{
+    QWidget::hideEvent(event);
+    timer_->stop();
+}
+
+void ActivityIndicator::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.translate(width() / 2.0, height() / 2.0);
+    const qreal radius = qMin(width(), height()) / 2.0;
+    QColor color = Theme::primaryText(ThemeManager::shared().currentTheme());
+    QPen pen;
+    pen.setWidthF(qMax(1.5, radius / 5.0));
+    pen.setCapStyle(Qt::RoundCap);
+    for (int i = 0; i < 12; ++i) {
+        const int age = (step_ - i + 12) % 12;
+        color.setAlphaF(1.0 - age / 13.0);
+        pen.setColor(color);
+        painter.setPen(pen);
+        painter.save();
+        painter.rotate(i * 30.0);
+        painter.drawLine(QPointF(0, -radius * 0.45), QPointF(0, -radius * 0.9));
+        painter.restore();
+    }
+}
+
+ThemedSheet::ThemedSheet(QWidget* parent, int spacing) : QDialog(parent)
+{
+    setWindowFlag(Qt::Sheet, true);
+    setWindowModality(Qt::WindowModal);
+    ThemeStyle::followTheme(this);
+    content_ = ThemeStyle::column(this, spacing, QMargins(32, 28, 32, 24));
+    content_->setSizeConstraint(QLayout::SetFixedSize);
+    // The background is painted here; a theme change must repaint it.
+    ThemeStyle::onTheme(this, [this](AppTheme) { update(); });
+}
+
+void ThemedSheet::openAsSheet(bool overWindow)
+{
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowModality(overWindow ? Qt::WindowModal : Qt::ApplicationModal);
+    show();
+}
+
+void ThemedSheet::paintEvent(QPaintEvent*)
+{
+    ThemeStyle::paintBackground(this);
+}

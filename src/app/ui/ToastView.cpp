@@ -7,27 +7,24 @@
 #include <QHBoxLayout>
 #include <QLabel>
 
+using ThemeStyle::Tone;
+
 ToastView::ToastView(QWidget* parent) : LiquidGlassCard(12, false, parent)
 {
     setShadow(QColor(0, 0, 0, 84), 12, QPointF(0, 6));  // 33 %
     setFrosted(true);
 
     symbol_ = new SymbolView(QStringLiteral("checkmark.circle.fill"), 15, Theme::accentColor(AppTheme::whiteSorami), this);
-    label_ = new QLabel(this);
+    label_ = ThemeStyle::label(QString(), 13, QFont::Medium, Tone::primary, this);
     label_->setObjectName(QStringLiteral("toastMessage"));
-    label_->setFont(ThemeStyle::font(13, QFont::Medium));
-    label_->setTextFormat(Qt::PlainText);
 
-    auto* row = new QHBoxLayout(this);
-    row->setContentsMargins(16, 10, 16, 10);
-    row->setSpacing(8);
+    QHBoxLayout* row = ThemeStyle::row(this, 8, QMargins(16, 10, 16, 10));
     row->addWidget(symbol_, 0, Qt::AlignVCenter);
     row->addWidget(label_, 0, Qt::AlignVCenter);
     row->setSizeConstraint(QLayout::SetFixedSize);
 
     setAttribute(Qt::WA_TransparentForMouseEvents);
-    applyTheme();
-    connect(&ThemeManager::shared(), &ThemeManager::themeChanged, this, [this] { applyTheme(); });
+    ThemeStyle::onTheme(this, [this](AppTheme) { applyTheme(); });
 }
 
 void ToastView::setMessage(const QString& message, bool isError)
@@ -57,7 +54,4 @@ void ToastView::applyTheme()
     const AppTheme theme = ThemeManager::shared().currentTheme();
     symbol_->setSymbol(isError_ ? QStringLiteral("xmark.circle.fill") : QStringLiteral("checkmark.circle.fill"));
     symbol_->setColor(isError_ ? SystemColor::red() : Theme::accentColor(theme));
-    QPalette palette = label_->palette();
-    palette.setColor(QPalette::WindowText, Theme::primaryText(theme));
-    label_->setPalette(palette);
 }

@@ -1,38 +1,37 @@
 #include "cleanup/ui/AppRow.h"
 
+#include "app/ui/ThemeStyle.h"
 #include "cleanup/ui/AppIconView.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QVBoxLayout>
 
+using ThemeStyle::Tone;
+
 AppRow::AppRow(const InstalledApp& app, QWidget* parent) : QWidget(parent), app_(app)
 {
     setObjectName(QStringLiteral("appRow"));
     auto* icon = new AppIconView(app.path, 32, this);
 
-    name_ = CleanupStyle::label(app.name, 13, QFont::Medium, false, this);
+    name_ = ThemeStyle::label(app.name, 13, QFont::Medium, Tone::primary, this);
     name_->setObjectName(QStringLiteral("appRowName"));
-    bundleID_ = CleanupStyle::label(app.bundleID, 10, QFont::Normal, true, this);
+    bundleID_ = ThemeStyle::label(app.bundleID, 10, QFont::Normal, Tone::secondary, this);
     bundleID_->setObjectName(QStringLiteral("appRowBundleID"));
     // One line: a long identifier is cut rather than pushing the row taller.
     bundleID_->setWordWrap(false);
     bundleID_->setMinimumWidth(0);
     bundleID_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
 
-    auto* texts = new QVBoxLayout;
-    texts->setContentsMargins(0, 0, 0, 0);
-    texts->setSpacing(2);
+    QVBoxLayout* texts = ThemeStyle::column(nullptr, 2);
     texts->addWidget(name_);
     texts->addWidget(bundleID_);
 
-    auto* row = new QHBoxLayout(this);
-    row->setContentsMargins(6, 4, 8, 4);
-    row->setSpacing(8);
+    QHBoxLayout* row = ThemeStyle::row(this, 8, QMargins(6, 4, 8, 4));
     row->addWidget(icon, 0, Qt::AlignVCenter);
     row->addLayout(texts, 1);
     if (app.sizeMB > 0) {
-        size_ = CleanupStyle::label(sizeText(app.sizeMB), 10, QFont::Normal, true, this);
+        size_ = ThemeStyle::label(sizeText(app.sizeMB), 10, QFont::Normal, Tone::secondary, this);
         size_->setObjectName(QStringLiteral("appRowSize"));
         row->addWidget(size_, 0, Qt::AlignVCenter);
     }

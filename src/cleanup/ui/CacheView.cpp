@@ -2,7 +2,6 @@
 
 #include "app/AppTheme.h"
 #include "app/SidebarSection.h"
-#include "app/ThemeManager.h"
 #include "app/ui/LiquidGlassCard.h"
 #include "app/ui/SectionHeader.h"
 #include "app/ui/SymbolView.h"
@@ -13,7 +12,6 @@
 #include "platform/Symbols.h"
 
 #include <QCheckBox>
-#include <QFontDatabase>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -22,9 +20,9 @@
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QScrollArea>
-#include <QScrollBar>
 #include <QVBoxLayout>
+
+using ThemeStyle::Tone;
 
 namespace {
 
@@ -67,65 +65,26 @@ private:
     bool selected_ = false;
 };
 
-QString prominentStyle(const QColor& color)
-{
-    return QStringLiteral("QPushButton { background-color: %1; color: white; border: none; border-radius: 7px;"
-                          " padding: 6px 14px; font-weight: 600; }"
-                          "QPushButton:disabled { background-color: %2; color: rgba(255,255,255,170); }")
-        .arg(color.name(), QColor(color.red(), color.green(), color.blue(), 110).name(QColor::HexArgb));
-}
-
-QLabel* label(const QString& text, int size, QFont::Weight weight, QWidget* parent)
-{
-    auto* l = new QLabel(text, parent);
-    l->setFont(ThemeStyle::font(size, weight));
-    return l;
-}
-
 } // namespace
 
 CacheView::CacheView(QWidget* parent) : QWidget(parent), model_(std::make_shared<CacheModel>())
 {
+    using namespace ThemeStyle;
     setObjectName(QStringLiteral("CacheView"));
-    auto* scroll = new QScrollArea(this);
-    scroll->setFrameShape(QFrame::NoFrame);
-    scroll->setWidgetResizable(true);
-    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    scroll->viewport()->setAutoFillBackground(false);
-    auto* body = new QWidget(scroll);
-    body->setAutoFillBackground(false);
-    scroll->setWidget(body);
-    auto* outer = new QVBoxLayout(this);
-    outer->setContentsMargins(0, 0, 0, 0);
-    outer->addWidget(scroll);
-
-    auto* layout = new QVBoxLayout(body);
-    layout->setContentsMargins(24, 20, 24, 20);
-    layout->setSpacing(8);
+    QVBoxLayout* layout = scrollingPage(this, QMargins(24, 20, 24, 20), 8);
+    QWidget* body = layout->parentWidget();
 
     layout->addWidget(new SectionHeader(QStringLiteral("キャッシュ削除"),
                                         QStringLiteral("不要なキャッシュや一時ファイルを一括でクリーンアップ"),
                                         QStringLiteral("internaldrive.fill"), Sections::color(SidebarSection::cache), body));
 
     // The Touch ID card.
-    auto* helperCard = new LiquidGlassCard(14, false, body);
-    auto* helperRow = new QHBoxLayout(helperCard);
-    helperRow->setContentsMargins(16, 12, 16, 12);
-    helperRow->setSpacing(12);
-    helperSymbol_ = new SymbolView(QStringLiteral("lock.shield"), 28, SystemColor::orange(), helperCard);
-    helperRow->addWidget(helperSymbol_, 0, Qt::AlignVCenter);
-    auto* helperTexts = new QVBoxLayout;
-    helperTexts->setSpacing(2);
-    helperTitle_ = label(QString(), 14, QFont::DemiBold, helperCard);
-    helperSubtitle_ = label(QString(), 11, QFont::Normal, helperCard);
-    helperSubtitle_->setWordWrap(true);
-    helperTexts->addWidget(helperTitle_);
-    helperTexts->addWidget(helperSubtitle_);
-    helperRow->addLayout(helperTexts, 1);
-    helperButton_ = new QPushButton(helperCard);
+    helperSymbol_ = new SymbolView(QStringLiteral("lock.shield"), 28, SystemColor::orange());
+    helperTitle_ = label(QString(), 14, QFont::DemiBold);
+    helperSubtitle_ = label(QString(), 11, QFont::Normal, Tone::secondary);
+    helperButton_ = new QPushButton;
     helperButton_->setCursor(Qt::PointingHandCursor);
-    helperRow->addWidget(helperButton_, 0, Qt::AlignVCenter);
-    layout->addWidget(helperCard);
+    layout->addWidget(noticeCard(body, helperSymbol_, helperTitle_, helperSubtitle_, helperButton_));
 
     // The groups.
     auto* grid = new QGridLayout;
@@ -136,14 +95,10 @@ CacheView::CacheView(QWidget* parent) : QWidget(parent), model_(std::make_shared
 
     // The summary bar.
     auto* summary = new LiquidGlassCard(14, false, body);
-    auto* summaryRow = new QHBoxLayout(summary);
-    summaryRow->setContentsMargins(16, 12, 16, 12);
-    summaryRow->setSpacing(10);
-    auto* totals = new QVBoxLayout;
-    totals->setSpacing(2);
-    totalCaption_ = label(QStringLiteral("選択中の推定サイズ"), 11, QFont::Normal, summary);
-    total_ = label(QString(), 20, QFont::Bold, summary);
-    totals->addWidget(totalCaption_);
+    QHBoxLayout* summaryRow = row(summary, 10, cardPadding);
+    QVBoxLayout* totals = column(nullptr, 2);
+    totals->addWidget(label(QStringLiteral("選択中の推定サイズ"), 11, QFont::Normal, Tone::secondary, summary));
+    total_ = label(QString(), 20, QFont::Bold, Tone::primary, summary);
     totals->addWidget(total_);
     summaryRow->addLayout(totals, 1);
     scanButton_ = new QPushButton(platform::symbolIcon(QStringLiteral("arrow.clockwise")), QStringLiteral("サイズ計測"), summary);
@@ -153,24 +108,16 @@ CacheView::CacheView(QWidget* parent) : QWidget(parent), model_(std::make_shared
     cleanButton_ = new QPushButton(platform::symbolIcon(QStringLiteral("sparkles")), QString(), summary);
     cleanButton_->setFixedWidth(140);
     cleanButton_->setCursor(Qt::PointingHandCursor);
+    makeProminent(cleanButton_);
     summaryRow->addWidget(cleanButton_, 0, Qt::AlignVCenter);
     layout->addWidget(summary);
 
     // The log.
     auto* logCard = new LiquidGlassCard(14, false, body);
-    auto* logLayout = new QVBoxLayout(logCard);
-    logLayout->setContentsMargins(16, 12, 16, 12);
-    logLayout->setSpacing(6);
-    logHeading_ = label(QStringLiteral("ログ"), 13, QFont::DemiBold, logCard);
-    logLayout->addWidget(logHeading_);
-    log_ = new QPlainTextEdit(logCard);
-    log_->setReadOnly(true);
+    QVBoxLayout* logLayout = column(logCard, 6, cardPadding);
+    logLayout->addWidget(label(QStringLiteral("ログ"), 13, QFont::DemiBold, Tone::primary, logCard));
+    log_ = ThemeStyle::logView(logCard);
     log_->setFixedHeight(160);
-    log_->setFrameShape(QFrame::NoFrame);
-    log_->setAccessibleName(QStringLiteral("ログ"));
-    QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    mono.setPixelSize(11);
-    log_->setFont(mono);
     logLayout->addWidget(log_);
     layout->addWidget(logCard);
     layout->addStretch(1);
@@ -186,18 +133,16 @@ CacheView::CacheView(QWidget* parent) : QWidget(parent), model_(std::make_shared
     });
     connect(model, &CacheModel::categoriesChanged, this, [this] { refreshCategories(); refreshState(); });
     connect(model, &CacheModel::stateChanged, this, &CacheView::refreshState);
-    connect(model, &CacheModel::logChanged, this, &CacheView::refreshLog);
+    connect(model, &CacheModel::logChanged, this, [this] { showLog(log_, model_->log()); });
     connect(model, &CacheModel::setupPromptChanged, this, [this](bool show) {
         if (show)
             askSetupQuestion();
     });
     connect(&CleanerHelper::shared(), &CleanerHelper::statusChanged, this, &CacheView::refreshHelperCard);
-    connect(&ThemeManager::shared(), &ThemeManager::themeChanged, this, &CacheView::applyTheme);
 
     refreshCategories();
     refreshHelperCard();
     refreshState();
-    applyTheme();
 }
 
 CacheView::~CacheView()
@@ -212,17 +157,13 @@ void CacheView::buildCategoryGrid(QGridLayout* grid)
     for (int i = 0; i < categories.size(); ++i) {
         const CacheCategory& c = categories[i];
         auto* card = new CategoryCard(c.color, this);
-        auto* row = new QHBoxLayout(card);
-        row->setContentsMargins(12, 10, 10, 10);
-        row->setSpacing(8);
+        QHBoxLayout* row = ThemeStyle::row(card, 8, QMargins(12, 10, 10, 10));
         auto* symbol = new SymbolView(c.icon, 22, c.color, card);
         symbol->setFixedWidth(36);
         row->addWidget(symbol, 0, Qt::AlignVCenter);
-        auto* texts = new QVBoxLayout;
-        texts->setSpacing(1);
-        auto* name = label(c.name, 13, QFont::DemiBold, card);
-        auto* size = label(QString(), 11, QFont::Normal, card);
-        texts->addWidget(name);
+        QVBoxLayout* texts = ThemeStyle::column(nullptr, 1);
+        texts->addWidget(ThemeStyle::label(c.name, 13, QFont::DemiBold, Tone::primary, card));
+        auto* size = ThemeStyle::label(QString(), 11, QFont::Normal, Tone::secondary, card);
         texts->addWidget(size);
         row->addLayout(texts, 1);
         auto* check = new QCheckBox(card);
@@ -235,7 +176,6 @@ void CacheView::buildCategoryGrid(QGridLayout* grid)
         grid->addWidget(card, i / columns, i % columns);
         cards_ << card;
         checks_ << check;
-        names_ << name;
         sizes_ << size;
     }
     for (int column = 0; column < columns; ++column)
@@ -285,42 +225,10 @@ void CacheView::refreshHelperCard()
     const QString button = CacheModel::helperButton(status);
     helperButton_->setText(button);
     helperButton_->setAccessibleName(button);
-    helperButton_->setStyleSheet(installed ? QString() : prominentStyle(SystemColor::green()));
-}
-
-void CacheView::refreshLog()
-{
-    const QStringList& lines = model_->log();
-    if (lines.size() == shownLogLines_ + 1 && shownLogLines_ > 0) {
-        log_->appendPlainText(lines.last());
-    } else {
-        log_->setPlainText(lines.join(QLatin1Char('\n')));
-    }
-    shownLogLines_ = int(lines.size());
-    log_->verticalScrollBar()->setValue(log_->verticalScrollBar()->maximum());
-}
-
-void CacheView::applyTheme()
-{
-    const AppTheme theme = ThemeManager::shared().currentTheme();
-    const QColor secondary = Theme::secondaryText(theme);
-    auto setColor = [](QWidget* w, const QColor& color) {
-        QPalette p = w->palette();
-        p.setColor(QPalette::WindowText, color);
-        p.setColor(QPalette::Text, color);
-        w->setPalette(p);
-    };
-    for (QLabel* size : std::as_const(sizes_))
-        setColor(size, secondary);
-    setColor(helperSubtitle_, secondary);
-    setColor(totalCaption_, secondary);
-    setColor(log_, Theme::primaryText(theme));
-    QPalette logPalette = log_->palette();
-    logPalette.setColor(QPalette::Base, Qt::transparent);
-    log_->setPalette(logPalette);
-    log_->viewport()->setAutoFillBackground(false);
-    cleanButton_->setStyleSheet(prominentStyle(Theme::accentColor(theme)));
-    refreshHelperCard();
+    if (installed)
+        ThemeStyle::makePlain(helperButton_);
+    else
+        ThemeStyle::makeProminent(helperButton_, SystemColor::green());
 }
 
 void CacheView::askSetupQuestion()

@@ -12,7 +12,6 @@
 class CacheModel;
 class QCheckBox;
 class QLabel;
-
 class QPlainTextEdit;
 class QPushButton;
 class QGridLayout;
@@ -50,8 +49,6 @@ private:
     void refreshState();
     void refreshCategories();
     void refreshHelperCard();
-    void refreshLog();
-    void applyTheme();
     void askSetupQuestion();
 
     std::shared_ptr<CacheModel> model_;
@@ -64,14 +61,10 @@ private:
     QPushButton* helperButton_ = nullptr;
     QList<QWidget*> cards_;
     QList<QCheckBox*> checks_;
-    QList<QLabel*> names_;
     QList<QLabel*> sizes_;
-    QLabel* totalCaption_ = nullptr;
     QLabel* total_ = nullptr;
     QPushButton* scanButton_ = nullptr;
     QPushButton* cleanButton_ = nullptr;
-    QLabel* logHeading_ = nullptr;
     QPlainTextEdit* log_ = nullptr;
-    int shownLogLines_ = 0;
     QPointer<QMessageBox> prompt_;
 };

@@ -12,20 +12,21 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+using ThemeStyle::Tone;
+
 IntelAppCard::IntelAppCard(const IntelOnlyApp& app, bool isRunning, QWidget* parent)
     : LiquidGlassCard(12, true, parent), app_(app), isRunning_(isRunning)
 {
     setObjectName(QStringLiteral("intelAppCard"));
     icon_ = new AppIconView(app.path, 36, this);
 
-    name_ = CleanupStyle::label(app.name, 13, QFont::DemiBold, false, this);
+    name_ = ThemeStyle::label(app.name, 13, QFont::DemiBold, Tone::primary, this);
     name_->setObjectName(QStringLiteral("cardName"));
     name_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     name_->setMinimumWidth(40);
     archBadge_ = badge(architectureText(app), architectureColor(app), this);
     archBadge_->setObjectName(QStringLiteral("architectureBadge"));
-    auto* nameRow = new QHBoxLayout;
-    nameRow->setSpacing(6);
+    QHBoxLayout* nameRow = ThemeStyle::row(nullptr, 6);
     nameRow->addWidget(name_, 1);
     nameRow->addWidget(archBadge_);
     if (isRunning) {
@@ -34,16 +35,15 @@ IntelAppCard::IntelAppCard(const IntelOnlyApp& app, bool isRunning, QWidget* par
         nameRow->addWidget(runningBadge_);
     }
 
-    detail_ = CleanupStyle::label(detailText(app), 10, QFont::Normal, true, this);
+    detail_ = ThemeStyle::label(detailText(app), 10, QFont::Normal, Tone::secondary, this);
     detail_->setObjectName(QStringLiteral("cardDetail"));
     detail_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
 
-    auto* texts = new QVBoxLayout;
-    texts->setSpacing(2);
+    QVBoxLayout* texts = ThemeStyle::column(nullptr, 2);
     texts->addLayout(nameRow);
     texts->addWidget(detail_);
 
-    size_ = CleanupStyle::label(sizeText(app.sizeMB), 11, QFont::Medium, true, this);
+    size_ = ThemeStyle::label(sizeText(app.sizeMB), 11, QFont::Medium, Tone::secondary, this);
     size_->setObjectName(QStringLiteral("cardSize"));
     size_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     size_->setMinimumWidth(56);
@@ -51,7 +51,7 @@ IntelAppCard::IntelAppCard(const IntelOnlyApp& app, bool isRunning, QWidget* par
     reveal_ = new QToolButton(this);
     reveal_->setObjectName(QStringLiteral("revealButton"));
     reveal_->setAutoRaise(true);
-    reveal_->setIcon(QIcon(ThemeStyle::symbolPixmap(QStringLiteral("magnifyingglass"), 14, CleanupStyle::secondaryText(),
+    reveal_->setIcon(QIcon(ThemeStyle::symbolPixmap(QStringLiteral("magnifyingglass"), 14, ThemeStyle::color(Tone::secondary),
                                                     devicePixelRatioF())));
     reveal_->setToolTip(QStringLiteral("Finderで表示"));
     reveal_->setAccessibleName(QStringLiteral("Finderで表示"));
@@ -67,17 +67,14 @@ IntelAppCard::IntelAppCard(const IntelOnlyApp& app, bool isRunning, QWidget* par
             emit selectionToggled(app_.id, checked);
     });
 
-    auto* row = new QHBoxLayout;
-    row->setSpacing(10);
+    QHBoxLayout* row = ThemeStyle::row(nullptr, 10);
     row->addWidget(icon_, 0, Qt::AlignVCenter);
     row->addLayout(texts, 1);
     row->addWidget(size_);
     row->addWidget(reveal_);
     row->addWidget(check_);
 
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(12, 8, 12, 8);
-    layout->setSpacing(4);
+    QVBoxLayout* layout = ThemeStyle::column(this, 4, QMargins(12, 8, 12, 8));
     layout->addLayout(row);
 
     leftovers_ = InstalledApp::leftovers(app.name, app.bundleID);
@@ -94,18 +91,9 @@ IntelAppCard::IntelAppCard(const IntelOnlyApp& app, bool isRunning, QWidget* par
         leftoverToggle_->setFont(ThemeStyle::font(11));
         leftoverList_ = new QWidget(this);
         leftoverList_->setObjectName(QStringLiteral("leftoverList"));
-        auto* list = new QVBoxLayout(leftoverList_);
-        list->setContentsMargins(22, 0, 0, 2);
-        list->setSpacing(2);
-        for (const QString& path : std::as_const(leftovers_)) {
-            auto* label = new QLabel(path, leftoverList_);
-            label->setTextFormat(Qt::PlainText);
-            label->setFont(CleanupStyle::monospaced(10));
-            label->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-            label->setWordWrap(true);
-            label->setAccessibleName(path);
-            list->addWidget(label);
-        }
+        QVBoxLayout* list = ThemeStyle::column(leftoverList_, 2, QMargins(22, 0, 0, 2));
+        for (const QString& path : std::as_const(leftovers_))
+            list->addWidget(ThemeStyle::pathLabel(path, 10, leftoverList_));
         leftoverList_->setVisible(false);
         connect(leftoverToggle_, &QToolButton::toggled, this, [this](bool open) { setShowLeftovers(open); });
         layout->addWidget(leftoverToggle_, 0, Qt::AlignLeft);

@@ -1,13 +1,11 @@
 #include "cleanup/ui/IntelAppsView.h"
 
 #include "app/AppTheme.h"
-#include "app/ThemeManager.h"
 #include "app/ui/LiquidGlassCard.h"
 #include "app/ui/SectionHeader.h"
 #include "app/ui/SymbolView.h"
 #include "app/ui/ConfirmationDialog.h"
 #include "app/ui/ThemeStyle.h"
-#include "cleanup/ui/AppIconView.h"
 #include "cleanup/ui/IntelAppCard.h"
 #include "platform/Workspace.h"
 
@@ -19,11 +17,12 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollArea>
-#include <QScrollBar>
 #include <QSet>
 #include <QShowEvent>
 #include <QStackedWidget>
 #include <QVBoxLayout>
+
+using ThemeStyle::Tone;
 
 namespace {
 
@@ -41,16 +40,11 @@ QWidget* chip(const QString& symbol, const QString& text, const QColor& color, c
     box->setAttribute(Qt::WA_StyledBackground);
     const QColor fill = QColor::fromRgbF(color.redF(), color.greenF(), color.blueF(), 0.15);
     box->setStyleSheet(QStringLiteral("#%1 { background: %2; border-radius: 9px; }").arg(objectName, fill.name(QColor::HexArgb)));
-    auto* row = new QHBoxLayout(box);
-    row->setContentsMargins(8, 3, 8, 3);
-    row->setSpacing(4);
+    QHBoxLayout* row = ThemeStyle::row(box, 4, QMargins(8, 3, 8, 3));
     row->addWidget(new SymbolView(symbol, 11, color, box));
-    auto* label = new QLabel(text, box);
+    QLabel* label = ThemeStyle::label(text, 10, QFont::Bold, Tone::primary, box);
     label->setObjectName(objectName + QStringLiteral("Text"));
-    label->setTextFormat(Qt::PlainText);
-    label->setFont(ThemeStyle::font(10, QFont::Bold));
-    label->setStyleSheet(QStringLiteral("color: %1; background: transparent;").arg(color.name()));
-    label->setAccessibleName(text);
+    ThemeStyle::tintText(label, color);
     row->addWidget(label);
     box->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     return box;
@@ -60,28 +54,16 @@ QWidget* chip(const QString& symbol, const QString& text, const QColor& color, c
 QLabel* figure(QHBoxLayout* row, const QString& symbol, const QColor& color, const QString& caption,
                const QString& objectName, QWidget* parent)
 {
-    auto* column = new QVBoxLayout;
-    column->setSpacing(3);
+    QVBoxLayout* column = ThemeStyle::column(nullptr, 3);
     column->addWidget(new SymbolView(symbol, 20, color, parent), 0, Qt::AlignHCenter);
-    auto* value = CleanupStyle::label(QString(), 17, QFont::Bold, false, parent);
+    QLabel* value = ThemeStyle::label(QString(), 17, QFont::Bold, Tone::primary, parent);
     value->setObjectName(objectName);
     value->setAlignment(Qt::AlignCenter);
     column->addWidget(value, 0, Qt::AlignHCenter);
-    auto* label = CleanupStyle::label(caption, 10, QFont::Normal, true, parent);
-    column->addWidget(label, 0, Qt::AlignHCenter);
+    column->addWidget(ThemeStyle::label(caption, 10, QFont::Normal, Tone::secondary, parent), 0,
+                      Qt::AlignHCenter);
     row->addLayout(column, 1);
     return value;
-}
-
-QScrollArea* transparentScroll(QWidget* parent)
-{
-    auto* scroll = new QScrollArea(parent);
-    scroll->setWidgetResizable(true);
-    scroll->setFrameShape(QFrame::NoFrame);
-    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    scroll->setStyleSheet(QStringLiteral("QScrollArea { background: transparent; }"));
-    scroll->viewport()->setAutoFillBackground(false);
-    return scroll;
 }
 
 } // namespace
@@ -96,23 +78,16 @@ IntelAppsView::IntelAppsView(std::shared_ptr<IntelAppsModel> model, QWidget* par
                                 QStringLiteral("Rosetta 2 の縮小に備えて Intel CPU のみ対応のアプリを検出・削除"),
                                 QStringLiteral("cpu"), SystemColor::indigo(), this);
 
-    auto* scroll = transparentScroll(this);
+    QScrollArea* scroll = ThemeStyle::scrollArea(this);
     scroll->setObjectName(QStringLiteral("intelScroll"));
-    auto* page = new QWidget(scroll);
-    page->setAutoFillBackground(false);
-    auto* pageLayout = new QVBoxLayout(page);
-    pageLayout->setContentsMargins(0, 0, 4, 0);
-    pageLayout->setSpacing(14);
+    QVBoxLayout* pageLayout = ThemeStyle::pageIn(scroll, QMargins(0, 0, 4, 0), 14);
     banner_ = buildBanner();
     pageLayout->addWidget(banner_);
     pageLayout->addWidget(buildSummary());
     pageLayout->addWidget(buildListArea());
     pageLayout->addStretch(1);
-    scroll->setWidget(page);
 
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(20, 20, 20, 16);
-    layout->setSpacing(12);
+    QVBoxLayout* layout = ThemeStyle::column(this, 12, QMargins(20, 20, 20, 16));
     layout->addWidget(header_);
     layout->addWidget(scroll, 1);
     layout->addWidget(buildActionBar());
@@ -165,41 +140,37 @@ QWidget* IntelAppsView::buildBanner()
 {
     auto* card = new LiquidGlassCard(14, false, this);
     card->setObjectName(QStringLiteral("rosettaBanner"));
-    auto* row = new QHBoxLayout(card);
-    row->setContentsMargins(16, 14, 16, 14);
-    row->setSpacing(12);
+    QHBoxLayout* row = ThemeStyle::row(card, 12, QMargins(16, 14, 16, 14));
     row->addWidget(new SymbolView(QStringLiteral("exclamationmark.triangle.fill"), 22, SystemColor::yellow(), card), 0,
                    Qt::AlignTop);
-    auto* column = new QVBoxLayout;
-    column->setSpacing(6);
-    auto* heading = CleanupStyle::label(QStringLiteral("macOS 28 以降の Rosetta 2 縮小について"), 12, QFont::Bold, false, card);
+    QVBoxLayout* column = ThemeStyle::column(nullptr, 6);
+    auto* heading = ThemeStyle::label(QStringLiteral("macOS 28 以降の Rosetta 2 縮小について"), 12, QFont::Bold, Tone::primary, card);
     heading->setObjectName(QStringLiteral("bannerHeading"));
     column->addWidget(heading);
-    auto* explanation = CleanupStyle::label(bannerExplanation, 11, QFont::Normal, false, card);
+    auto* explanation = ThemeStyle::label(bannerExplanation, 11, QFont::Normal, Tone::primary, card);
     explanation->setObjectName(QStringLiteral("bannerExplanation"));
     explanation->setWordWrap(true);
     column->addWidget(explanation);
 
     const RosettaInfo rosetta = model_->rosetta();
     if (!rosetta.isAppleSilicon) {
-        auto* note = CleanupStyle::label(
+        auto* note = ThemeStyle::label(
             QStringLiteral("※ このMacは Intel CPU なので下のアプリは今は普通に動くよ。Apple Silicon Mac へ移行するときの参考にしてね。"),
-            11, QFont::Normal, true, card);
+            11, QFont::Normal, Tone::secondary, card);
         note->setObjectName(QStringLiteral("bannerNote"));
         note->setWordWrap(true);
         column->addWidget(note);
     } else if (!rosetta.isRosettaInstalled) {
-        auto* note = CleanupStyle::label(
+        auto* note = ThemeStyle::label(
             QStringLiteral("※ Rosetta 2 が入っていないので、下のアプリは今このMacでは起動できない状態だよ。"), 11,
-            QFont::Normal, false, card);
+            QFont::Normal, Tone::primary, card);
         note->setObjectName(QStringLiteral("bannerNote"));
         note->setWordWrap(true);
-        note->setStyleSheet(QStringLiteral("color: %1;").arg(SystemColor::orange().name()));
+        ThemeStyle::tintText(note, SystemColor::orange());
         column->addWidget(note);
     }
 
-    auto* chips = new QHBoxLayout;
-    chips->setSpacing(8);
+    QHBoxLayout* chips = ThemeStyle::row(nullptr, 8);
     chips->addWidget(chip(QStringLiteral("desktopcomputer"),
                           rosetta.isAppleSilicon ? QStringLiteral("このMac: Apple Silicon") : QStringLiteral("このMac: Intel"),
                           SystemColor::blue(), QStringLiteral("macChip"), card));
@@ -220,9 +191,7 @@ QWidget* IntelAppsView::buildSummary()
 {
     auto* card = new LiquidGlassCard(14, false, this);
     card->setObjectName(QStringLiteral("summaryCard"));
-    auto* row = new QHBoxLayout(card);
-    row->setContentsMargins(16, 12, 16, 12);
-    row->setSpacing(12);
+    QHBoxLayout* row = ThemeStyle::row(card, 12, ThemeStyle::cardPadding);
     intelCount_ = figure(row, QStringLiteral("cpu"), SystemColor::indigo(), QStringLiteral("Intel専用アプリ"),
                          QStringLiteral("intelCount"), card);
     totalSize_ = figure(row, QStringLiteral("internaldrive.fill"), SystemColor::blue(), QStringLiteral("合計サイズ"),
@@ -234,11 +203,9 @@ QWidget* IntelAppsView::buildSummary()
     rescan_->setObjectName(QStringLiteral("rescanButton"));
     rescan_->setAccessibleName(rescan_->text());
     rescan_->setIcon(QIcon(ThemeStyle::symbolPixmap(QStringLiteral("arrow.clockwise"), 14,
-                                                    Theme::primaryText(ThemeManager::shared().currentTheme()),
-                                                    devicePixelRatioF())));
+                                                    ThemeStyle::color(Tone::primary), devicePixelRatioF())));
     connect(rescan_, &QPushButton::clicked, this, [this] { model_->scan(); });
-    auto* buttonRow = new QHBoxLayout;
-    buttonRow->setSpacing(6);
+    QHBoxLayout* buttonRow = ThemeStyle::row(nullptr, 6);
     buttonRow->addWidget(rescanIndicator_);
     buttonRow->addWidget(rescan_);
     row->addLayout(buttonRow);
@@ -252,38 +219,32 @@ QWidget* IntelAppsView::buildListArea()
 
     auto* scanning = new LiquidGlassCard(14, false, listStack_);
     scanning->setObjectName(QStringLiteral("scanningCard"));
-    auto* scanningLayout = new QVBoxLayout(scanning);
-    scanningLayout->setContentsMargins(20, 24, 20, 24);
-    scanningLayout->setSpacing(10);
+    QVBoxLayout* scanningLayout = ThemeStyle::column(scanning, 10, QMargins(20, 24, 20, 24));
     scanningLayout->addWidget(new ActivityIndicator(24, scanning), 0, Qt::AlignHCenter);
     scanningLayout->addWidget(
-        CleanupStyle::label(QStringLiteral("アプリのアーキテクチャを調べてるよ…"), 12, QFont::Normal, true, scanning), 0,
+        ThemeStyle::label(QStringLiteral("アプリのアーキテクチャを調べてるよ…"), 12, QFont::Normal, Tone::secondary, scanning), 0,
         Qt::AlignHCenter);
 
     auto* nothing = new LiquidGlassCard(14, false, listStack_);
     nothing->setObjectName(QStringLiteral("nothingFoundCard"));
-    auto* nothingLayout = new QVBoxLayout(nothing);
-    nothingLayout->setContentsMargins(20, 24, 20, 24);
-    nothingLayout->setSpacing(8);
-    nothingLayout->addWidget(CleanupStyle::label(QStringLiteral("🎉"), 36, QFont::Normal, false, nothing), 0,
+    QVBoxLayout* nothingLayout = ThemeStyle::column(nothing, 8, QMargins(20, 24, 20, 24));
+    nothingLayout->addWidget(ThemeStyle::label(QStringLiteral("🎉"), 36, QFont::Normal, Tone::primary, nothing), 0,
                              Qt::AlignHCenter);
     nothingLayout->addWidget(
-        CleanupStyle::label(QStringLiteral("Intel専用アプリは見つからなかったよ！"), 15, QFont::DemiBold, false, nothing), 0,
+        ThemeStyle::label(QStringLiteral("Intel専用アプリは見つからなかったよ！"), 15, QFont::DemiBold, Tone::primary, nothing), 0,
         Qt::AlignHCenter);
-    auto* allNative = CleanupStyle::label(
+    auto* allNative = ThemeStyle::label(
         QStringLiteral("インストールされているアプリはすべて Apple Silicon にネイティブ対応しています。"), 11,
-        QFont::Normal, true, nothing);
+        QFont::Normal, Tone::secondary, nothing);
     allNative->setWordWrap(true);
     allNative->setAlignment(Qt::AlignCenter);
     nothingLayout->addWidget(allNative);
 
     auto* listPage = new QWidget(listStack_);
     listPage->setObjectName(QStringLiteral("intelListPage"));
-    auto* listLayout = new QVBoxLayout(listPage);
-    listLayout->setContentsMargins(0, 0, 0, 0);
-    listLayout->setSpacing(8);
-    auto* headingRow = new QHBoxLayout;
-    headingRow->addWidget(CleanupStyle::label(QStringLiteral("検出されたアプリ"), 13, QFont::DemiBold, false, listPage));
+    QVBoxLayout* listLayout = ThemeStyle::column(listPage, 8);
+    QHBoxLayout* headingRow = ThemeStyle::row();
+    headingRow->addWidget(ThemeStyle::label(QStringLiteral("検出されたアプリ"), 13, QFont::DemiBold, Tone::primary, listPage));
     headingRow->addStretch(1);
     selectAll_ = new QPushButton(QStringLiteral("すべて選択"), listPage);
     selectAll_->setObjectName(QStringLiteral("selectAllButton"));
@@ -295,9 +256,10 @@ QWidget* IntelAppsView::buildListArea()
     deselectAll_->setAccessibleName(deselectAll_->text());
     for (QPushButton* button : {selectAll_, deselectAll_}) {
         button->setCursor(Qt::PointingHandCursor);
-        CleanupStyle::tintText(button, [] { return Theme::accentColor(ThemeManager::shared().currentTheme()); });
-        button->setStyleSheet(QStringLiteral("QPushButton { border: none; padding: 2px 6px; color: %1; }")
-                                  .arg(Theme::accentColor(ThemeManager::shared().currentTheme()).name()));
+        ThemeStyle::onTheme(button, [button](AppTheme theme) {
+            button->setStyleSheet(QStringLiteral("QPushButton { border: none; padding: 2px 6px; color: %1; }")
+                                      .arg(Theme::accentColor(theme).name()));
+        });
     }
     connect(selectAll_, &QPushButton::clicked, this, [this] { model_->setAllSelected(true); });
     connect(deselectAll_, &QPushButton::clicked, this, [this] { model_->setAllSelected(false); });
@@ -305,9 +267,7 @@ QWidget* IntelAppsView::buildListArea()
     headingRow->addWidget(deselectAll_);
     listLayout->addLayout(headingRow);
     cardsHost_ = new QWidget(listPage);
-    cardsLayout_ = new QVBoxLayout(cardsHost_);
-    cardsLayout_->setContentsMargins(0, 0, 0, 0);
-    cardsLayout_->setSpacing(6);
+    cardsLayout_ = ThemeStyle::column(cardsHost_, 6);
     listLayout->addWidget(cardsHost_);
 
     listStack_->addWidget(scanning);
@@ -321,12 +281,9 @@ QWidget* IntelAppsView::buildActionBar()
     auto* card = new LiquidGlassCard(12, false, this);
     card->setObjectName(QStringLiteral("actionBar"));
     actionBar_ = card;
-    auto* column = new QVBoxLayout(card);
-    column->setContentsMargins(14, 8, 14, 8);
-    column->setSpacing(6);
+    QVBoxLayout* column = ThemeStyle::column(card, 6, QMargins(14, 8, 14, 8));
 
-    auto* options = new QHBoxLayout;
-    options->setSpacing(10);
+    QHBoxLayout* options = ThemeStyle::row(nullptr, 10);
     leftovers_ = new QCheckBox(QStringLiteral("関連ファイル（設定・キャッシュ）も処理"), card);
     leftovers_->setObjectName(QStringLiteral("includeLeftovers"));
     leftovers_->setAccessibleName(leftovers_->text());
@@ -334,12 +291,10 @@ QWidget* IntelAppsView::buildActionBar()
     connect(leftovers_, &QCheckBox::toggled, this, [this](bool on) { model_->setIncludeLeftovers(on); });
     options->addWidget(leftovers_);
     options->addStretch(1);
-    auto* methodLabel = CleanupStyle::label(QStringLiteral("削除方法"), 12, QFont::Normal, false, card);
-    options->addWidget(methodLabel);
+    options->addWidget(ThemeStyle::label(QStringLiteral("削除方法"), 12, QFont::Normal, Tone::primary, card));
     methods_ = new QButtonGroup(card);
     methods_->setExclusive(true);
-    auto* segments = new QHBoxLayout;
-    segments->setSpacing(0);
+    QHBoxLayout* segments = ThemeStyle::row(nullptr, 0);
     const QList<RemovalMethod> cases = Removal::allCases();
     for (qsizetype i = 0; i < cases.size(); ++i) {
         auto* segment = new QPushButton(Removal::rawValue(cases[i]), card);
@@ -354,9 +309,8 @@ QWidget* IntelAppsView::buildActionBar()
     options->addLayout(segments);
     column->addLayout(options);
 
-    auto* actions = new QHBoxLayout;
-    actions->setSpacing(8);
-    selection_ = CleanupStyle::label(QString(), 12, QFont::Normal, true, card);
+    QHBoxLayout* actions = ThemeStyle::row(nullptr, 8);
+    selection_ = ThemeStyle::label(QString(), 12, QFont::Normal, Tone::secondary, card);
     selection_->setObjectName(QStringLiteral("selectionText"));
     actions->addWidget(selection_, 1);
     removeIndicator_ = new ActivityIndicator(14, card);
@@ -364,7 +318,7 @@ QWidget* IntelAppsView::buildActionBar()
     remove_ = new QPushButton(QStringLiteral("選択したアプリを削除"), card);
     remove_->setObjectName(QStringLiteral("removeSelectedButton"));
     remove_->setIcon(QIcon(ThemeStyle::symbolPixmap(QStringLiteral("trash.fill"), 14, Qt::white, devicePixelRatioF())));
-    CleanupStyle::makeProminent(remove_, SystemColor::red());
+    ThemeStyle::makeProminent(remove_, SystemColor::red());
     connect(remove_, &QPushButton::clicked, this, [this] { model_->setShowConfirm(true); });
     actions->addWidget(remove_);
     column->addLayout(actions);
@@ -375,20 +329,11 @@ QWidget* IntelAppsView::buildLog()
 {
     logSection_ = new QWidget(this);
     logSection_->setObjectName(QStringLiteral("intelLogSection"));
-    auto* layout = new QVBoxLayout(logSection_);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(6);
-    layout->addWidget(CleanupStyle::divider(logSection_));
-    layout->addWidget(CleanupStyle::label(QStringLiteral("ログ"), 13, QFont::DemiBold, false, logSection_));
-    logView_ = new QPlainTextEdit(logSection_);
+    QVBoxLayout* layout = ThemeStyle::column(logSection_, 6);
+    layout->addWidget(ThemeStyle::divider(logSection_));
+    layout->addWidget(ThemeStyle::label(QStringLiteral("ログ"), 13, QFont::DemiBold, Tone::primary, logSection_));
+    logView_ = ThemeStyle::logView(logSection_);
     logView_->setObjectName(QStringLiteral("intelLogView"));
-    logView_->setReadOnly(true);
-    logView_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-    logView_->setFont(CleanupStyle::monospaced(11));
-    logView_->setFrameShape(QFrame::NoFrame);
-    logView_->setAccessibleName(QStringLiteral("ログ"));
-    logView_->setStyleSheet(QStringLiteral("QPlainTextEdit { background: transparent; }"));
-    logView_->viewport()->setAutoFillBackground(false);
     auto* card = liquidGlassCard(logView_, 10, false, logSection_);
     card->setContentsMargins(card->contentsMargins() + QMargins(8, 6, 8, 6));
     card->setFixedHeight(160 + card->contentsMargins().top() + card->contentsMargins().bottom());
@@ -496,8 +441,7 @@ void IntelAppsView::updateLog()
 {
     const QStringList& log = model_->log();
     logSection_->setVisible(!log.isEmpty());
-    logView_->setPlainText(log.join(QLatin1Char('\n')));
-    logView_->verticalScrollBar()->setValue(logView_->verticalScrollBar()->maximum());
+    ThemeStyle::showLog(logView_, log);
 }
 
 void IntelAppsView::presentConfirmation()

@@ -1,15 +1,13 @@
 #include "cleanup/ui/UninstallerView.h"
 
 #include "app/AppTheme.h"
-#include "app/SidebarSection.h"
 #include "app/ThemeManager.h"
+#include "app/ui/ConfirmationDialog.h"
 #include "app/ui/LiquidGlassCard.h"
 #include "app/ui/SectionHeader.h"
 #include "app/ui/SymbolView.h"
-#include "app/ui/ConfirmationDialog.h"
 #include "app/ui/ThemeStyle.h"
 #include "cleanup/ui/AppDetailView.h"
-#include "cleanup/ui/AppIconView.h"
 #include "cleanup/ui/AppRow.h"
 
 #include <QHBoxLayout>
@@ -24,6 +22,8 @@
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QVBoxLayout>
+
+using ThemeStyle::Tone;
 
 namespace {
 
@@ -104,6 +104,7 @@ QString UninstallerView::countText(qsizetype count)
 
 void UninstallerView::build()
 {
+    using namespace ThemeStyle;
     header_ = new SectionHeader(QStringLiteral("アンインストーラー"), QStringLiteral("残存ファイルも含めて完全削除"),
                                 QStringLiteral("trash.circle.fill"), SystemColor::red(), this);
 
@@ -113,10 +114,8 @@ void UninstallerView::build()
     listPane->setMinimumWidth(listPaneMinimumWidth);
 
     auto* searchBox = new SearchBox(listPane);
-    auto* searchRow = new QHBoxLayout(searchBox);
-    searchRow->setContentsMargins(8, 4, 8, 4);
-    searchRow->setSpacing(6);
-    searchRow->addWidget(new SymbolView(QStringLiteral("magnifyingglass"), 14, CleanupStyle::secondaryText(), searchBox));
+    QHBoxLayout* searchRow = row(searchBox, 6, QMargins(8, 4, 8, 4));
+    searchRow->addWidget(new SymbolView(QStringLiteral("magnifyingglass"), 14, color(Tone::secondary), searchBox));
     search_ = new QLineEdit(searchBox);
     search_->setObjectName(QStringLiteral("searchField"));
     search_->setPlaceholderText(QStringLiteral("アプリを検索…"));
@@ -130,10 +129,10 @@ void UninstallerView::build()
     listStack_ = new QStackedWidget(listPane);
     listStack_->setObjectName(QStringLiteral("listStack"));
     auto* scanningPage = new QWidget(listStack_);
-    auto* scanningLayout = new QVBoxLayout(scanningPage);
+    QVBoxLayout* scanningLayout = column(scanningPage);
     scanningLayout->addStretch(1);
     scanningLayout->addWidget(new ActivityIndicator(24, scanningPage), 0, Qt::AlignHCenter);
-    auto* scanningLabel = CleanupStyle::label(QStringLiteral("スキャン中…"), 13, QFont::Normal, true, scanningPage);
+    QLabel* scanningLabel = label(QStringLiteral("スキャン中…"), 13, QFont::Normal, Tone::secondary, scanningPage);
     scanningLabel->setObjectName(QStringLiteral("scanningLabel"));
     scanningLayout->addWidget(scanningLabel, 0, Qt::AlignHCenter);
     scanningLayout->addStretch(1);
@@ -165,21 +164,18 @@ void UninstallerView::build()
     scanButton_ = new QPushButton(QStringLiteral("スキャン"), listPane);
     scanButton_->setObjectName(QStringLiteral("scanButton"));
     scanButton_->setAccessibleName(QStringLiteral("スキャン"));
-    CleanupStyle::makeProminent(scanButton_);
+    makeProminent(scanButton_);
     connect(scanButton_, &QPushButton::clicked, this, [this] { model_->scan(); });
     scanIndicator_ = new ActivityIndicator(14, listPane);
-    count_ = CleanupStyle::label(countText(0), 10, QFont::Normal, true, listPane);
+    count_ = label(countText(0), 10, QFont::Normal, Tone::secondary, listPane);
     count_->setObjectName(QStringLiteral("appCount"));
-    auto* footer = new QHBoxLayout;
-    footer->setSpacing(6);
+    QHBoxLayout* footer = row(nullptr, 6);
     footer->addWidget(scanIndicator_);
     footer->addWidget(scanButton_);
     footer->addWidget(count_);
     footer->addStretch(1);
 
-    auto* listLayout = new QVBoxLayout(listPane);
-    listLayout->setContentsMargins(0, 0, 8, 0);
-    listLayout->setSpacing(8);
+    QVBoxLayout* listLayout = column(listPane, 8, QMargins(0, 0, 8, 0));
     listLayout->addWidget(searchBox);
     listLayout->addWidget(listStack_, 1);
     listLayout->addLayout(footer);
@@ -189,28 +185,22 @@ void UninstallerView::build()
     detailStack_->setObjectName(QStringLiteral("detailStack"));
     auto* placeholder = new QWidget(detailStack_);
     placeholder->setObjectName(QStringLiteral("detailPlaceholder"));
-    auto* placeholderLayout = new QVBoxLayout(placeholder);
+    QVBoxLayout* placeholderLayout = column(placeholder);
     placeholderLayout->addStretch(1);
-    placeholderLayout->addWidget(new SymbolView(QStringLiteral("trash.circle"), 56, CleanupStyle::secondaryText(), placeholder),
+    placeholderLayout->addWidget(new SymbolView(QStringLiteral("trash.circle"), 56, color(Tone::secondary), placeholder),
                                  0, Qt::AlignHCenter);
-    auto* choose = CleanupStyle::label(QStringLiteral("アプリを選択"), 22, QFont::Bold, false, placeholder);
+    QLabel* choose = label(QStringLiteral("アプリを選択"), 22, QFont::Bold, Tone::primary, placeholder);
     choose->setObjectName(QStringLiteral("placeholderTitle"));
     placeholderLayout->addWidget(choose, 0, Qt::AlignHCenter);
-    auto* hint = CleanupStyle::label(QStringLiteral("左のリストからアプリを選んでください"), 12, QFont::Normal, true, placeholder);
+    QLabel* hint = label(QStringLiteral("左のリストからアプリを選んでください"), 12, QFont::Normal, Tone::secondary, placeholder);
     hint->setObjectName(QStringLiteral("placeholderHint"));
     placeholderLayout->addWidget(hint, 0, Qt::AlignHCenter);
     placeholderLayout->addStretch(1);
     detailStack_->addWidget(placeholder);
 
-    auto* detailScroll = new QScrollArea(detailStack_);
+    QScrollArea* detailScroll = scrollArea(detailStack_);
     detailScroll->setObjectName(QStringLiteral("detailScroll"));
-    detailScroll->setWidgetResizable(true);
-    detailScroll->setFrameShape(QFrame::NoFrame);
-    detailScroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    detailScroll->setStyleSheet(QStringLiteral("QScrollArea { background: transparent; }"));
-    detailScroll->viewport()->setAutoFillBackground(false);
     detail_ = new AppDetailView(InstalledApp{}, detailScroll);
-    detail_->setAutoFillBackground(false);
     detailScroll->setWidget(detail_);
     detailStack_->addWidget(detailScroll);
     connect(detail_, &AppDetailView::uninstallRequested, this, [this] { model_->setShowConfirm(true); });
@@ -226,9 +216,7 @@ void UninstallerView::build()
     splitter_->setStretchFactor(1, 1);
     splitter_->setSizes({listPaneMinimumWidth, 10000});
 
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(20, 20, 20, 16);
-    layout->setSpacing(14);
+    QVBoxLayout* layout = column(this, 14, QMargins(20, 20, 20, 16));
     layout->addWidget(header_);
     layout->addWidget(splitter_, 1);
 }

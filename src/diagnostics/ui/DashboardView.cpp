@@ -18,26 +18,12 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
-#include <QScrollArea>
 #include <QToolButton>
 #include <QVBoxLayout>
 
+using ThemeStyle::Tone;
+
 namespace {
-
-QLabel* label(const QString& text, int size, QFont::Weight weight, QWidget* parent)
-{
-    auto* l = new QLabel(text, parent);
-    l->setFont(ThemeStyle::font(size, weight));
-    return l;
-}
-
-QString prominentStyle(const QColor& color)
-{
-    return QStringLiteral("QPushButton { background-color: %1; color: white; border: none; border-radius: 7px;"
-                          " padding: 6px 14px; font-weight: 600; }"
-                          "QPushButton:disabled { background-color: %2; color: rgba(255,255,255,170); }")
-        .arg(color.name(), QColor(color.red(), color.green(), color.blue(), 110).name(QColor::HexArgb));
-}
 
 QColor withAlpha(QColor color, qreal alpha)
 {
@@ -45,36 +31,22 @@ QColor withAlpha(QColor color, qreal alpha)
     return color;
 }
 
-// A filled circle in a colour holding a symbol (the header's badge).
-class Badge final : public QWidget {
-public:
-    Badge(const QString& symbol, int diameter, QWidget* parent) : QWidget(parent), symbol_(symbol)
-    {
-        setFixedSize(diameter, diameter);
-    }
-    void setColor(const QColor& color)
-    {
-        color_ = color;
-        update();
-    }
-
-protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(withAlpha(color_, 0.2));
-        painter.drawEllipse(rect());
-        const int glyph = width() / 2;
-        const QPixmap pixmap = ThemeStyle::symbolPixmap(symbol_, glyph, color_, devicePixelRatioF());
-        painter.drawPixmap(QRect((width() - glyph) / 2, (height() - glyph) / 2, glyph, glyph), pixmap);
-    }
-
-private:
-    QString symbol_;
-    QColor color_;
-};
+// A status card: a symbol and title over a large value; what follows is the caller's.
+QVBoxLayout* statusCard(QHBoxLayout* cards, const QString& symbol, const QColor& color, const QString& title,
+                        QLabel** value)
+{
+    using namespace ThemeStyle;
+    auto* card = new LiquidGlassCard(16, false);
+    QVBoxLayout* layout = column(card, 8, QMargins(14, 12, 14, 12));
+    QHBoxLayout* heading = row(nullptr, 6);
+    heading->addWidget(new SymbolView(symbol, 16, color, card));
+    heading->addWidget(label(title, 12, QFont::DemiBold, Tone::primary, card), 1);
+    layout->addLayout(heading);
+    *value = label(QString(), 26, QFont::Bold, Tone::primary, card);
+    layout->addWidget(*value);
+    cards->addWidget(card, 1);
+    return layout;
+}
 
 // A tappable quick-navigation row.
 class ShortcutCard final : public LiquidGlassCard {
@@ -86,22 +58,18 @@ public:
         setAccessibleName(card.title);
         setAccessibleDescription(card.subtitle);
         setToolTip(card.subtitle);
-        auto* row = new QHBoxLayout(this);
-        row->setContentsMargins(14, 10, 14, 10);
-        row->setSpacing(12);
+        QHBoxLayout* row = ThemeStyle::row(this, 12, QMargins(14, 10, 14, 10));
         row->addWidget(new SymbolTile(card.icon, card.color, 44, 22, 10, 0.12, this), 0, Qt::AlignVCenter);
-        auto* texts = new QVBoxLayout;
-        texts->setSpacing(2);
-        texts->addWidget(label(card.title, 14, QFont::DemiBold, this));
-        subtitle_ = label(card.subtitle, 11, QFont::Normal, this);
-        subtitle_->setWordWrap(true);
-        texts->addWidget(subtitle_);
+        QVBoxLayout* texts = ThemeStyle::column(nullptr, 2);
+        texts->addWidget(ThemeStyle::label(card.title, 14, QFont::DemiBold, Tone::primary, this));
+        QLabel* subtitle = ThemeStyle::label(card.subtitle, 11, QFont::Normal, Tone::secondary, this);
+        subtitle->setWordWrap(true);
+        texts->addWidget(subtitle);
         row->addLayout(texts, 1);
-        chevron_ = new SymbolView(QStringLiteral("chevron.right"), 14, Qt::gray, this);
-        row->addWidget(chevron_, 0, Qt::AlignVCenter);
+        auto* chevron = new SymbolView(QStringLiteral("chevron.right"), 14, QColor(), this);
+        ThemeStyle::onTheme(chevron, [chevron](AppTheme theme) { chevron->setColor(Theme::secondaryText(theme)); });
+        row->addWidget(chevron, 0, Qt::AlignVCenter);
     }
-    QLabel* subtitle() const { return subtitle_; }
-    SymbolView* chevron() const { return chevron_; }
     void trigger()
     {
         if (action_)
@@ -125,8 +93,6 @@ protected:
 
 private:
     std::function<void()> action_;
-    QLabel* subtitle_ = nullptr;
-    SymbolView* chevron_ = nullptr;
 };
 
 } // namespace
@@ -136,6 +102,7 @@ private:
 HealthRing::HealthRing(QWidget* parent) : QWidget(parent)
 {
     setFixedSize(80, 80);
+    ThemeStyle::onTheme(this, [this](AppTheme) { update(); });
 }
 
 void HealthRing::setScore(int score)
@@ -164,21 +131,8 @@ void HealthRing::paintEvent(QPaintEvent*)
 DashboardView::DashboardView(QWidget* parent) : QWidget(parent), model_(std::make_shared<DashboardModel>())
 {
     setObjectName(QStringLiteral("DashboardView"));
-    auto* scroll = new QScrollArea(this);
-    scroll->setFrameShape(QFrame::NoFrame);
-    scroll->setWidgetResizable(true);
-    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    scroll->viewport()->setAutoFillBackground(false);
-    auto* body = new QWidget(scroll);
-    body->setAutoFillBackground(false);
-    scroll->setWidget(body);
-    auto* outer = new QVBoxLayout(this);
-    outer->setContentsMargins(0, 0, 0, 0);
-    outer->addWidget(scroll);
-
-    auto* layout = new QVBoxLayout(body);
-    layout->setContentsMargins(24, 24, 24, 24);
-    layout->setSpacing(16);
+    QVBoxLayout* layout = ThemeStyle::scrollingPage(this, QMargins(24, 24, 24, 24), 16);
+    QWidget* body = layout->parentWidget();
     layout->addWidget(buildHeader(body));
     layout->addWidget(buildFullDiskAccessCard(body));
     layout->addWidget(buildStatusCards(body));
@@ -187,12 +141,11 @@ DashboardView::DashboardView(QWidget* parent) : QWidget(parent), model_(std::mak
     layout->addStretch(1);
 
     connect(model_.get(), &DashboardModel::changed, this, &DashboardView::refresh);
-    connect(&ThemeManager::shared(), &ThemeManager::themeChanged, this, &DashboardView::applyTheme);
     connect(&PermissionManager::shared(), &PermissionManager::hasFullDiskAccessChanged, this,
             &DashboardView::refreshPermission);
     refresh();
     refreshPermission();
-    applyTheme();
+    ThemeStyle::onTheme(this, [this](AppTheme) { rebuildThemeMenu(); });
 }
 
 DashboardView::~DashboardView()
@@ -202,31 +155,35 @@ DashboardView::~DashboardView()
 
 QWidget* DashboardView::buildHeader(QWidget* parent)
 {
+    using namespace ThemeStyle;
     auto* card = new LiquidGlassCard(18, false, parent);
-    auto* row = new QHBoxLayout(card);
-    row->setContentsMargins(18, 16, 18, 16);
-    row->setSpacing(14);
-    auto* badge = new Badge(QStringLiteral("sparkles"), 72, card);
-    headerCircle_ = badge;
-    row->addWidget(badge, 0, Qt::AlignVCenter);
-    auto* texts = new QVBoxLayout;
-    texts->setSpacing(4);
-    texts->addWidget(label(QStringLiteral("Mac 総合ヘルスケア"), 22, QFont::Bold, card));
-    auto* line = label(QStringLiteral("Macの状態を一目で診断・ワンクリックでかんたんメンテナンス"), 12, QFont::Normal, card);
+    QHBoxLayout* layout = row(card, 14, QMargins(18, 16, 18, 16));
+    auto* badge = new SymbolTile(QStringLiteral("sparkles"), QColor(), 72, 36, 36, 0.2, card);
+    onTheme(badge, [badge](AppTheme theme) { badge->setColor(Theme::accentColor(theme)); });
+    layout->addWidget(badge, 0, Qt::AlignVCenter);
+    QVBoxLayout* texts = column(nullptr, 4);
+    texts->addWidget(label(QStringLiteral("Mac 総合ヘルスケア"), 22, QFont::Bold, Tone::primary, card));
+    QLabel* line = label(QStringLiteral("Macの状態を一目で診断・ワンクリックでかんたんメンテナンス"), 12, QFont::Normal,
+                         Tone::secondary, card);
     line->setWordWrap(true);
-    secondaryLabels_ << line;
     texts->addWidget(line);
-    capsule_ = label(QStringLiteral("2.2 “White Sorami”"), 11, QFont::Bold, card);
-    capsule_->setContentsMargins(10, 3, 10, 3);
-    texts->addWidget(capsule_, 0, Qt::AlignLeft);
-    row->addLayout(texts, 1);
+    auto* capsule = new QLabel(QStringLiteral("2.2 “White Sorami”"), card);
+    capsule->setFont(ThemeStyle::font(11, QFont::Bold));
+    capsule->setContentsMargins(10, 3, 10, 3);
+    onTheme(capsule, [capsule](AppTheme theme) {
+        const QColor accent = Theme::accentColor(theme);
+        capsule->setStyleSheet(QStringLiteral("QLabel { background-color: %1; color: %2; border-radius: 9px; }")
+                                   .arg(withAlpha(accent, 0.15).name(QColor::HexArgb), accent.name()));
+    });
+    texts->addWidget(capsule, 0, Qt::AlignLeft);
+    layout->addLayout(texts, 1);
     themeButton_ = new QToolButton(card);
     themeButton_->setIcon(platform::symbolIcon(QStringLiteral("paintpalette.fill")));
     themeButton_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     themeButton_->setPopupMode(QToolButton::InstantPopup);
     themeButton_->setMenu(new QMenu(themeButton_));
     themeButton_->setCursor(Qt::PointingHandCursor);
-    row->addWidget(themeButton_, 0, Qt::AlignTop);
+    layout->addWidget(themeButton_, 0, Qt::AlignTop);
     return card;
 }
 
@@ -248,101 +205,66 @@ void DashboardView::rebuildThemeMenu()
 
 QWidget* DashboardView::buildFullDiskAccessCard(QWidget* parent)
 {
-    auto* card = new LiquidGlassCard(14, false, parent);
-    auto* row = new QHBoxLayout(card);
-    row->setContentsMargins(16, 12, 16, 12);
-    row->setSpacing(12);
-    row->addWidget(new SymbolView(QStringLiteral("exclamationmark.shield.fill"), 28, SystemColor::orange(), card), 0,
-                   Qt::AlignVCenter);
-    auto* texts = new QVBoxLayout;
-    texts->setSpacing(2);
-    texts->addWidget(label(QStringLiteral("フルディスクアクセス権限が未設定です"), 14, QFont::Bold, card));
-    auto* detail = label(QStringLiteral("すべてのキャッシュと残存ファイルを完全にクリーンアップするには権限が必要です。"), 11,
-                         QFont::Normal, card);
-    detail->setWordWrap(true);
-    secondaryLabels_ << detail;
-    texts->addWidget(detail);
-    row->addLayout(texts, 1);
-    fdaButton_ = new QPushButton(QStringLiteral("設定する"), card);
+    using namespace ThemeStyle;
+    fdaButton_ = new QPushButton(QStringLiteral("設定する"));
     fdaButton_->setAccessibleName(QStringLiteral("設定する"));
-    fdaButton_->setStyleSheet(prominentStyle(SystemColor::orange()));
+    makeProminent(fdaButton_, SystemColor::orange());
     fdaButton_->setCursor(Qt::PointingHandCursor);
-    row->addWidget(fdaButton_, 0, Qt::AlignVCenter);
     connect(fdaButton_, &QPushButton::clicked, this, [] { AppState::shared().setShowFullDiskAccessAlert(true); });
-    fdaCard_ = card;
-    return card;
+    fdaCard_ = noticeCard(
+        parent, new SymbolView(QStringLiteral("exclamationmark.shield.fill"), 28, SystemColor::orange()),
+        label(QStringLiteral("フルディスクアクセス権限が未設定です"), 14, QFont::Bold),
+        label(QStringLiteral("すべてのキャッシュと残存ファイルを完全にクリーンアップするには権限が必要です。"), 11,
+              QFont::Normal, Tone::secondary),
+        fdaButton_);
+    return fdaCard_;
 }
 
 QWidget* DashboardView::buildStatusCards(QWidget* parent)
 {
+    using namespace ThemeStyle;
     auto* holder = new QWidget(parent);
-    auto* row = new QHBoxLayout(holder);
-    row->setContentsMargins(0, 0, 0, 0);
-    row->setSpacing(12);
+    QHBoxLayout* cards = row(holder, 12);
 
     // Condition.
     auto* condition = new LiquidGlassCard(16, false, holder);
-    auto* c = new QVBoxLayout(condition);
-    c->setContentsMargins(12, 12, 12, 12);
-    c->setSpacing(6);
-    auto* caption = label(QStringLiteral("コンディション"), 12, QFont::DemiBold, condition);
-    secondaryLabels_ << caption;
-    c->addWidget(caption, 0, Qt::AlignHCenter);
+    QVBoxLayout* c = column(condition, 6, QMargins(12, 12, 12, 12));
+    c->addWidget(label(QStringLiteral("コンディション"), 12, QFont::DemiBold, Tone::secondary, condition), 0,
+                 Qt::AlignHCenter);
     ring_ = new HealthRing(condition);
-    auto* inside = new QVBoxLayout(ring_);
-    inside->setContentsMargins(0, 0, 0, 0);
-    inside->setSpacing(0);
-    score_ = label(QString(), 28, QFont::Black, ring_);
+    QVBoxLayout* inside = column(ring_, 0);
+    score_ = label(QString(), 28, QFont::Black, Tone::primary, ring_);
     score_->setAlignment(Qt::AlignCenter);
-    auto* unit = label(QStringLiteral("点"), 10, QFont::Normal, ring_);
+    QLabel* unit = label(QStringLiteral("点"), 10, QFont::Normal, Tone::primary, ring_);
     unit->setAlignment(Qt::AlignCenter);
     inside->addStretch(1);
     inside->addWidget(score_);
     inside->addWidget(unit);
     inside->addStretch(1);
     c->addWidget(ring_, 0, Qt::AlignHCenter);
-    health_ = label(QString(), 12, QFont::DemiBold, condition);
+    health_ = label(QString(), 12, QFont::DemiBold, Tone::accent, condition);
     health_->setAlignment(Qt::AlignCenter);
     c->addWidget(health_);
     c->addStretch(1);
-    row->addWidget(condition, 1);
+    cards->addWidget(condition, 1);
 
     // Storage.
-    auto* storage = new LiquidGlassCard(16, false, holder);
-    auto* s = new QVBoxLayout(storage);
-    s->setContentsMargins(14, 12, 14, 12);
-    s->setSpacing(8);
-    auto* storageTitle = new QHBoxLayout;
-    storageTitle->setSpacing(6);
-    storageTitle->addWidget(new SymbolView(QStringLiteral("internaldrive.fill"), 16, SystemColor::green(), storage));
-    storageTitle->addWidget(label(QStringLiteral("ストレージ空き容量"), 12, QFont::DemiBold, storage), 1);
-    s->addLayout(storageTitle);
-    diskFree_ = label(QString(), 26, QFont::Bold, storage);
-    s->addWidget(diskFree_);
-    auto* storageNote = label(QStringLiteral("不要なファイルを見つけて容量を確保できます"), 11, QFont::Normal, storage);
+    QVBoxLayout* storage = statusCard(cards, QStringLiteral("internaldrive.fill"), SystemColor::green(),
+                                      QStringLiteral("ストレージ空き容量"), &diskFree_);
+    QLabel* storageNote = label(QStringLiteral("不要なファイルを見つけて容量を確保できます"), 11, QFont::Normal,
+                                Tone::secondary);
     storageNote->setWordWrap(true);
-    secondaryLabels_ << storageNote;
-    s->addWidget(storageNote);
-    s->addStretch(1);
-    row->addWidget(storage, 1);
+    storage->addWidget(storageNote);
+    storage->addStretch(1);
 
     // Removable data.
-    auto* junkCard = new LiquidGlassCard(16, false, holder);
-    auto* j = new QVBoxLayout(junkCard);
-    j->setContentsMargins(14, 12, 14, 12);
-    j->setSpacing(8);
-    auto* junkTitle = new QHBoxLayout;
-    junkTitle->setSpacing(6);
-    junkTitle->addWidget(new SymbolView(QStringLiteral("trash.fill"), 16, SystemColor::orange(), junkCard));
-    junkTitle->addWidget(label(QStringLiteral("削除可能な一時データ"), 12, QFont::DemiBold, junkCard), 1);
-    j->addLayout(junkTitle);
-    junk_ = label(QString(), 26, QFont::Bold, junkCard);
-    j->addWidget(junk_);
-    optimize_ = new QPushButton(platform::symbolIcon(QStringLiteral("bolt.fill")), QString(), junkCard);
+    QVBoxLayout* junk = statusCard(cards, QStringLiteral("trash.fill"), SystemColor::orange(),
+                                   QStringLiteral("削除可能な一時データ"), &junk_);
+    optimize_ = new QPushButton(platform::symbolIcon(QStringLiteral("bolt.fill")), QString());
     optimize_->setCursor(Qt::PointingHandCursor);
-    j->addWidget(optimize_);
-    j->addStretch(1);
-    row->addWidget(junkCard, 1);
+    makeProminent(optimize_);
+    junk->addWidget(optimize_);
+    junk->addStretch(1);
 
     DashboardModel* model = model_.get();
     connect(optimize_, &QPushButton::clicked, this, [model] { model->quickOptimize(); });
@@ -352,17 +274,14 @@ QWidget* DashboardView::buildStatusCards(QWidget* parent)
 QWidget* DashboardView::buildShortcuts(QWidget* parent)
 {
     auto* holder = new QWidget(parent);
-    auto* v = new QVBoxLayout(holder);
-    v->setContentsMargins(0, 0, 0, 0);
-    v->setSpacing(10);
-    v->addWidget(label(QStringLiteral("クイックナビゲーション"), 16, QFont::Bold, holder));
+    QVBoxLayout* v = ThemeStyle::column(holder, 10);
+    v->addWidget(ThemeStyle::label(QStringLiteral("クイックナビゲーション"), 16, QFont::Bold, Tone::primary, holder));
     auto* grid = new QGridLayout;
     grid->setHorizontalSpacing(12);
     grid->setVerticalSpacing(10);
     const QList<FeatureShortcutCard> cards = DashboardModel::shortcuts();
     for (int i = 0; i < cards.size(); ++i) {
         auto* card = new ShortcutCard(cards[i], holder);
-        secondaryLabels_ << card->subtitle();
         grid->addWidget(card, i / 2, i % 2);
         shortcuts_ << card;
     }
@@ -374,19 +293,17 @@ QWidget* DashboardView::buildShortcuts(QWidget* parent)
 
 QWidget* DashboardView::buildAdvice(QWidget* parent)
 {
+    using namespace ThemeStyle;
     auto* card = new LiquidGlassCard(16, false, parent);
-    auto* row = new QHBoxLayout(card);
-    row->setContentsMargins(16, 14, 16, 14);
-    row->setSpacing(14);
-    row->addWidget(label(QStringLiteral("🌸"), 30, QFont::Normal, card), 0, Qt::AlignTop);
-    auto* texts = new QVBoxLayout;
-    texts->setSpacing(4);
-    texts->addWidget(label(QStringLiteral("白そらみ嬢のワンポイントアドバイス"), 14, QFont::Bold, card));
-    auto* advice = label(QStringLiteral("Mac を長く快適に使うコツは、週に1回のキャッシュ掃除と、不要になったアプリの残存ファイル削除だよ！今日もばっちりお手当するね！"),
-                         12, QFont::Normal, card);
+    QHBoxLayout* layout = row(card, 14, QMargins(16, 14, 16, 14));
+    layout->addWidget(label(QStringLiteral("🌸"), 30, QFont::Normal, Tone::primary, card), 0, Qt::AlignTop);
+    QVBoxLayout* texts = column(nullptr, 4);
+    texts->addWidget(label(QStringLiteral("白そらみ嬢のワンポイントアドバイス"), 14, QFont::Bold, Tone::primary, card));
+    QLabel* advice = label(QStringLiteral("Mac を長く快適に使うコツは、週に1回のキャッシュ掃除と、不要になったアプリの残存ファイル削除だよ！今日もばっちりお手当するね！"),
+                           12, QFont::Normal, Tone::primary, card);
     advice->setWordWrap(true);
     texts->addWidget(advice);
-    row->addLayout(texts, 1);
+    layout->addLayout(texts, 1);
     return card;
 }
 
@@ -407,28 +324,6 @@ void DashboardView::refresh()
 void DashboardView::refreshPermission()
 {
     fdaCard_->setVisible(!PermissionManager::shared().hasFullDiskAccess());
-}
-
-void DashboardView::applyTheme()
-{
-    const AppTheme theme = ThemeManager::shared().currentTheme();
-    const QColor accent = Theme::accentColor(theme);
-    static_cast<Badge*>(headerCircle_)->setColor(accent);
-    capsule_->setStyleSheet(QStringLiteral("QLabel { background-color: %1; color: %2; border-radius: 9px; }")
-                                .arg(withAlpha(accent, 0.15).name(QColor::HexArgb), accent.name()));
-    QPalette healthPalette = health_->palette();
-    healthPalette.setColor(QPalette::WindowText, accent);
-    health_->setPalette(healthPalette);
-    for (QLabel* l : std::as_const(secondaryLabels_)) {
-        QPalette p = l->palette();
-        p.setColor(QPalette::WindowText, Theme::secondaryText(theme));
-        l->setPalette(p);
-    }
-    for (QWidget* card : std::as_const(shortcuts_))
-        static_cast<ShortcutCard*>(card)->chevron()->setColor(Theme::secondaryText(theme));
-    optimize_->setStyleSheet(prominentStyle(accent));
-    ring_->update();
-    rebuildThemeMenu();
 }
 
 void DashboardView::showEvent(QShowEvent* event)

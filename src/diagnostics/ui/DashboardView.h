@@ -11,7 +11,6 @@ class DashboardModel;
 class QLabel;
 class QPushButton;
 class QToolButton;
-class LiquidGlassCard;
 
 // The ring of the condition card: a track and an arc of score/100 from twelve o'clock, clockwise.
 class HealthRing : public QWidget {
@@ -62,15 +61,12 @@ private:
     QWidget* buildAdvice(QWidget* parent);
     void refresh();
     void refreshPermission();
-    void applyTheme();
     void rebuildThemeMenu();
 
     std::shared_ptr<DashboardModel> model_;
     AppearanceScope appearance_;
     bool appeared_ = false;
 
-    QWidget* headerCircle_ = nullptr;
-    QLabel* capsule_ = nullptr;
     QToolButton* themeButton_ = nullptr;
     QWidget* fdaCard_ = nullptr;
     QPushButton* fdaButton_ = nullptr;
@@ -81,5 +77,4 @@ private:
     QLabel* junk_ = nullptr;
     QPushButton* optimize_ = nullptr;
     QList<QWidget*> shortcuts_;
-    QList<QLabel*> secondaryLabels_;
 };

@@ -1,17 +1,14 @@
 #pragma once
 
-#include <QDialog>
-#include <QList>
+#include "app/ui/ThemeStyle.h"
 
 class PermissionManager;
-class QLabel;
 class QPushButton;
-class SymbolView;
 
 // The guide shown once at start-up when Full Disk Access is missing: what the grant is for,
 // three numbered steps, and two buttons that both mark the guide as seen and close it
 // ("システム設定を開く" opens the settings page first). Colours follow ThemeManager.
-class FullDiskAccessGuideSheet : public QDialog {
+class FullDiskAccessGuideSheet : public ThemedSheet {
     Q_OBJECT
 public:
     explicit FullDiskAccessGuideSheet(PermissionManager& permissions, QWidget* parent = nullptr);
@@ -32,18 +29,10 @@ public:
     QPushButton* laterButton() const { return laterButton_; }
     QPushButton* openSettingsButton() const { return openSettingsButton_; }
 
-protected:
-    void paintEvent(QPaintEvent* event) override;
-
 private:
     void dismiss(bool openSettings);
-    void applyTheme();
 
     PermissionManager& permissions_;
-    SymbolView* symbol_ = nullptr;
-    QList<QLabel*> primaryLabels_;
-    QList<QLabel*> secondaryLabels_;
-    QList<QWidget*> stepNumbers_;
     QPushButton* laterButton_ = nullptr;
     QPushButton* openSettingsButton_ = nullptr;
 };
