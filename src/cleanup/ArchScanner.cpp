@@ -1,42 +1,28 @@
 #include "cleanup/ArchScanner.h"
 
-#include "exec/Quote.h"
+#include "cleanup/InstalledApp.h"
+#include "cleanup/MachOHeader.h"
+#include "exec/OutputParsing.h"
 #include "exec/Shell.h"
 #include "platform/FileManager.h"
 #include "platform/FileReader.h"
 #include "platform/Kernel.h"
+#include "platform/PropertyList.h"
 
 #include <QCollator>
-#include <QDir>
-#include <QFileInfo>
 #include <QLocale>
 
-#include <plist/plist.h>
-
 #include <algorithm>
-#include <memory>
 #include <vector>
 
 namespace {
 
-// An Info.plist larger than this is not an Info.plist; refusing it keeps a hostile bundle
-// from making the scan load gigabytes (and libplist takes 32-bit lengths).
-constexpr qint64 infoPlistSizeLimit = 8 * 1024 * 1024;
-
 // Deepest level whose folders are still looked into: bundles lie at depths 1 to 3.
 constexpr int deepestDescent = 2;
+// Never more than this is read from an executable.
+constexpr qint64 headerReadLimit = 4096;
 
 const QString rosettaRuntimePath = QStringLiteral("/Library/Apple/usr/libexec/oah/libRosettaRuntime");
-
-MachO::Bytes bytesOf(QByteArrayView view)
-{
-    return {reinterpret_cast<const std::uint8_t*>(view.data()), std::size_t(view.size())};
-}
-
-ArchScanner::CPUTypes toList(const MachO::CPUTypes& types)
-{
-    return ArchScanner::CPUTypes(types.begin(), types.end());
-}
 
 // Folders the system presents as single files (bundles and document packages). The Finder
 // decides this through registered types and a bundle bit; the extensions are what a walk
@@ -70,72 +56,44 @@ bool hasAppExtension(const QString& name)
     return dot > 0 && QStringView(name).mid(dot + 1) == QLatin1String("app");
 }
 
-void collectBundles(const QString& folder, int depth, QStringList& bundles)
+void collectBundles(const platform::FileManager& files, const QString& folder, int depth, QStringList& bundles)
 {
-    // Hidden entries are left out by not asking for them; the System filter keeps special
-    // files and dangling links, which the walk yields like any other entry.
-    const QDir dir(folder);
-    const QFileInfoList entries =
-        dir.entryInfoList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
-    for (const QFileInfo& entry : entries) {
-        const QString name = entry.fileName();
-        const QString path = folder + QLatin1Char('/') + name;
-        if (hasAppExtension(name)) {
+    // Any entry named *.app is a bundle (special files and dangling links included); only
+    // real folders are looked into.
+    for (const platform::DirectoryEntry& entry : files.entriesOfDirectory(folder)) {
+        if (entry.name.startsWith(QLatin1Char('.')))
+            continue;
+        const QString path = folder + QLatin1Char('/') + entry.name;
+        if (hasAppExtension(entry.name))
             bundles.append(path);
-            continue;
-        }
-        if (depth > deepestDescent || entry.isSymLink() || !entry.isDir() || isPackageName(name))
-            continue;
-        collectBundles(path, depth + 1, bundles);
+        else if (depth <= deepestDescent && entry.kind == platform::EntryKind::directory && !isPackageName(entry.name))
+            collectBundles(files, path, depth + 1, bundles);
     }
 }
 
-// One Info.plist dictionary, XML or binary.
-class InfoPlist {
-public:
-    static std::optional<InfoPlist> read(const QString& path)
-    {
-        const std::optional<QByteArray> bytes = platform::readSmallFile(path, infoPlistSizeLimit);
-        if (!bytes || bytes->isEmpty())
-            return std::nullopt;
-        plist_t root = nullptr;
-        plist_from_memory(bytes->constData(), uint32_t(bytes->size()), &root);
-        if (!root)
-            return std::nullopt;
-        InfoPlist plist(root);
-        if (plist_get_node_type(root) != PLIST_DICT)
-            return std::nullopt;
-        return plist;
-    }
-
-    // The text under `key`; none when absent or of another type.
-    std::optional<QString> string(const char* key) const
-    {
-        plist_t node = plist_dict_get_item(root_.get(), key);
-        if (!node || plist_get_node_type(node) != PLIST_STRING)
-            return std::nullopt;
-        uint64_t length = 0;
-        const char* text = plist_get_string_ptr(node, &length);
-        if (!text)
-            return QString();
-        return QString::fromUtf8(text, qsizetype(length));
-    }
-
-private:
-    explicit InfoPlist(plist_t root) : root_(root, &plist_free) {}
-    std::shared_ptr<void> root_;
-};
-
-QString fileNameWithoutExtension(const QString& path)
+std::optional<ArchScanner::CPUTypes> executableCPUTypes(const QString& path)
 {
-    const QString name = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
-    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
-    return dot > 0 ? name.left(dot) : name;
+    const std::optional<QByteArray> header = platform::readFileStart(path, headerReadLimit);
+    return header ? ArchScanner::machOCPUTypes(*header) : std::nullopt;
+}
+
+void sortByName(QList<IntelOnlyApp>& apps)
+{
+    // A process started without a locale ("C") has no collation worth the name; the
+    // interface is Japanese, so its ordering stands in.
+    QLocale locale;
+    if (locale.language() == QLocale::C)
+        locale = QLocale(QLocale::Japanese, QLocale::Japan);
+    QCollator collator(locale);
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    std::stable_sort(apps.begin(), apps.end(), [&collator](const IntelOnlyApp& a, const IntelOnlyApp& b) {
+        return collator.compare(a.name, b.name) < 0;
+    });
 }
 
 QCoro::Task<void> measureOne(QUuid id, QString path, std::function<void(const QUuid&, qint64)> apply)
 {
-    const ShellResult result = co_await Shell::runAsync(sizeCommand(path));
+    const ShellResult result = co_await Shell::runAsync(bundleSizeCommand(path));
     apply(id, parseSizeOutput(result.output, path));
 }
 
@@ -157,31 +115,27 @@ QStringList applicationRoots()
             platform::FileManager::shared().homeDirectory() + QStringLiteral("/Applications")};
 }
 
-QStringList appBundles()
-{
-    return appBundles(applicationRoots());
-}
-
 QStringList appBundles(const QStringList& roots)
 {
+    const platform::FileManager& files = platform::FileManager::shared();
     QStringList bundles;
     for (const QString& root : roots) {
-        if (QFileInfo(root).isDir())
-            collectBundles(root, 1, bundles);
+        if (files.isDirectory(root))
+            collectBundles(files, root, 1, bundles);
     }
     return bundles;
 }
 
 std::optional<IntelOnlyApp> inspect(const QString& bundlePath)
 {
-    const std::optional<InfoPlist> info = InfoPlist::read(bundlePath + QStringLiteral("/Contents/Info.plist"));
+    const std::optional<platform::PropertyList> info =
+        platform::PropertyList::read(bundlePath + QStringLiteral("/Contents/Info.plist"));
     if (!info)
         return std::nullopt;
     const std::optional<QString> executable = info->string("CFBundleExecutable");
     if (!executable || executable->isEmpty())
         return std::nullopt;
-    const std::optional<CPUTypes> cpuTypes =
-        machOCPUTypes(bundlePath + QStringLiteral("/Contents/MacOS/") + *executable);
+    const std::optional<CPUTypes> cpuTypes = executableCPUTypes(bundlePath + QStringLiteral("/Contents/MacOS/") + *executable);
     if (!cpuTypes || cpuTypes->isEmpty())
         return std::nullopt;
     const AppArchitecture architecture = classify(*cpuTypes);
@@ -195,7 +149,7 @@ std::optional<IntelOnlyApp> inspect(const QString& bundlePath)
     else if (auto bundleName = info->string("CFBundleName"))
         app.name = *bundleName;
     else
-        app.name = fileNameWithoutExtension(bundlePath);
+        app.name = InstalledApp::nameFromPath(bundlePath);
     app.bundleID = info->string("CFBundleIdentifier").value_or(QString());
     if (auto shortVersion = info->string("CFBundleShortVersionString"))
         app.version = *shortVersion;
@@ -207,48 +161,13 @@ std::optional<IntelOnlyApp> inspect(const QString& bundlePath)
     return app;
 }
 
-std::optional<QByteArray> readExecutableHeader(const QString& path)
-{
-    return platform::readFileStart(path, headerReadLimit);
-}
-
-std::optional<CPUTypes> machOCPUTypes(const QString& executablePath)
-{
-    const std::optional<QByteArray> header = readExecutableHeader(executablePath);
-    if (!header)
-        return std::nullopt;
-    return machOCPUTypes(QByteArrayView(*header));
-}
-
 std::optional<CPUTypes> machOCPUTypes(QByteArrayView header)
 {
-    const std::optional<MachO::CPUTypes> types = MachO::cpuTypes(bytesOf(header));
+    const std::optional<MachO::CPUTypes> types =
+        MachO::cpuTypes({reinterpret_cast<const std::uint8_t*>(header.data()), std::size_t(header.size())});
     if (!types)
         return std::nullopt;
-    return toList(*types);
-}
-
-std::optional<CPUTypes> machOCPUTypes(const QByteArray& header)
-{
-    return machOCPUTypes(QByteArrayView(header));
-}
-
-std::optional<CPUTypes> fatCPUTypes(QByteArrayView header, bool is64)
-{
-    const std::optional<MachO::CPUTypes> types = MachO::fatCPUTypes(bytesOf(header), is64);
-    if (!types)
-        return std::nullopt;
-    return toList(*types);
-}
-
-quint32 readBE32(QByteArrayView header, qsizetype offset)
-{
-    return offset < 0 ? 0 : MachO::readBE32(bytesOf(header), std::size_t(offset));
-}
-
-quint32 readLE32(QByteArrayView header, qsizetype offset)
-{
-    return offset < 0 ? 0 : MachO::readLE32(bytesOf(header), std::size_t(offset));
+    return CPUTypes(types->begin(), types->end());
 }
 
 AppArchitecture classify(const CPUTypes& cpuTypes)
@@ -277,25 +196,6 @@ QString label(const CPUTypes& cpuTypes)
     return names.isEmpty() ? QStringLiteral("不明") : names.join(QStringLiteral(" + "));
 }
 
-void sortByName(QList<IntelOnlyApp>& apps)
-{
-    // A process started without a locale ("C") has no collation worth the name; the
-    // interface is Japanese, so its ordering stands in.
-    QLocale locale;
-    if (locale.language() == QLocale::C)
-        locale = QLocale(QLocale::Japanese, QLocale::Japan);
-    QCollator collator(locale);
-    collator.setCaseSensitivity(Qt::CaseInsensitive);
-    std::stable_sort(apps.begin(), apps.end(), [&collator](const IntelOnlyApp& a, const IntelOnlyApp& b) {
-        return collator.compare(a.name, b.name) < 0;
-    });
-}
-
-ScanResult scan()
-{
-    return scan(applicationRoots());
-}
-
 ScanResult scan(const QStringList& roots)
 {
     const QStringList bundles = appBundles(roots);
@@ -311,27 +211,10 @@ ScanResult scan(const QStringList& roots)
 
 } // namespace ArchScanner
 
-QString sizeCommand(const QString& bundlePath)
-{
-    return QStringLiteral("du -sm ") + Quote::doubleQuoted(bundlePath) + QStringLiteral(" 2>/dev/null | cut -f1");
-}
-
 qint64 parseSizeOutput(const QString& output, const QString& bundlePath)
 {
-    QString text = output.trimmed();
-    if (bundlePath.contains(QLatin1Char('\n')))
-        text = text.section(QLatin1Char('\n'), 0, 0).trimmed();
-    QStringView digits(text);
-    if (digits.startsWith(u'+') || digits.startsWith(u'-'))
-        digits = digits.mid(1);
-    if (digits.isEmpty())
-        return 0;
-    for (QChar c : digits)
-        if (c < u'0' || c > u'9')
-            return 0;
-    bool ok = false;
-    const qint64 value = text.toLongLong(&ok, 10);
-    return ok ? value : 0;
+    const QString text = bundlePath.contains(QLatin1Char('\n')) ? output.trimmed().section(QLatin1Char('\n'), 0, 0) : output;
+    return Shell::parseInteger(text).value_or(0);
 }
 
 QCoro::Task<void> measureSizes(QList<IntelOnlyApp> apps, std::function<void(const QUuid&, qint64)> apply)

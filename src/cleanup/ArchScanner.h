@@ -1,8 +1,5 @@
 #pragma once
 
-#include "cleanup/MachOHeader.h"
-
-#include <QByteArray>
 #include <QByteArrayView>
 #include <QList>
 #include <QMetaType>
@@ -63,53 +60,36 @@ inline constexpr qint64 cpuTypeARM64 = 0x0100000C;
 inline constexpr qint64 cpuTypePowerPC = 18;
 inline constexpr qint64 cpuTypePowerPC64 = 0x01000012;
 
-// Never more than this is read from an executable.
-inline constexpr qsizetype headerReadLimit = 4096;
-
 // "/Applications", then "Applications" in the user's home folder.
 QStringList applicationRoots();
 
-// Every bundle of applicationRoots(), found at depths 1 to 3 (depth 1: a direct child of
-// a root), in walk order. Hidden entries and the insides of packages are skipped, symbolic
-// links to folders are not followed, unreadable folders are passed over.
-QStringList appBundles();
+// Every bundle of the roots, found at depths 1 to 3 (depth 1: a direct child of a root), in
+// walk order (roots in order, each folder's entries by name). Hidden entries and the insides
+// of packages are skipped, symbolic links to folders are not followed, unreadable folders
+// are passed over.
 QStringList appBundles(const QStringList& roots);
 
 // The bundle as a listed application, or none when it is not Intel- or PowerPC-only or
-// cannot be read.
+// cannot be read. Reads Contents/Info.plist and at most 4096 bytes of the main executable.
 std::optional<IntelOnlyApp> inspect(const QString& bundlePath);
 
-// The first headerReadLimit bytes (fewer for a shorter file) of a regular file; none when
-// it is not a regular file or cannot be opened or read.
-std::optional<QByteArray> readExecutableHeader(const QString& path);
-
 // CPU types named by the executable's header; none when it is not a recognised Mach-O file.
-std::optional<CPUTypes> machOCPUTypes(const QString& executablePath);
 std::optional<CPUTypes> machOCPUTypes(QByteArrayView header);
-std::optional<CPUTypes> machOCPUTypes(const QByteArray& header);   // picks the bytes, not the path overload
-std::optional<CPUTypes> fatCPUTypes(QByteArrayView header, bool is64);
-quint32 readBE32(QByteArrayView header, qsizetype offset);
-quint32 readLE32(QByteArrayView header, qsizetype offset);
 
 AppArchitecture classify(const CPUTypes& cpuTypes);
 // "x86_64", "i386" and "PowerPC" as present, joined by " + "; "不明" when none is.
 QString label(const CPUTypes& cpuTypes);
 
-// All bundles of applicationRoots() (or of the given roots), inspected and sorted.
-ScanResult scan();
+// All bundles of the roots, inspected, and ordered by name with the current locale's
+// case-insensitive collation (Japanese when the process has no locale of its own); equal
+// names keep their walk order.
 ScanResult scan(const QStringList& roots);
-
-// Orders by name with the current locale's case-insensitive collation (Japanese when the
-// process has no locale of its own); equal names keep their order.
-void sortByName(QList<IntelOnlyApp>& apps);
 
 } // namespace ArchScanner
 
 // Size measurement for a list of scanned applications.
 //
-// The du command line for one bundle; the path goes between double quotes, escaped.
-QString sizeCommand(const QString& bundlePath);
-// du's answer in MiB: the trimmed output as a decimal integer (optional sign, digits only),
+// du's answer (bundleSizeCommand) in MiB: the output as a whole number (Shell::parseInteger),
 // 0 for anything else. A path containing a line break also breaks du's output line, so
 // only the first line counts then.
 qint64 parseSizeOutput(const QString& output, const QString& bundlePath = QString());

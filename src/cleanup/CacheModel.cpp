@@ -2,14 +2,13 @@
 
 #include "app/AppState.h"
 #include "app/AppTheme.h"
+#include "cleanup/InstalledApp.h"
 #include "exec/AuthorizationManager.h"
 #include "exec/Quote.h"
 #include "exec/OutputParsing.h"
 #include "exec/Shell.h"
 #include "platform/FileManager.h"
 
-#include <QRegularExpression>
-#include <QThreadPool>
 #include <QtConcurrent/QtConcurrentRun>
 #include <qcoro/qcorofuture.h>
 
@@ -25,13 +24,6 @@ CacheCategory category(const QString& name, const QString& icon, const QColor& c
     c.color = color;
     c.paths = paths;
     return c;
-}
-
-QString describe(const std::exception& error)
-{
-    if (const auto* localized = dynamic_cast<const LocalizedError*>(&error))
-        return localized->errorDescription();
-    return QString::fromUtf8(error.what());
 }
 
 } // namespace
@@ -122,7 +114,7 @@ void CacheModel::setSettingUp(bool settingUp)
 
 // ---- measuring -------------------------------------------------------------------------
 
-QString CacheModel::sizeCommand(const QStringList& paths)
+QString CacheModel::groupSizeCommand(const QStringList& paths)
 {
     QStringList quoted;
     for (const QString& path : paths)
@@ -205,7 +197,7 @@ QCoro::Task<> CacheModel::measureOne(std::weak_ptr<CacheModel> model, Appearance
 {
     qint64 size = 0;
     if (!paths.isEmpty()) {
-        const ShellResult result = co_await Shell::runAsync(sizeCommand(paths));
+        const ShellResult result = co_await Shell::runAsync(groupSizeCommand(paths));
         size = Shell::parseInteger(result.output).value_or(0);
     }
     auto self = model.lock();
@@ -253,17 +245,12 @@ Allowance CacheModel::userAllowance() const
     return Allowance(folders);
 }
 
-Allowance CacheModel::rootAllowance()
-{
-    return Allowance(SafetyBoundary::systemCacheFolders());
-}
-
 PathSplit CacheModel::partition(const QStringList& paths) const
 {
     const platform::FileManager& files = platform::FileManager::shared();
     const SafetyBoundary boundary(files);
     const Allowance forUser = userAllowance();
-    const Allowance forRoot = rootAllowance();
+    const Allowance forRoot(SafetyBoundary::systemCacheFolders());
     const QString home = files.homeDirectory();
     const QString temporary = files.temporaryDirectory();
     PathSplit split;
@@ -351,8 +338,9 @@ QCoro::Task<> CacheModel::clean(PrivilegeMode mode)
     for (const QString& path : split.user) {
         // Blocking file work leaves the main thread; the future is a named local because
         // GCC 12 mishandles temporaries that live across a suspension point.
-        QFuture<SafetyBoundary::Outcome> emptied =
-            QtConcurrent::run(&Shell::commandPool(), &CacheModel::cleanOffMainThread, path, allowance, files);
+        QFuture<SafetyBoundary::Outcome> emptied = QtConcurrent::run(&Shell::commandPool(), [path, allowance, files] {
+            return SafetyBoundary(*files).emptyDirectory(path, allowance);
+        });
         const SafetyBoundary::Outcome outcome = co_await emptied;
         // A directory an earlier one of this run already took with it simply has nothing left.
         append(outcome.refusal ? refusedLine(RefusedPath{path, *outcome.refusal})
@@ -363,18 +351,6 @@ QCoro::Task<> CacheModel::clean(PrivilegeMode mode)
     AppState::shared().showMessage(QStringLiteral("キャッシュ削除が完了しました"), false);
     co_await scan();
     setCleaning(false);
-}
-
-SafetyBoundary::Outcome CacheModel::cleanDirectoryContents(const QString& path, const Allowance& allowance,
-                                                           const platform::FileManager& fm)
-{
-    return SafetyBoundary(fm).emptyDirectory(path, allowance);
-}
-
-SafetyBoundary::Outcome CacheModel::cleanOffMainThread(const QString& path, const Allowance& allowance,
-                                                       const platform::FileManager* fm)
-{
-    return cleanDirectoryContents(path, allowance, *fm);
 }
 
 QString CacheModel::userResultLine(const QString& path, int deleted, int skipped)
@@ -402,15 +378,10 @@ QString CacheModel::helperResultLine(const QString& line)
     return QStringLiteral("  ") + line;
 }
 
-QString CacheModel::refusedLine(const QString& path)
-{
-    return QStringLiteral("  ⛔️ 許可外のため拒否: ") + path;
-}
-
 QString CacheModel::refusedLine(const RefusedPath& refused)
 {
     const QString shown = refused.path.isEmpty() ? QStringLiteral("(一時フォルダーなし)") : refused.path;
-    return refusedLine(shown) + QStringLiteral(" — ") + refused.reason;
+    return QStringLiteral("  ") + ::refusedLine(shown, refused.reason);
 }
 
 QCoro::Task<bool> CacheModel::cleanWithTouchID(QList<RootPath> paths)

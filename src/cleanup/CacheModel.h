@@ -15,10 +15,6 @@
 #include <memory>
 #include <optional>
 
-namespace platform {
-class FileManager;
-}
-
 // A directory the safety boundary would not let a run touch, with the reason.
 struct RefusedPath {
     QString path;
@@ -100,22 +96,13 @@ public:
     QCoro::Task<> setupAndClean();
     QCoro::Task<> removeHelper();
 
-    // Empties one user-area directory of `allowance` through the safety boundary (blocking;
-    // the model runs it off the main thread).
-    static SafetyBoundary::Outcome cleanDirectoryContents(const QString& path, const Allowance& allowance,
-                                                          const platform::FileManager& fm);
-    // What the boundary lets this screen act on: the groups' directories for the user, the
-    // cleanup helper's folders for root.
-    Allowance userAllowance() const;
-    static Allowance rootAllowance();
-
     static QString userResultLine(const QString& path, int deleted, int skipped);
     static QString helperResultLine(const QString& line);
-    static QString refusedLine(const QString& path);
     static QString refusedLine(const RefusedPath& refused);
 
-    // The du line measuring the existing `paths` of one group (each quoted for the shell).
-    static QString sizeCommand(const QStringList& paths);
+    // The du line measuring the existing `paths` of one group in whole MiB, summed by awk
+    // (each path quoted for the shell).
+    static QString groupSizeCommand(const QStringList& paths);
     // The root line emptying `paths` (each quoted for the shell).
     static QString passwordCommand(const QList<RootPath>& paths);
     // "計測待ち" below 1, else "〜N MB".
@@ -141,8 +128,9 @@ private:
     static QCoro::Task<> scanWith(std::weak_ptr<CacheModel> model, AppearanceScope::Ticket ticket);
     static QCoro::Task<> measureOne(std::weak_ptr<CacheModel> model, AppearanceScope::Ticket ticket, QUuid id,
                                     QStringList paths);
-    static SafetyBoundary::Outcome cleanOffMainThread(const QString& path, const Allowance& allowance,
-                                                      const platform::FileManager* fm);
+    // What the boundary lets this screen act on: the groups' directories for the user, the
+    // cleanup helper's folders for root.
+    Allowance userAllowance() const;
     void append(const QString& line);
     void setCleaning(bool cleaning);
     void setSettingUp(bool settingUp);

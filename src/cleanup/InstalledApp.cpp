@@ -1,20 +1,8 @@
 #include "cleanup/InstalledApp.h"
 
+#include "exec/AuthorizationManager.h"
+#include "exec/Quote.h"
 #include "platform/FileManager.h"
-
-#include <QFile>
-#include <QFileInfo>
-#include <QHash>
-
-#include <plist/plist.h>
-
-namespace {
-
-// An Info.plist is a few kilobytes; a bundle that ships a huge one gets no plist reading
-// rather than making the scan load it (libplist also takes 32-bit lengths).
-constexpr qint64 propertyListSizeLimit = 8 * 1024 * 1024;
-
-} // namespace
 
 std::optional<QString> InstalledApp::usableComponent(const QString& value)
 {
@@ -78,21 +66,11 @@ QString InstalledApp::fallbackBundleID(const QString& name)
 
 QString InstalledApp::nameFromPath(const QString& bundlePath)
 {
-    QString path = bundlePath;
-    while (path.size() > 1 && path.endsWith(QLatin1Char('/')))
-        path.chop(1);
-    QString last = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
-    // The extension is what follows the last full stop; a name that is nothing but an
-    // extension (".app") keeps it.
-    const qsizetype dot = last.lastIndexOf(QLatin1Char('.'));
+    QString name = lastPathComponent(bundlePath);
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
     if (dot > 0)
-        last.truncate(dot);
-    return last;
-}
-
-size_t qHash(const InstalledApp& app, size_t seed)
-{
-    return qHashMulti(seed, app.id, app.name, app.bundleID, app.path, app.sizeMB, app.isSelected);
+        name.truncate(dot);
+    return name;
 }
 
 LeftoverRoots& LeftoverRoots::systemDefault()
@@ -108,31 +86,27 @@ bool isInsideHome(const QString& path, const QString& home)
     return path == home || path.startsWith(home + QLatin1Char('/'));
 }
 
-std::optional<QString> readPropertyListString(const QString& path, const char* key)
+QString lastPathComponent(const QString& path)
 {
-    // Special files are never opened: a FIFO named Info.plist would wait for a writer forever.
-    const QFileInfo info(path);
-    if (!info.isFile() || info.size() <= 0 || info.size() > propertyListSizeLimit)
-        return std::nullopt;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    const QByteArray bytes = file.read(propertyListSizeLimit);
-    if (bytes.isEmpty())
-        return std::nullopt;
-    plist_t root = nullptr;
-    plist_from_memory(bytes.constData(), uint32_t(bytes.size()), &root);
-    if (!root)
-        return std::nullopt;
-    std::optional<QString> value;
-    if (plist_get_node_type(root) == PLIST_DICT) {
-        plist_t node = plist_dict_get_item(root, key);
-        if (node && plist_get_node_type(node) == PLIST_STRING) {
-            uint64_t length = 0;
-            const char* text = plist_get_string_ptr(node, &length);
-            value = text ? QString::fromUtf8(text, qsizetype(length)) : QString();
-        }
-    }
-    plist_free(root);
-    return value;
+    QString trimmed = path;
+    while (trimmed.size() > 1 && trimmed.endsWith(QLatin1Char('/')))
+        trimmed.chop(1);
+    return trimmed.mid(trimmed.lastIndexOf(QLatin1Char('/')) + 1);
+}
+
+QString bundleSizeCommand(const QString& bundlePath)
+{
+    return QStringLiteral("du -sm ") + Quote::doubleQuoted(bundlePath) + QStringLiteral(" 2>/dev/null | cut -f1");
+}
+
+QString refusedLine(const QString& path, const QString& reason)
+{
+    return QStringLiteral("⛔️ 許可外のため拒否: ") + path + QStringLiteral(" — ") + reason;
+}
+
+QString describe(const std::exception& error)
+{
+    if (const auto* localized = dynamic_cast<const LocalizedError*>(&error))
+        return localized->errorDescription();
+    return QString::fromUtf8(error.what());
 }

@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <QUuid>
 
+#include <exception>
 #include <optional>
 
 // One application bundle found in the application folders.
@@ -38,12 +39,11 @@ struct InstalledApp {
     static std::optional<QString> usableComponent(const QString& value);
     // "google.chrome" for "Google Chrome": lower case, every blank a full stop.
     static QString fallbackBundleID(const QString& name);
-    // "Safari" for "/Applications/Safari.app".
+    // "Safari" for "/Applications/Safari.app": lastPathComponent without what follows its
+    // last full stop (a name that is nothing but an extension, ".app", keeps it).
     static QString nameFromPath(const QString& bundlePath);
 };
 Q_DECLARE_METATYPE(InstalledApp)
-
-size_t qHash(const InstalledApp& app, size_t seed = 0);
 
 // Where the system-wide leftovers lie: "/Library" on the Mac. Tests move it into a
 // temporary folder with platform::Service<LeftoverRoots>::Override.
@@ -54,10 +54,15 @@ struct LeftoverRoots {
     static const LeftoverRoots& shared() { return platform::Service<LeftoverRoots>::get(); }
 };
 
+// What the cleanup screens share.
+
 // Whether `path` lies in the folder `home` (or is it); false for an empty home.
 bool isInsideHome(const QString& path, const QString& home);
-
-// The value of a top-level text key of the property list in `path` (XML or binary), none
-// when the file is missing, unreadable, oversized, not a dictionary, or the key is absent
-// or not text. Safe on any thread.
-std::optional<QString> readPropertyListString(const QString& path, const char* key);
+// "Safari.app" for "/Applications/Safari.app/": the last component, trailing slashes ignored.
+QString lastPathComponent(const QString& path);
+// The du line measuring one bundle in whole MiB (the path escaped between double quotes).
+QString bundleSizeCommand(const QString& bundlePath);
+// "⛔️ 許可外のため拒否: <path> — <reason>", for a path the safety boundary refused.
+QString refusedLine(const QString& path, const QString& reason);
+// What a failed operation says: errorDescription() of a LocalizedError, else what().
+QString describe(const std::exception& error);

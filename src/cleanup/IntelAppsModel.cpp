@@ -10,8 +10,6 @@
 #include "platform/Workspace.h"
 
 #include <QDateTime>
-#include <QFileInfo>
-#include <QSet>
 #include <QtConcurrent>
 #include <qcoro/qcorofuture.h>
 #include <qcoro/qcorotimer.h>
@@ -20,18 +18,26 @@
 
 namespace {
 
-QString lastPathComponent(QString path)
+// The paths a running copy of the bundle at `path` may report: the path and, when a link lies
+// on its way, the resolved one (the system reports that). None for an empty path.
+QStringList reportedPaths(const QString& path)
 {
-    while (path.size() > 1 && path.endsWith(QLatin1Char('/')))
-        path.chop(1);
-    return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+    if (path.isEmpty())
+        return {};
+    const QString canonical = platform::FileManager::shared().canonicalPath(path);
+    return canonical.isEmpty() || canonical == path ? QStringList{path} : QStringList{path, canonical};
 }
 
-QString describe(const std::exception& error)
+// One path to the Trash or deleted through the safety boundary, within `allowance`.
+SafetyBoundary::Outcome removeItem(const QString& path, RemovalMethod method, const Allowance& allowance)
 {
-    if (const auto* localized = dynamic_cast<const LocalizedError*>(&error))
-        return localized->errorDescription();
-    return QString::fromUtf8(error.what());
+    const SafetyBoundary boundary;
+    return method == RemovalMethod::trash ? boundary.moveToTrash(path, allowance) : boundary.removeItem(path, allowance);
+}
+
+QString refusedLogLine(const QString& path, const QString& reason)
+{
+    return QStringLiteral("  ") + refusedLine(path, reason);
 }
 
 } // namespace
@@ -52,14 +58,6 @@ QString rawValue(RemovalMethod method)
         return QStringLiteral("完全に削除");
     }
     return QString();
-}
-
-std::optional<RemovalMethod> fromRawValue(const QString& raw)
-{
-    for (RemovalMethod method : allCases())
-        if (rawValue(method) == raw)
-            return method;
-    return std::nullopt;
 }
 
 } // namespace Removal
@@ -244,9 +242,14 @@ QCoro::Task<> IntelAppsModel::runScan(std::weak_ptr<IntelAppsModel> weak, std::o
         emit self->selectionChanged();
         roots = self->roots_ ? *self->roots_ : ArchScanner::applicationRoots();
     }
-    // The walk reads thousands of files; it runs off the main thread.
-    QFuture<ScanResult> scanning = QtConcurrent::run(&Shell::commandPool(), [roots] { return ArchScanner::scan(roots); });
-    const ScanResult result = co_await scanning;
+    // The walk reads thousands of files, the process list hundreds: both run off the main thread.
+    QFuture<std::pair<ScanResult, QSet<QString>>> scanning = QtConcurrent::run(&Shell::commandPool(), [roots] {
+        ScanResult result = ArchScanner::scan(roots);
+        QSet<QString> running = runningBundles(result.intelApps);
+        return std::pair{std::move(result), std::move(running)};
+    });
+    const std::pair<ScanResult, QSet<QString>> scanned = co_await scanning;
+    const ScanResult& result = scanned.first;
     {
         auto self = weak.lock();
         if (!self)
@@ -256,6 +259,7 @@ QCoro::Task<> IntelAppsModel::runScan(std::weak_ptr<IntelAppsModel> weak, std::o
             co_return;
         }
         self->apps_ = result.intelApps;
+        self->running_ = scanned.second;
         self->totalScanned_ = result.totalScanned;
         self->hasScanned_ = true;
         emit self->appsChanged();
@@ -278,24 +282,30 @@ QCoro::Task<> IntelAppsModel::runScan(std::weak_ptr<IntelAppsModel> weak, std::o
     co_await measureSizes(snapshot, apply);
 }
 
-bool IntelAppsModel::isRunningFrom(const QString& runningBundlePath, const QString& path)
+QSet<QString> IntelAppsModel::runningBundles(const QList<IntelOnlyApp>& apps)
 {
-    if (runningBundlePath.isEmpty() || path.isEmpty())
-        return false;
-    if (runningBundlePath == path)
-        return true;
-    // The system reports the resolved path; a bundle reached through a linked folder is the same bundle.
-    const QString canonical = QFileInfo(path).canonicalFilePath();
-    return !canonical.isEmpty() && runningBundlePath == canonical;
+    QSet<QString> running;
+    if (apps.isEmpty())
+        return running;
+    QSet<QString> reported;
+    for (const platform::RunningApplication& process : platform::Workspace::shared().runningApplications())
+        reported.insert(process.bundlePath);
+    for (const IntelOnlyApp& app : apps) {
+        const QStringList paths = reportedPaths(app.path);
+        if (std::any_of(paths.cbegin(), paths.cend(), [&reported](const QString& path) { return reported.contains(path); }))
+            running.insert(app.path);
+    }
+    return running;
 }
 
 QCoro::Task<> IntelAppsModel::terminateIfRunning(IntelOnlyApp app)
 {
     auto keep = shared_from_this();
     platform::Workspace& workspace = platform::Workspace::shared();
+    const QStringList paths = reportedPaths(app.path);
     QList<platform::RunningApplication> running;
     for (const platform::RunningApplication& candidate : workspace.runningApplications())
-        if (isRunningFrom(candidate.bundlePath, app.path))
+        if (paths.contains(candidate.bundlePath))
             running << candidate;
     if (running.isEmpty())
         co_return;
@@ -316,12 +326,6 @@ QCoro::Task<> IntelAppsModel::terminateIfRunning(IntelOnlyApp app)
             workspace.forceTerminate(process);
 }
 
-SafetyBoundary::Outcome IntelAppsModel::removeItem(const QString& path, RemovalMethod method, const Allowance& allowance)
-{
-    const SafetyBoundary boundary;
-    return method == RemovalMethod::trash ? boundary.moveToTrash(path, allowance) : boundary.removeItem(path, allowance);
-}
-
 IntelAppsModel::UserRemoval IntelAppsModel::removeApp(const IntelOnlyApp& app, RemovalMethod method, LeftoverScope scope)
 {
     const platform::FileManager& files = platform::FileManager::shared();
@@ -334,7 +338,7 @@ IntelAppsModel::UserRemoval IntelAppsModel::removeApp(const IntelOnlyApp& app, R
     if (bundle.succeeded())
         result.log << QStringLiteral("  ✅ ") + app.path;
     else if (bundle.refusal)
-        result.log << refusedLine(app.path, *bundle.refusal);
+        result.log << refusedLogLine(app.path, *bundle.refusal);
     else
         result.needsAdministrator << app.path;
     if (scope == LeftoverScope::bundleOnly)
@@ -363,18 +367,13 @@ IntelAppsModel::UserRemoval IntelAppsModel::removeLeftovers(const IntelOnlyApp& 
         if (outcome.succeeded())
             result.log << QStringLiteral("  ✅ ") + path;
         else if (outcome.refusal)
-            result.log << refusedLine(path, *outcome.refusal);
+            result.log << refusedLogLine(path, *outcome.refusal);
         else if (isInsideHome(path, home))
             result.log << QStringLiteral("  ⚠️ スキップ: ") + path;
         else
             result.needsAdministrator << path;
     }
     return result;
-}
-
-QString IntelAppsModel::refusedLine(const QString& path, const QString& reason)
-{
-    return QStringLiteral("  ⛔️ 許可外のため拒否: ") + path + QStringLiteral(" — ") + reason;
 }
 
 QString IntelAppsModel::keptLeftoversLine(const QString& bundlePath)
@@ -435,14 +434,14 @@ QCoro::Task<> IntelAppsModel::removeWithAdmin(QStringList paths, RemovalMethod m
         if (const std::optional<RootPath> target = boundary.forRoot(path, allowance, operation, &why))
             cleared << *target;
         else
-            appendLog(refusedLine(path, why));
+            appendLog(refusedLogLine(path, why));
     }
     if (method == RemovalMethod::trash) {
         // Root moves the items into the user's Trash: a Trash reached through a link would
         // send them, and the ownership change after them, anywhere.
         const QString trash = files.homeDirectory() + QStringLiteral("/.Trash");
         if (const auto refused = boundary.refusal(trash, Allowance({trash}), Actor::root, Operation::empty)) {
-            appendLog(refusedLine(trash, *refused));
+            appendLog(refusedLogLine(trash, *refused));
             co_return;
         }
     }
@@ -523,6 +522,8 @@ QCoro::Task<> IntelAppsModel::removeSelected()
         handled.insert(app.id);
     const qsizetype before = apps_.size();
     apps_.removeIf([&](const IntelOnlyApp& entry) { return handled.contains(entry.id) && !files.exists(entry.path); });
+    QFuture<QSet<QString>> checking = QtConcurrent::run(&Shell::commandPool(), &IntelAppsModel::runningBundles, apps_);
+    running_ = co_await checking;
     if (apps_.size() != before) {
         emit appsChanged();
         emit selectionChanged();

@@ -6,6 +6,7 @@
 
 #include <QList>
 #include <QObject>
+#include <QSet>
 #include <QStringList>
 #include <QUuid>
 #include <qcoro/qcorotask.h>
@@ -22,7 +23,6 @@ Q_DECLARE_METATYPE(RemovalMethod)
 namespace Removal {
 QList<RemovalMethod> allCases();
 QString rawValue(RemovalMethod method);   // the display text: "ゴミ箱に移動（推奨）", "完全に削除"
-std::optional<RemovalMethod> fromRawValue(const QString& raw);
 } // namespace Removal
 
 // What one application's removal covers.
@@ -64,6 +64,9 @@ public:
     void setShowConfirm(bool show);
     const QStringList& log() const { return log_; }
     RosettaInfo rosetta() const { return rosetta_; }
+    // Whether a running application was started from the bundle at `path` (or from where a
+    // link on its way leads), as of the end of the last scan or removal.
+    bool isRunning(const QString& path) const { return running_.contains(path); }
 
     QList<IntelOnlyApp> selectedApps() const;
     qint64 totalSizeMB() const;
@@ -90,6 +93,9 @@ public:
     QCoro::Task<> removeSelected();
     // Asks running copies of the application to quit; forces the ones that have not.
     QCoro::Task<> terminateIfRunning(IntelOnlyApp app);
+    // The paths of `apps` a running application was started from (blocking: it reads the
+    // process list; the model runs it off the main thread).
+    static QSet<QString> runningBundles(const QList<IntelOnlyApp>& apps);
     // What removing one application with the user's rights did: its log lines, the paths that
     // need root, and whether its leftovers are still to do (they wait until the bundle is
     // really gone, so an application that stays installed keeps its settings and data).
@@ -103,8 +109,6 @@ public:
     static UserRemoval removeApp(const IntelOnlyApp& app, RemovalMethod method, LeftoverScope scope);
     // Only the leftovers, for an application whose bundle needed root.
     static UserRemoval removeLeftovers(const IntelOnlyApp& app, RemovalMethod method);
-    // One path to the Trash or deleted through the safety boundary, within `allowance`.
-    static SafetyBoundary::Outcome removeItem(const QString& path, RemovalMethod method, const Allowance& allowance);
     // The paths the user's rights could not remove, in one administrator run; each passes
     // the safety boundary within `allowance` first, refused ones are logged and left alone.
     QCoro::Task<> removeWithAdmin(QStringList paths, RemovalMethod method, Allowance allowance);
@@ -118,11 +122,7 @@ public:
                                 const std::function<bool(const QString&)>& isTaken);
     static QString permanentCommand(const QList<RootPath>& paths);
 
-    static QString refusedLine(const QString& path, const QString& reason);
     static QString keptLeftoversLine(const QString& bundlePath);
-
-    // Whether a running application belongs to the bundle at `path`.
-    static bool isRunningFrom(const QString& runningBundlePath, const QString& path);
 
 signals:
     void appsChanged();                  // entries added or removed (a scan, a removal)
@@ -152,4 +152,5 @@ private:
     bool showConfirm_ = false;
     QStringList log_;
     RosettaInfo rosetta_;
+    QSet<QString> running_;
 };

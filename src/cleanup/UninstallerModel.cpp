@@ -5,8 +5,8 @@
 #include "exec/Quote.h"
 #include "exec/Shell.h"
 #include "platform/FileManager.h"
+#include "platform/PropertyList.h"
 
-#include <QFileInfo>
 #include <QtConcurrent>
 #include <qcoro/qcorofuture.h>
 
@@ -26,22 +26,17 @@ QString removalFailure(const QString& path, const SafetyBoundary::Outcome& outco
 {
     if (outcome.refusal)
         return *outcome.refusal;
-    QString text = QStringLiteral("“%1”を削除できませんでした。").arg(QFileInfo(path).fileName());
+    QString text = QStringLiteral("“%1”を削除できませんでした。").arg(lastPathComponent(path));
     if (outcome.counts.error != 0)
         text += QLatin1Char(' ') + qt_error_string(outcome.counts.error);
     return text;
 }
 
-QString refusedLine(const QString& path, const QString& reason)
+bool nameLessThan(const QString& a, const QString& b)
 {
-    return QStringLiteral("⛔️ 許可外のため拒否: ") + path + QStringLiteral(" — ") + reason;
-}
-
-QString describe(const std::exception& error)
-{
-    if (const auto* localized = dynamic_cast<const LocalizedError*>(&error))
-        return localized->errorDescription();
-    return QString::fromUtf8(error.what());
+    const QList<uint> left = a.normalized(QString::NormalizationForm_C).toUcs4();
+    const QList<uint> right = b.normalized(QString::NormalizationForm_C).toUcs4();
+    return std::lexicographical_compare(left.begin(), left.end(), right.begin(), right.end());
 }
 
 } // namespace
@@ -49,11 +44,6 @@ QString describe(const std::exception& error)
 UninstallerModel::UninstallerModel(QStringList searchRoots) : searchRoots_(std::move(searchRoots)) {}
 
 UninstallerModel::~UninstallerModel() = default;
-
-QString UninstallerModel::scanCommand()
-{
-    return defaultScanCommand;
-}
 
 QString UninstallerModel::scanCommand(const QStringList& searchRoots)
 {
@@ -64,16 +54,6 @@ QString UninstallerModel::scanCommand(const QStringList& searchRoots)
         quoted << Quote::doubleQuoted(root);
     return QStringLiteral("find ") + quoted.join(QLatin1Char(' '))
         + QStringLiteral("     -maxdepth 1 -name \"*.app\" -type d 2>/dev/null");
-}
-
-QString UninstallerModel::currentScanCommand() const
-{
-    return scanCommand(searchRoots_);
-}
-
-QString UninstallerModel::sizeCommand(const QString& bundlePath)
-{
-    return QStringLiteral("du -sm ") + Quote::doubleQuoted(bundlePath) + QStringLiteral(" 2>/dev/null | cut -f1");
 }
 
 double UninstallerModel::parseSize(const QString& output)
@@ -97,13 +77,6 @@ QStringList UninstallerModel::bundlePaths(const QString& findOutput)
             paths << line;
     }
     return paths;
-}
-
-bool UninstallerModel::nameLessThan(const QString& a, const QString& b)
-{
-    const QList<uint> left = a.normalized(QString::NormalizationForm_C).toUcs4();
-    const QList<uint> right = b.normalized(QString::NormalizationForm_C).toUcs4();
-    return std::lexicographical_compare(left.begin(), left.end(), right.begin(), right.end());
 }
 
 void UninstallerModel::sortByName(QList<InstalledApp>& apps)
@@ -133,11 +106,13 @@ QCoro::Task<InstalledApp> UninstallerModel::makeRecord(QString bundlePath)
     // The property list is read off the main thread: a bundle on a slow or stalled volume
     // must not freeze the window.
     const QString plistPath = bundlePath + QStringLiteral("/Contents/Info.plist");
-    QFuture<std::optional<QString>> reading = QtConcurrent::run(
-        &Shell::commandPool(), [plistPath] { return readPropertyListString(plistPath, "CFBundleIdentifier"); });
+    QFuture<std::optional<QString>> reading = QtConcurrent::run(&Shell::commandPool(), [plistPath] {
+        const std::optional<platform::PropertyList> info = platform::PropertyList::read(plistPath);
+        return info ? info->string("CFBundleIdentifier") : std::nullopt;
+    });
     const std::optional<QString> identifier = co_await reading;
     app.bundleID = identifier ? *identifier : InstalledApp::fallbackBundleID(app.name);
-    const QString measure = sizeCommand(bundlePath);
+    const QString measure = bundleSizeCommand(bundlePath);
     const ShellResult size = co_await Shell::runAsync(measure);
     app.sizeMB = parseSize(size.output);
     co_return app;
@@ -236,7 +211,7 @@ QCoro::Task<> UninstallerModel::runScan(std::weak_ptr<UninstallerModel> weak,
             co_return;
         self->setScanning(true);
         self->setApps({});
-        command = self->currentScanCommand();
+        command = scanCommand(self->searchRoots_);
     }
     // An appearance scan that stops early leaves the screen as if it had not started.
     auto stillWanted = [&weak, &ticket]() -> std::shared_ptr<UninstallerModel> {

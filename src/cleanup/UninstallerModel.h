@@ -27,13 +27,10 @@ public:
         return std::make_shared<UninstallerModel>(std::move(searchRoots));
     }
 
-    // The find line that lists the bundles.
-    static QString scanCommand();
-    static QString scanCommand(const QStringList& searchRoots);
-    QString currentScanCommand() const;
-    // The du line for one bundle (the path escaped between double quotes).
-    static QString sizeCommand(const QString& bundlePath);
-    // du's answer as a number of MiB, 0 when it is none.
+    // The find line that lists the bundles of the roots (the default ones when empty).
+    static QString scanCommand(const QStringList& searchRoots = {});
+    // du's answer (bundleSizeCommand) as a number of MiB: the trimmed output as a decimal
+    // floating-point number, 0 for anything else.
     static double parseSize(const QString& output);
     // The bundle paths in find's output: lines that begin with "/" and end in ".app", so
     // that a name holding a line feed cannot make its parent folder (or any other line
@@ -41,7 +38,6 @@ public:
     static QStringList bundlePaths(const QString& findOutput);
     // Code-point order of the NFC-normalised names, stable.
     static void sortByName(QList<InstalledApp>& apps);
-    static bool nameLessThan(const QString& a, const QString& b);
     // The members of `apps` whose name contains `searchText` (localised, case-insensitive).
     static QList<InstalledApp> filter(const QList<InstalledApp>& apps, const QString& searchText);
     // One record for one bundle path: name, identifier from Contents/Info.plist (or the

@@ -4,14 +4,15 @@
 
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -149,12 +150,49 @@ bool FileManager::isSymbolicLink(const QString& path) const
     return ::lstat(QFile::encodeName(path).constData(), &st) == 0 && S_ISLNK(st.st_mode);
 }
 
+QList<DirectoryEntry> FileManager::entriesOfDirectory(const QString& path) const
+{
+    QList<DirectoryEntry> entries;
+    const QByteArray name = QFile::encodeName(path);
+    DIR* stream = name.isEmpty() ? nullptr : ::opendir(name.constData());
+    if (!stream)
+        return entries;
+    while (const dirent* entry = ::readdir(stream)) {
+        const char* entryName = entry->d_name;
+        if (entryName[0] == '.' && (entryName[1] == '\0' || (entryName[1] == '.' && entryName[2] == '\0')))
+            continue;
+        unsigned char type = entry->d_type;
+        struct stat st;
+        if (type == DT_UNKNOWN && ::fstatat(::dirfd(stream), entryName, &st, AT_SYMLINK_NOFOLLOW) == 0)
+            type = S_ISDIR(st.st_mode) ? DT_DIR : S_ISREG(st.st_mode) ? DT_REG : S_ISLNK(st.st_mode) ? DT_LNK : DT_UNKNOWN;
+        const EntryKind kind = type == DT_DIR ? EntryKind::directory
+            : type == DT_REG                  ? EntryKind::file
+            : type == DT_LNK                  ? EntryKind::link
+                                              : EntryKind::other;
+        entries.append({QFile::decodeName(entryName), kind});
+    }
+    ::closedir(stream);
+    std::sort(entries.begin(), entries.end(), [](const DirectoryEntry& a, const DirectoryEntry& b) { return a.name < b.name; });
+    return entries;
+}
+
 QStringList FileManager::contentsOfDirectory(const QString& path) const
 {
-    QDir dir(path);
-    if (!dir.exists())
-        return {};
-    return dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+    QStringList names;
+    for (const DirectoryEntry& entry : entriesOfDirectory(path))
+        names << entry.name;
+    return names;
+}
+
+QString FileManager::canonicalPath(const QString& path) const
+{
+    const QByteArray name = QFile::encodeName(path);
+    char* resolved = name.isEmpty() ? nullptr : ::realpath(name.constData(), nullptr);
+    if (!resolved)
+        return QString();
+    const QString canonical = QFile::decodeName(resolved);
+    ::free(resolved);
+    return canonical;
 }
 
 bool FileManager::createDirectory(const QString& path) const

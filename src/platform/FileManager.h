@@ -2,6 +2,7 @@
 
 #include "platform/Service.h"
 
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -19,6 +20,16 @@ struct TreeRemoval {
     bool operator==(const TreeRemoval&) const = default;
 };
 
+// What a directory entry is by itself (a link is a link, wherever it points).
+enum class EntryKind { directory, file, link, other };
+
+struct DirectoryEntry {
+    QString name;
+    EntryKind kind = EntryKind::other;
+
+    bool operator==(const DirectoryEntry&) const = default;
+};
+
 // The file-system questions and actions the screens need. Checks never follow a final
 // symbolic link unless they say so; nothing here throws.
 class FileManager {
@@ -29,7 +40,13 @@ public:
     virtual bool isReadable(const QString& path) const;
     virtual bool isDirectory(const QString& path) const;         // follows links
     virtual bool isSymbolicLink(const QString& path) const;      // the entry itself (lstat)
-    virtual QStringList contentsOfDirectory(const QString& path) const;  // names, hidden ones included; empty on error
+    // The entries of the directory at `path` (a link to one is followed) in name order,
+    // hidden ones included, "." and ".." left out, each with its own kind (links not
+    // followed). Empty when it cannot be read. One readdir pass: no entry is opened.
+    virtual QList<DirectoryEntry> entriesOfDirectory(const QString& path) const;
+    virtual QStringList contentsOfDirectory(const QString& path) const;  // the names of entriesOfDirectory
+    // The path with every link, "." and ".." resolved; empty when it does not exist.
+    virtual QString canonicalPath(const QString& path) const;
     virtual bool createDirectory(const QString& path) const;     // with intermediate directories
     // Removes the entry at `path`: a link as a link, a real directory with everything in it.
     // The walk opens each directory without following links, works on the names' raw bytes,

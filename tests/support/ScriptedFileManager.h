@@ -10,7 +10,8 @@
 // The real file manager with a home and temporary directory of the test's choosing (inside
 // a QTemporaryDir), plus scripted answers: paths that "exist" without being there (system
 // areas such as "/private/tmp" on a machine without them, listed with `contents`), paths
-// that are links, and entries whose removal fails (a protected file). Installed as
+// that are links, and entries whose removal or move to the Trash fails (a protected file;
+// the tests run as root, so the file system itself refuses nothing). Installed as
 // FileManager::shared() for its lifetime. Read-only once set up, so workers may use it.
 class ScriptedFileManager final : public platform::FileManager {
 public:
@@ -20,7 +21,7 @@ public:
     QSet<QString> phantomDirectories;   // exist, are directories, list `phantomContents`
     QStringList phantomContents;
     QSet<QString> links;                // report as symbolic links
-    QSet<QString> undeletable;          // removeItem fails
+    QSet<QString> undeletable;          // removeItem and moveToTrash fail
 
     bool exists(const QString& path) const override
     {
@@ -45,6 +46,14 @@ public:
         if (undeletable.contains(path) || phantomDirectories.contains(path))
             return {0, 1, EACCES};
         return platform::FileManager::removeItem(path);
+    }
+    bool moveToTrash(const QString& path, QString* trashedPath = nullptr) const override
+    {
+        if (undeletable.contains(path) || phantomDirectories.contains(path)) {
+            errno = EACCES;
+            return false;
+        }
+        return platform::FileManager::moveToTrash(path, trashedPath);
     }
     // The real walk, except that an undeletable entry stays (and is counted) and a phantom
     // directory keeps what it lists.

@@ -7,7 +7,6 @@
 #include "app/ui/ConfirmationDialog.h"
 #include "app/ui/ThemeStyle.h"
 #include "cleanup/ui/IntelAppCard.h"
-#include "platform/Workspace.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -365,20 +364,8 @@ void IntelAppsView::rebuildCards()
     for (IntelAppCard* card : std::as_const(cards_))
         delete card;
     cards_.clear();
-    QSet<QString> running;
-    if (!model_->apps().isEmpty()) {
-        for (const platform::RunningApplication& process : platform::Workspace::shared().runningApplications())
-            running.insert(process.bundlePath);
-    }
     for (const IntelOnlyApp& app : model_->apps()) {
-        bool isRunning = false;
-        for (const QString& bundle : std::as_const(running)) {
-            if (IntelAppsModel::isRunningFrom(bundle, app.path)) {
-                isRunning = true;
-                break;
-            }
-        }
-        auto* card = new IntelAppCard(app, isRunning, cardsHost_);
+        auto* card = new IntelAppCard(app, model_->isRunning(app.path), cardsHost_);
         connect(card, &IntelAppCard::selectionToggled, this,
                 [this](const QUuid& id, bool selected) { model_->setSelected(id, selected); });
         cardsLayout_->addWidget(card);

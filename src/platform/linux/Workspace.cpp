@@ -1,5 +1,6 @@
 #include "platform/Workspace.h"
 
+#include "platform/PropertyList.h"
 #include "platform/Symbols.h"
 
 #include <QDesktopServices>
@@ -12,8 +13,6 @@
 #include <QProcess>
 #include <QStandardPaths>
 
-#include <plist/plist.h>
-
 #include <cerrno>
 #include <csignal>
 #include <climits>
@@ -24,8 +23,6 @@ namespace workspace {
 namespace {
 
 const QLatin1String kBundleSuffix(".app");
-// An Info.plist is a few kilobytes; anything far bigger is not one worth parsing.
-constexpr qint64 kMaxPropertyListSize = 8 * 1024 * 1024;
 
 // A regular file, or a link to one; FIFOs, devices and sockets are not.
 bool isRegularFile(const QString& path)
@@ -61,37 +58,15 @@ QString applicationName(const QString& bundleOrExecutablePath)
 
 QString propertyListString(const QByteArray& data, const QString& key)
 {
-    if (data.isEmpty() || data.size() > kMaxPropertyListSize)
-        return QString();
-    plist_t root = nullptr;
-    plist_from_memory(data.constData(), uint32_t(data.size()), &root);
-    if (!root)
-        return QString();
-    QString value;
-    if (plist_get_node_type(root) == PLIST_DICT) {
-        const QByteArray keyBytes = key.toUtf8();
-        plist_t node = plist_dict_get_item(root, keyBytes.constData());
-        if (node && plist_get_node_type(node) == PLIST_STRING) {
-            uint64_t length = 0;
-            if (const char* text = plist_get_string_ptr(node, &length))
-                value = QString::fromUtf8(text, qsizetype(length));
-        }
-    }
-    plist_free(root);
-    return value;
+    const std::optional<PropertyList> list = PropertyList::fromData(data);
+    return list ? list->string(key.toUtf8().constData()).value_or(QString()) : QString();
 }
 
 QString bundleIconPath(const QString& bundlePath)
 {
     const QString contents = QDir::cleanPath(bundlePath) + QStringLiteral("/Contents");
-    const QString plistPath = contents + QStringLiteral("/Info.plist");
-    // Only a regular file is read: opening a FIFO planted as Info.plist would block the caller.
-    if (!isRegularFile(plistPath))
-        return QString();
-    QFile plistFile(plistPath);
-    if (!plistFile.open(QIODevice::ReadOnly) || plistFile.size() > kMaxPropertyListSize)
-        return QString();
-    QString iconFile = propertyListString(plistFile.read(kMaxPropertyListSize), QStringLiteral("CFBundleIconFile"));
+    const std::optional<PropertyList> info = PropertyList::read(contents + QStringLiteral("/Info.plist"));
+    QString iconFile = info ? info->string("CFBundleIconFile").value_or(QString()) : QString();
     // The key names a resource, not a path: a name that climbs out of Resources (or is a
     // path at all) is not followed.
     if (iconFile.isEmpty() || iconFile.contains(QLatin1Char('/')) || iconFile == QLatin1String(".")

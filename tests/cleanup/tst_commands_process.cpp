@@ -1,0 +1,104 @@
+// The cleanup screens' command lines through the real zsh, find, du and awk, with names that
+// would break a carelessly built line. (Removals under hostile names and environments are
+// tests/exec/tst_safety_process.cpp's.)
+#include "cleanup/ArchScanner.h"
+#include "cleanup/CacheModel.h"
+#include "cleanup/UninstallerModel.h"
+#include "diagnostics/DashboardModel.h"
+#include "exec/OutputParsing.h"
+#include "exec/Shell.h"
+#include "platform/Process.h"
+#include "support/BundleFactory.h"
+#include "support/FakePrivileged.h"
+#include "support/TempTree.h"
+
+#include <QtTest>
+
+namespace {
+
+// du's own answer for the path, asked without any shell in between.
+qint64 duWithoutShell(const QString& path)
+{
+    platform::ProcessRequest request;
+    request.program = QStringLiteral("/usr/bin/du");
+    request.arguments = {QStringLiteral("-sm"), path};
+    request.nullInput = true;
+    return QString::fromUtf8(platform::runProcess(request).standardOutput).section('\t', 0, 0).toLongLong();
+}
+
+bool writeMiB(const QString& path, int mebibytes)
+{
+    return BundleFactory::writeFile(path, QByteArray(qsizetype(mebibytes) << 20, 'x'));
+}
+
+} // namespace
+
+class CommandsProcessTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir cwd_;   // where an injected command would leave its traces
+
+private slots:
+    void initTestCase() { QVERIFY(QDir::setCurrent(cwd_.path())); }
+    void cleanup() { QVERIFY(!QFile::exists(cwd_.filePath("PWNED"))); }
+
+    // A bundle and a cache folder of the same hostile name, measured by the scanner's and the
+    // cache screen's du lines.
+    void sizesOfHostileNames_data()
+    {
+        QTest::addColumn<QString>("name");
+        for (const char* name : {"Old Game", "It's \"Quoted\"", "$(touch PWNED)", "`touch PWNED`", "$HOME \\n", "a\"; touch PWNED; \"b",
+                                 "Line\nBreak", "Tab\tbed"})
+            QTest::newRow(name) << QString::fromUtf8(name);
+    }
+    void sizesOfHostileNames()
+    {
+        QFETCH(QString, name);
+        TempTree t;
+        // A sibling whose name is a prefix of the hostile one: measuring it instead would show.
+        QVERIFY(!BundleFactory::createApp(t.apps, "Line.app", BundleFactory::thinMachO(BundleFactory::cpuX86_64)).isEmpty());
+        const QString bundle = BundleFactory::createApp(t.apps, name + ".app", BundleFactory::thinMachO(BundleFactory::cpuX86_64));
+        QVERIFY(writeMiB(bundle + "/Contents/Resources/data.bin", 3) && writeMiB(t.root + "/" + name + "/blob", 3));
+        QList<IntelOnlyApp> apps = ArchScanner::scan({t.apps}).intelApps;
+        QCOMPARE(apps.size(), 2);
+        QCoro::waitFor(measureSizes(apps, [&apps](const QUuid& id, qint64 mb) { applyMeasuredSize(apps, id, mb); }));
+        for (const IntelOnlyApp& app : apps)
+            QCOMPARE(app.sizeMB, duWithoutShell(app.path));
+        QVERIFY(duWithoutShell(bundle) >= 3);
+        const ShellResult result = Shell::run(CacheModel::groupSizeCommand({t.root + "/" + name, t.root + "/missing"}));
+        QCOMPARE(Shell::parseInteger(result.output).value_or(-1), qint64(3));
+    }
+
+    void dashboardLines()
+    {
+        TempTree t;
+        const QString home = t.root + "/h$(touch PWNED)\"x";
+        QVERIFY(writeMiB(home + "/Library/Caches/blob", 2));
+        // /private/tmp does not exist here; du's complaint is silenced and the rest still counts.
+        QVERIFY(Shell::parseInteger(Shell::run(DashboardModel::junkCommand(home, t.temporary)).output).value_or(-1) >= 2);
+        QVERIFY(DashboardModel::diskFreeText(Shell::run(DashboardModel::dfCommand).output).endsWith("B 空き"));
+    }
+
+    void uninstallerScanListsTheRightBundles()
+    {
+        TempTree t;
+        BundleFactory::App zeta{"Zeta.app", BundleFactory::appInfo("n", "com.example.zeta", "1", "Main"), {}, std::nullopt, true, {}, true};
+        QVERIFY(writeMiB(BundleFactory::create(t.apps, zeta) + "/Contents/MacOS/Main", 3));
+        BundleFactory::App alpha{"alpha.app", {{"CFBundleIdentifier", "com.example.alpha"}}, BundleFactory::PlistFormat::binary,
+                                 std::nullopt, true, {}, true};
+        BundleFactory::create(t.apps, alpha);
+        // Not listed: too deep, not a folder, a name with a line feed.
+        QVERIFY(t.make({t.apps + "/Google Chrome.app/Contents/", t.apps + "/Nested/Deep.app/", t.apps + "/File.app", t.apps + "/evil\n.app/"}));
+        auto model = UninstallerModel::create({t.apps, t.root + "/missing"});
+        settle(model->scan());
+        QStringList names;
+        for (const InstalledApp& app : model->apps())
+            names << app.name + " " + app.bundleID;
+        QCOMPARE(names, (QStringList{"Google Chrome google.chrome", "Zeta com.example.zeta", "alpha com.example.alpha"}));
+        QCOMPARE(model->apps().at(1).sizeMB, double(duWithoutShell(t.apps + "/Zeta.app")));
+        QVERIFY(model->apps().at(1).sizeMB >= 3);
+    }
+};
+
+QTEST_GUILESS_MAIN(CommandsProcessTest)
+#include "tst_commands_process.moc"
