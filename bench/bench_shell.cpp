@@ -107,7 +107,8 @@ double longestStallMs(int commands)
     for (int i = 0; i < commands; ++i) {
         [](int& done) -> QCoro::Task<> {
             QString line = QStringLiteral("echo tick; sleep 0.01");
-            const ShellResult result = co_await Shell::runAsync(std::move(line));
+            QCoro::Task<ShellResult> run = Shell::runAsync(std::move(line));
+            const ShellResult result = co_await std::move(run);
             benchmark::DoNotOptimize(result);
             ++done;
         }(finished);

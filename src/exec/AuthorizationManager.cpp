@@ -1,6 +1,6 @@
 #include "exec/AuthorizationManager.h"
 
-#include "exec/PrivilegedStream.h"
+#include "exec/LineSplitter.h"
 #include "exec/Quote.h"
 #include "exec/Shell.h"
 #include "platform/FileReader.h"
@@ -23,6 +23,13 @@ const char* LocalizedError::what() const noexcept
 {
     whatStorage_ = errorDescription().toUtf8();
     return whatStorage_.constData();
+}
+
+QString LocalizedError::describe(const std::exception& error)
+{
+    if (const auto* localized = dynamic_cast<const LocalizedError*>(&error))
+        return localized->errorDescription();
+    return QString::fromUtf8(error.what());
 }
 
 QString AuthError::errorDescription() const
@@ -200,9 +207,8 @@ QString AuthorizationManager::appleScript(const QString& commandLine)
 
 QCoro::Task<QString> AuthorizationManager::runPrivilegedShell(QString commandLine)
 {
-    // Every co_await operand is a named value: GCC 12 destroys some temporaries of a
-    // co_await expression twice.
-    const RunQueue::Turn turn = co_await queue_->acquire();
+    RunQueue::Awaiter acquire = queue_->acquire();
+    const RunQueue::Turn turn = co_await acquire;
     QFuture<ExecResult> run = startPrivilegedRun(commandLine);
     const ExecResult result = co_await run;
     if (result.succeeded)
@@ -215,7 +221,8 @@ QCoro::Task<QString> AuthorizationManager::runPrivilegedShell(QString commandLin
 QCoro::Task<int> AuthorizationManager::runPrivilegedStreaming(QString commandLine,
                                                               std::function<void(const QString&)> onLine)
 {
-    const RunQueue::Turn turn = co_await queue_->acquire();
+    RunQueue::Awaiter acquire = queue_->acquire();
+    const RunQueue::Turn turn = co_await acquire;
 
     // An unpredictable name: nobody can have made the folder before root does.
     const QString folder = platform::SystemLocations::shared().systemTemporaryDirectory
@@ -239,7 +246,8 @@ QCoro::Task<int> AuthorizationManager::runPrivilegedStreaming(QString commandLin
     QFuture<ExecResult> run = startPrivilegedRun(rootCommand);
     const std::chrono::milliseconds pollInterval(50);
     while (!run.isFinished()) {
-        co_await QCoro::sleepFor(pollInterval);
+        QCoro::Task<> pause = QCoro::sleepFor(pollInterval);
+        co_await std::move(pause);
         follow();
     }
     const ExecResult result = co_await run;
@@ -271,8 +279,10 @@ QCoro::Task<bool> AuthorizationManager::requestAuthorization()
 
 QCoro::Task<> AuthorizationManager::runStartupStep()
 {
-    if (!isAuthorized())
-        co_await requestAuthorization();
+    if (isAuthorized())
+        co_return;
+    QCoro::Task<bool> request = requestAuthorization();
+    co_await std::move(request);
 }
 
 bool AuthorizationManager::canUseTouchID() const
@@ -286,7 +296,8 @@ QCoro::Task<BiometricResult> AuthorizationManager::authenticate(QString reason)
     if (!authentication.canEvaluateOwnerPolicy())
         co_return BiometricResult::unavailable();
     const QString cancelTitle = QStringLiteral("キャンセル");
-    const platform::OwnerAuthenticationReply reply = co_await authentication.evaluateOwnerPolicy(reason, cancelTitle);
+    QCoro::Task<platform::OwnerAuthenticationReply> evaluation = authentication.evaluateOwnerPolicy(reason, cancelTitle);
+    const platform::OwnerAuthenticationReply reply = co_await std::move(evaluation);
     switch (reply.outcome) {
     case platform::OwnerAuthenticationReply::Outcome::success:
         co_return BiometricResult::success();

@@ -12,11 +12,14 @@
 #include <memory>
 
 // An error that carries its own user-facing Japanese text. Callers that only need to show
-// what went wrong catch this base and show errorDescription().
+// what went wrong catch std::exception and show describe(error).
 class LocalizedError : public std::exception {
 public:
     virtual QString errorDescription() const = 0;
     const char* what() const noexcept override;
+
+    // What to show for any exception: a LocalizedError's errorDescription(), else what().
+    static QString describe(const std::exception& error);
 
 private:
     mutable QByteArray whatStorage_;

@@ -316,7 +316,8 @@ QCoro::Task<CleanerHelperStatus> CleanerHelper::refreshStatus()
     CleanerHelperStatus detected = CleanerHelperStatus::missing;
     if (platform::FileManager::shared().exists(helperPath())) {
         const QStringList arguments{QStringLiteral("version")};
-        const SudoResult probe = co_await startSudo(arguments);
+        QFuture<SudoResult> run = startSudo(arguments);
+        const SudoResult probe = co_await run;
         if (probe.exitStatus == 0)
             detected = probe.output.trimmed() == helperVersion ? CleanerHelperStatus::installed
                                                                : CleanerHelperStatus::outdated;
@@ -329,25 +330,30 @@ QCoro::Task<> CleanerHelper::install()
 {
     // Both texts are made (and the user name vetted) before the administrator dialog.
     const QString commandLine = installCommandLine(makeScript(), makeSudoers());
-    co_await AuthorizationManager::shared().runPrivilegedShell(commandLine);
-    co_await refreshStatus();
+    QCoro::Task<QString> run = AuthorizationManager::shared().runPrivilegedShell(commandLine);
+    co_await std::move(run);
+    QCoro::Task<CleanerHelperStatus> refresh = refreshStatus();
+    co_await std::move(refresh);
 }
 
 QCoro::Task<> CleanerHelper::uninstall()
 {
-    // Named operands only: GCC 12 destroys some temporaries of a co_await expression twice.
     const QString commandLine = uninstallCommandLine();
-    co_await AuthorizationManager::shared().runPrivilegedShell(commandLine);
-    co_await refreshStatus();
+    QCoro::Task<QString> run = AuthorizationManager::shared().runPrivilegedShell(commandLine);
+    co_await std::move(run);
+    QCoro::Task<CleanerHelperStatus> refresh = refreshStatus();
+    co_await std::move(refresh);
 }
 
 QCoro::Task<QStringList> CleanerHelper::run(CleanerAction action, QString reason)
 {
-    const CleanerHelperStatus current = co_await refreshStatus();
+    QCoro::Task<CleanerHelperStatus> refresh = refreshStatus();
+    const CleanerHelperStatus current = co_await std::move(refresh);
     if (current != CleanerHelperStatus::installed)
         throw CleanerError::notInstalled();
 
-    const BiometricResult authentication = co_await AuthorizationManager::shared().authenticate(reason);
+    QCoro::Task<BiometricResult> evaluation = AuthorizationManager::shared().authenticate(reason);
+    const BiometricResult authentication = co_await std::move(evaluation);
     switch (authentication.kind) {
     case BiometricResult::Kind::success:
         break;
@@ -360,7 +366,8 @@ QCoro::Task<QStringList> CleanerHelper::run(CleanerAction action, QString reason
     }
 
     const QStringList arguments = action.arguments();
-    const SudoResult result = co_await startSudo(arguments);
+    QFuture<SudoResult> helperRun = startSudo(arguments);
+    const SudoResult result = co_await helperRun;
     if (result.exitStatus != 0)
         throw CleanerError::execFailed(result.output.isEmpty() ? QStringLiteral("exit ") + QString::number(result.exitStatus)
                                                                : result.output);

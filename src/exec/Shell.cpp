@@ -8,7 +8,6 @@
 #include <QtConcurrent/QtConcurrentRun>
 #include <qcoro/qcorofuture.h>
 
-
 namespace {
 
 class ZshRunner final : public CommandRunner {
@@ -21,7 +20,8 @@ public:
         const platform::ProcessOutcome outcome = platform::runProcess(request);
         if (!outcome.started)
             return {QString(), outcome.launchError, -1};
-        return {Shell::decodeTrimmed(outcome.standardOutput), Shell::decodeTrimmed(outcome.standardError),
+        // QString::trimmed drops the Unicode whitespace-and-newline set (Z*, U+0009-U+000D, U+0085).
+        return {Shell::decodeStrict(outcome.standardOutput).trimmed(), Shell::decodeStrict(outcome.standardError).trimmed(),
                 outcome.exitStatus};
     }
 };
@@ -50,12 +50,6 @@ QString decodeStrict(const QByteArray& bytes)
         return QString();
     text.truncate(end - text.constData());
     return text;
-}
-
-QString decodeTrimmed(const QByteArray& bytes)
-{
-    // QChar::isSpace is the Unicode whitespace-and-newline set: Z* categories, U+0009-U+000D, U+0085.
-    return decodeStrict(bytes).trimmed();
 }
 
 ShellResult run(const QString& commandLine)
@@ -101,21 +95,3 @@ QCoro::Task<ShellResult> runAsync(QString commandLine)
 }
 
 } // namespace Shell
-
-QString humanReadable(qint64 bytes)
-{
-    static const char* const units[] = {"B", "KB", "MB", "GB", "TB"};
-    double value = double(bytes);
-    int unit = 0;
-    if (bytes >= 1024) {
-        value = double(bytes) * 0.0009765625;
-        unit = 1;
-        while (value >= 1024.0 && unit < 4) {
-            value /= 1024.0;
-            ++unit;
-        }
-    }
-    // QString::number always uses "." as the decimal point; printf would follow LC_NUMERIC,
-    // which QApplication sets from the user's environment.
-    return QString::number(value, 'f', 1) + QLatin1Char(' ') + QLatin1String(units[unit]);
-}

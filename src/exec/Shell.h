@@ -37,8 +37,6 @@ ShellResult run(const QString& commandLine);
 
 // The same, off the calling thread: the command occupies one thread of a bounded pool and
 // the awaiting coroutine resumes on its own thread (the main thread for screens).
-// Build the line in a named variable first: GCC 12 can destroy a temporary created inside a
-// co_await expression twice.
 QCoro::Task<ShellResult> runAsync(QString commandLine);
 
 // The bounded pool runAsync uses (also for other blocking work that must leave the main thread).
@@ -49,12 +47,7 @@ QThreadPool& commandPool();
 // administrator dialog or the helper from starting.
 QThreadPool& privilegedPool();
 
-// Decoding used by every runner: strict UTF-8, "" for an invalid stream, then trimmed.
-QString decodeTrimmed(const QByteArray& bytes);
-// Strict UTF-8 without trimming; "" for invalid bytes.
+// Strict UTF-8 without trimming, as every runner decodes; "" for invalid bytes.
 QString decodeStrict(const QByteArray& bytes);
 
 } // namespace Shell
-
-// Byte count to text with 1024-steps and one decimal: "1.5 KB", "-5.0 B".
-QString humanReadable(qint64 bytes);

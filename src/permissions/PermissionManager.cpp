@@ -6,7 +6,6 @@
 #include "platform/SystemLocations.h"
 #include "platform/Workspace.h"
 
-#include <QTimer>
 #include <QUrl>
 
 PermissionManager::PermissionManager(QObject* parent)
@@ -71,6 +70,7 @@ bool PermissionManager::runStartupStep()
     checkPermissions();
     if (hasFullDiskAccess_ || hasSeenGuide())
         return false;
-    QTimer::singleShot(guideDelayMs, &AppState::shared(), [] { AppState::shared().setShowFullDiskAccessAlert(true); });
+    StateClock::shared().singleShot(std::chrono::milliseconds(guideDelayMs), &AppState::shared(),
+                                    [] { AppState::shared().setShowFullDiskAccessAlert(true); });
     return true;
 }

@@ -37,8 +37,8 @@ public:
     void openFullDiskAccessSettings();
 
     // The start-up task's permission step: re-checks and, when access is missing and the guide
-    // was never seen, sets AppState::showFullDiskAccessAlert one second later. Returns whether
-    // it did schedule that.
+    // was never seen, sets AppState::showFullDiskAccessAlert one second later on
+    // StateClock::shared(). Returns whether it did schedule that.
     bool runStartupStep();
 
 signals:

@@ -22,8 +22,6 @@ extern char** environ;
 namespace platform {
 namespace {
 
-constexpr size_t kReadChunk = 256 * 1024;
-
 struct Pipe {
     int read = -1;
     int write = -1;
@@ -65,20 +63,15 @@ ProcessOutcome launchFailure(const QString& text)
     return outcome;
 }
 
-using ChunkSink = std::function<void(QByteArrayView, bool)>;
-
-// Appends without letting a large output fault in one small page at a time: a grown
-// buffer is allocated, advised, and only then filled (realloc would copy first).
-void appendLarge(QByteArray& target, const char* data, qsizetype size)
+// Up to a megabyte an output grows as QByteArray grows it. Past that it is likely to become
+// much larger: it grows in big steps into a buffer that is allocated and advised for huge
+// pages before it is filled (realloc would copy first, then fault in one small page at a time).
+void appendOutput(QByteArray& target, const char* data, qsizetype size)
 {
-    if (target.capacity() - target.size() < size) {
-        // Small outputs stay small; once an output passes a megabyte it is likely large,
-        // so grow in big steps that can be backed by huge pages.
-        const qsizetype step = target.size() + size > 1024 * 1024
-                                   ? std::max<qsizetype>(target.capacity() * 2, 16 * 1024 * 1024)
-                                   : target.capacity() * 2;
+    const qsizetype needed = target.size() + size;
+    if (needed > 1024 * 1024 && target.capacity() < needed) {
         QByteArray grown;
-        grown.reserve(std::max<qsizetype>({step, target.size() + size, 64 * 1024}));
+        grown.reserve(std::max({needed, target.capacity() * 2, qsizetype(16 * 1024 * 1024)}));
         adviseLargeBuffer(grown.data(), size_t(grown.capacity()));
         grown.append(target);
         target.swap(grown);
@@ -86,7 +79,7 @@ void appendLarge(QByteArray& target, const char* data, qsizetype size)
     target.append(data, size);
 }
 
-ProcessOutcome runImpl(const ProcessRequest& request, const ChunkSink& sink)
+ProcessOutcome runImpl(const ProcessRequest& request)
 {
     const QByteArray program = QFile::encodeName(request.program);
     std::vector<QByteArray> argStorage;
@@ -163,16 +156,12 @@ ProcessOutcome runImpl(const ProcessRequest& request, const ChunkSink& sink)
             in.closeWrite();
     }
 
-    // One read buffer per thread, reused by every command that thread runs: pool threads
-    // run many short commands, and fresh pages cost more than the command itself.
-    thread_local std::vector<char> buffer(kReadChunk);
-    auto drain = [&](Pipe& pipe, bool isError) {
-        const ssize_t n = ::read(pipe.read, buffer.data(), buffer.size());
+    // A pipe holds 64 KiB, so no read returns more.
+    char buffer[64 * 1024];
+    auto drain = [&](Pipe& pipe, QByteArray& target) {
+        const ssize_t n = ::read(pipe.read, buffer, sizeof buffer);
         if (n > 0) {
-            if (sink)
-                sink(QByteArrayView(buffer.data(), n), isError);
-            else
-                appendLarge(isError ? outcome.standardError : outcome.standardOutput, buffer.data(), n);
+            appendOutput(target, buffer, n);
         } else if (n == 0 || (errno != EINTR && errno != EAGAIN)) {
             pipe.closeRead();
         }
@@ -191,9 +180,9 @@ ProcessOutcome runImpl(const ProcessRequest& request, const ChunkSink& sink)
             break;
         }
         if (outIndex >= 0 && fds[outIndex].revents)
-            drain(out, false);
+            drain(out, outcome.standardOutput);
         if (errIndex >= 0 && fds[errIndex].revents)
-            drain(err, true);
+            drain(err, outcome.standardError);
         if (inIndex >= 0 && fds[inIndex].revents) {
             if (fds[inIndex].revents & (POLLERR | POLLHUP)) {
                 in.closeWrite();   // the child closed its standard input early
@@ -247,13 +236,7 @@ void adviseLargeBuffer(void* data, size_t size)
 
 ProcessOutcome runProcess(const ProcessRequest& request)
 {
-    return runImpl(request, {});
-}
-
-ProcessOutcome runProcessStreaming(const ProcessRequest& request,
-                                   const std::function<void(QByteArrayView, bool)>& onChunk)
-{
-    return runImpl(request, onChunk ? onChunk : ChunkSink([](QByteArrayView, bool) {}));
+    return runImpl(request);
 }
 
 } // namespace platform

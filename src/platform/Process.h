@@ -1,11 +1,9 @@
 #pragma once
 
 #include <QByteArray>
-#include <QByteArrayView>
 #include <QString>
 #include <QStringList>
 
-#include <functional>
 #include <optional>
 
 namespace platform {
@@ -32,12 +30,6 @@ struct ProcessOutcome {
 // while it runs, so a process that writes more than a pipe holds never stalls.
 // Blocks the calling thread; safe to call from any number of threads at once.
 ProcessOutcome runProcess(const ProcessRequest& request);
-
-// Like runProcess, but hands every chunk of output to `onChunk` as it is read, on the
-// calling thread, instead of collecting it. `standardOutput`/`standardError` of the
-// outcome stay empty. With separate streams, `isError` tells which stream a chunk is from.
-ProcessOutcome runProcessStreaming(const ProcessRequest& request,
-                                   const std::function<void(QByteArrayView chunk, bool isError)>& onChunk);
 
 // Hints that a freshly allocated, not yet written buffer of `size` bytes will be filled
 // whole (huge pages where the system offers them). Harmless for any buffer.

@@ -21,7 +21,6 @@ class Workspace {
 public:
     virtual ~Workspace() = default;
     virtual bool openUrl(const QUrl& url);
-    virtual bool openFile(const QString& path);
     // Returns at once; true when the request could be handed to the file browser.
     virtual bool revealInFileBrowser(const QString& path);
     // An application bundle's own icon (Info.plist CFBundleIconFile, .icns), else the file type's icon.

@@ -1,3 +1,4 @@
+// The lifetimes of screen models and their coroutines, with every command held until released.
 #include "exec/ScreenLifetime.h"
 #include "support/FakeCommandRunner.h"
 
@@ -20,7 +21,8 @@ public:
     {
         for (int i = 0; i < 3; ++i) {
             QString line = QStringLiteral("step %1").arg(i);
-            const ShellResult r = co_await Shell::runAsync(std::move(line));
+            QCoro::Task<ShellResult> run = Shell::runAsync(std::move(line));
+            const ShellResult r = co_await std::move(run);
             auto self = weak.lock();
             if (!self || !ticket)
                 co_return;
@@ -33,9 +35,23 @@ public:
         auto keep = shared_from_this();
         for (int i = 0; i < 3; ++i) {
             QString line = QStringLiteral("op %1").arg(i);
-            const ShellResult r = co_await Shell::runAsync(std::move(line));
+            QCoro::Task<ShellResult> run = Shell::runAsync(std::move(line));
+            const ShellResult r = co_await std::move(run);
             log << r.output;
         }
+    }
+};
+
+// Commands answer their own line, each only once the test releases it.
+struct HeldCommands {
+    QSemaphore release;
+    FakeCommandRunner fake;
+    HeldCommands()
+    {
+        fake.otherwise([this](const QString& line) {
+            release.acquire();
+            return ShellResult{line, {}, 0};
+        });
     }
 };
 
@@ -44,51 +60,36 @@ public:
 class ScreenLifetimeTest : public QObject {
     Q_OBJECT
 private slots:
-    void appearanceTaskStopsWhenTheScreenIsLeft()
+    void appearanceTaskStopsWhenTheScreenIsLeftOrTheModelIsGone_data()
     {
-        // The first command is held until the screen has been left, so the task is suspended.
-        QSemaphore release;
-        FakeCommandRunner fake;
-        fake.otherwise([&release](const QString& line) {
-            release.acquire();
-            return ShellResult{line, {}, 0};
-        });
-        auto model = std::make_shared<Model>();
-        Model::appear(model, model->appearance.ticket());
-        model->appearance.end();
-        release.release(3);
-        QTest::qWait(300);
-        QVERIFY(model->log.isEmpty());
-        QCOMPARE(fake.commands(), QStringList{QStringLiteral("step 0")});
+        QTest::addColumn<bool>("dropModel");
+        QTest::newRow("screen left") << false;
+        QTest::newRow("model gone") << true;
     }
-
-    void appearanceTaskStopsWhenTheModelIsGone()
+    void appearanceTaskStopsWhenTheScreenIsLeftOrTheModelIsGone()
     {
-        QSemaphore release;
-        FakeCommandRunner fake;
-        fake.otherwise([&release](const QString&) {
-            release.acquire();
-            return ShellResult{};
-        });
+        QFETCH(bool, dropModel);
+        HeldCommands commands;
         int destroyed = 0;
         auto model = std::make_shared<Model>();
         model->destroyed = &destroyed;
         Model::appear(model, model->appearance.ticket());
-        model.reset();
-        QCOMPARE(destroyed, 1);   // the appearance task did not keep it alive
-        release.release(3);
+        if (dropModel) {
+            model.reset();
+            QCOMPARE(destroyed, 1);   // the appearance task did not keep it alive
+        } else {
+            model->appearance.end();
+        }
+        commands.release.release(3);
         QTest::qWait(300);
-        QCOMPARE(fake.commands().size(), 1);
+        QCOMPARE(commands.fake.commands(), QStringList{QStringLiteral("step 0")});
+        if (model)
+            QVERIFY(model->log.isEmpty());
     }
 
     void userOperationKeepsItsModelAlive()
     {
-        QSemaphore release;
-        FakeCommandRunner fake;
-        fake.otherwise([&release](const QString& line) {
-            release.acquire();
-            return ShellResult{line, {}, 0};
-        });
+        HeldCommands commands;
         int destroyed = 0;
         {
             auto model = std::make_shared<Model>();
@@ -96,9 +97,9 @@ private slots:
             model->userOperation();
         }
         QCOMPARE(destroyed, 0);   // the view's reference is gone, the operation's is not
-        release.release(3);
+        commands.release.release(3);
         QTRY_COMPARE(destroyed, 1);
-        QCOMPARE(fake.commands().size(), 3);
+        QCOMPARE(commands.fake.commands().size(), 3);
     }
 };
 

@@ -1,8 +1,11 @@
-// The command runner against real zsh processes.
+// The command runner and the quoting helper against real zsh processes.
+#include "exec/Quote.h"
 #include "exec/Shell.h"
+#include "platform/Process.h"
 #include "support/FakeCommandRunner.h"
 
 #include <QCoreApplication>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
@@ -10,149 +13,159 @@
 
 #include <atomic>
 
+namespace {
+
+QByteArray zshRaw(const QString& line)
+{
+    platform::ProcessRequest request;
+    request.program = QStringLiteral("/bin/zsh");
+    request.arguments = {QStringLiteral("-c"), line};
+    return platform::runProcess(request).standardOutput;
+}
+
+} // namespace
+
 class ShellProcessTest : public QObject {
     Q_OBJECT
-
 private slots:
-    void resultFields_data();
-    void resultFields();
-    void unicodeWhitespaceIsTrimmedInnerKept();
-    void invalidUtf8EmptiesOnlyThatStream();
-    void bothStreamsDrainWhileRunning();
-    void lineIsHandedToZshUnchanged();
-    void runAsyncRunsOffTheMainThreadAndResumesOnIt();
-    void manyAsyncCommandsAtOnce();
-    void fakeRunnerRecordsLinesAndRestoresTheRealOne();
-};
-
-void ShellProcessTest::resultFields_data()
-{
-    QTest::addColumn<QString>("command");
-    QTest::addColumn<QString>("output");
-    QTest::addColumn<QString>("error");
-    QTest::addColumn<int>("exitCode");
-
-    QTest::newRow("word and newline") << "echo hello" << "hello" << "" << 0;
-    QTest::newRow("padded words, status 3")
-        << "printf '   first  \\n'; printf '\\t second \\n' >&2; exit 3" << "first" << "second" << 3;
-    QTest::newRow("only blank lines") << "printf '\\n\\n   \\n\\n'" << "" << "" << 0;
-    QTest::newRow("inner whitespace kept") << "printf 'a  b\\n\\nc\\n'" << "a  b\n\nc" << "" << 0;
-    QTest::newRow("command not found") << "definitely-not-a-command-tessarin" << ""
-                                       << "zsh:1: command not found: definitely-not-a-command-tessarin" << 127;
-    QTest::newRow("killed by a signal") << "kill -9 $$" << "" << "" << 9;
-    QTest::newRow("japanese and emoji") << "echo 'キャッシュ削除 🩺'" << "キャッシュ削除 🩺" << "" << 0;
-}
-
-void ShellProcessTest::resultFields()
-{
-    QFETCH(QString, command);
-    const ShellResult result = Shell::run(command);
-    QTEST(result.output, "output");
-    QTEST(result.error, "error");
-    QTEST(result.exitCode, "exitCode");
-}
-
-void ShellProcessTest::unicodeWhitespaceIsTrimmedInnerKept()
-{
-    // Ideographic space, no-break space, line separator, next line and CR around the word.
-    const ShellResult result = Shell::run(QStringLiteral("printf '\\u3000\\u00a0\\u2028 a\\u3000b \\u0085\\r\\n'"));
-    QCOMPARE(result.output, QStringLiteral("a\u3000b"));
-}
-
-void ShellProcessTest::invalidUtf8EmptiesOnlyThatStream()
-{
-    const ShellResult result = Shell::run(QStringLiteral("printf 'ok \\xff\\xfe bad'; printf 'diagnostic' >&2; exit 4"));
-    QCOMPARE(result.output, QString());
-    QCOMPARE(result.error, QStringLiteral("diagnostic"));
-    QCOMPARE(result.exitCode, 4);
-
-    // A truncated multi-byte sequence at the very end is invalid too.
-    QCOMPARE(Shell::run(QStringLiteral("printf 'abc\\xe3\\x81'")).output, QString());
-    // An overlong encoding of "/" must not decode to "/".
-    QCOMPARE(Shell::run(QStringLiteral("printf '\\xc0\\xaf'")).output, QString());
-}
-
-void ShellProcessTest::bothStreamsDrainWhileRunning()
-{
-    // 64 MiB to each stream: far beyond a pipe's buffer, so reading only after exit would deadlock.
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString file = dir.filePath(QStringLiteral("blob"));
-    QVERIFY(Shell::run(QStringLiteral("head -c 67108864 /dev/zero | tr '\\0' 'x' > '%1'").arg(file)).exitCode == 0);
-    const ShellResult result = Shell::run(QStringLiteral("cat '%1'; cat '%1' >&2; echo done >&2").arg(file));
-    QCOMPARE(result.exitCode, 0);
-    QCOMPARE(result.output.size(), 64 * 1024 * 1024);
-    QCOMPARE(result.error.size(), 64 * 1024 * 1024 + 4);
-    QVERIFY(result.error.endsWith(QLatin1String("xdone")));
-}
-
-void ShellProcessTest::lineIsHandedToZshUnchanged()
-{
-    // Pipes, globs, "~", variables and ";" are the shell's to interpret.
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString line = QStringLiteral("cd '%1' && touch b.txt a.txt && print -l *.txt | tr 'a-z' 'A-Z'; X=7; echo $X; echo ~ | grep -c /")
-                             .arg(dir.path());
-    QCOMPARE(Shell::run(line).output, QStringLiteral("A.TXT\nB.TXT\n7\n1"));
-}
-
-void ShellProcessTest::runAsyncRunsOffTheMainThreadAndResumesOnIt()
-{
-    FakeCommandRunner fake;
-    std::atomic<QThread*> ranOn{nullptr};
-    fake.otherwise([&](const QString& line) {
-        ranOn = QThread::currentThread();
-        return ShellResult{line.toUpper(), QString(), 0};
-    });
-
-    QThread* resumedOn = nullptr;
-    ShellResult got;
-    bool finished = false;
-    auto task = [&]() -> QCoro::Task<> {
-        QString line = QStringLiteral("echo hi");
-        got = co_await Shell::runAsync(std::move(line));
-        resumedOn = QThread::currentThread();
-        finished = true;
-    };
-    task();
-    QVERIFY(!finished);   // the caller was suspended, not blocked
-    QTRY_VERIFY(finished);
-    QCOMPARE(got.output, QStringLiteral("ECHO HI"));
-    QVERIFY(ranOn.load() != QCoreApplication::instance()->thread());
-    QCOMPARE(resumedOn, QCoreApplication::instance()->thread());
-}
-
-void ShellProcessTest::manyAsyncCommandsAtOnce()
-{
-    constexpr int count = 150;
-    QList<ShellResult> results(count);
-    int done = 0;
-    for (int i = 0; i < count; ++i) {
-        [](int index, QList<ShellResult>& out, int& counter) -> QCoro::Task<> {
-            QString line = QStringLiteral("sleep 0.0%1; echo %2").arg(index % 10).arg(index);
-            out[index] = co_await Shell::runAsync(std::move(line));
-            ++counter;
-        }(i, results, done);
+    void resultFields_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("output");
+        QTest::addColumn<QString>("error");
+        QTest::addColumn<int>("exitCode");
+        QTest::newRow("word and newline") << "echo hello" << "hello" << "" << 0;
+        QTest::newRow("padded words, status 3")
+            << "printf '   first  \\n'; printf '\\t second \\n' >&2; exit 3" << "first" << "second" << 3;
+        QTest::newRow("only blank lines") << "printf '\\n\\n   \\n\\n'" << "" << "" << 0;
+        QTest::newRow("Unicode whitespace trimmed, inner kept")
+            << "printf '\\u3000\\u00a0\\u2028 a\\u3000b \\u0085\\r\\n'" << "a\u3000b" << "" << 0;
+        QTest::newRow("invalid UTF-8 empties only that stream")
+            << "printf 'ok \\xff\\xfe bad'; printf 'diagnostic' >&2; exit 4" << "" << "diagnostic" << 4;
+        QTest::newRow("truncated sequence at the end") << "printf 'abc\\xe3\\x81'" << "" << "" << 0;
+        QTest::newRow("overlong slash") << "printf '\\xc0\\xaf'" << "" << "" << 0;
+        QTest::newRow("command not found") << "definitely-not-a-command-tessarin" << ""
+                                           << "zsh:1: command not found: definitely-not-a-command-tessarin" << 127;
+        QTest::newRow("killed by a signal") << "kill -9 $$" << "" << "" << 9;
+        // Pipes, globs, "~", variables and ";" are the shell's to interpret.
+        QTest::newRow("line reaches zsh unchanged")
+            << "print -l /dev/nul? | tr 'a-z' 'A-Z'; X=7; echo $X; echo ~ | grep -c /" << "/DEV/NULL\n7\n1" << "" << 0;
     }
-    QTRY_COMPARE_WITH_TIMEOUT(done, count, 60000);
-    for (int i = 0; i < count; ++i)
-        QCOMPARE(results[i].output, QString::number(i));
-}
+    void resultFields()
+    {
+        QFETCH(QString, command);
+        const ShellResult result = Shell::run(command);
+        QTEST(result.output, "output");
+        QTEST(result.error, "error");
+        QTEST(result.exitCode, "exitCode");
+    }
 
-void ShellProcessTest::fakeRunnerRecordsLinesAndRestoresTheRealOne()
-{
+    void bothStreamsDrainWhileRunning()
+    {
+        // 64 MiB to each stream: far beyond a pipe's buffer, so reading only after exit would deadlock.
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("blob"));
+        QCOMPARE(Shell::run(QStringLiteral("head -c 67108864 /dev/zero | tr '\\0' 'x' > '%1'").arg(file)).exitCode, 0);
+        const ShellResult result = Shell::run(QStringLiteral("cat '%1'; cat '%1' >&2; echo done >&2").arg(file));
+        QCOMPARE(result.exitCode, 0);
+        QCOMPARE(result.output.size(), 64 * 1024 * 1024);
+        QCOMPARE(result.error.size(), 64 * 1024 * 1024 + 4);
+        QVERIFY(result.error.endsWith(QLatin1String("xdone")));
+    }
+
+    void runAsyncRunsOffTheMainThreadAndResumesOnIt()
     {
         FakeCommandRunner fake;
-        fake.on(QStringLiteral("du -sk \"/x\""), {QStringLiteral("12\t/x"), QString(), 0});
-        fake.onMatch(QRegularExpression(QStringLiteral("^df ")), {QStringLiteral("disk"), QString(), 0});
-        QCOMPARE(Shell::run(QStringLiteral("du -sk \"/x\"")).output, QStringLiteral("12\t/x"));
-        QCOMPARE(Shell::run(QStringLiteral("df -h /")).output, QStringLiteral("disk"));
-        QCOMPARE(Shell::run(QStringLiteral("unknown")), ShellResult{});
-        QCOMPARE(fake.commands(), (QStringList{QStringLiteral("du -sk \"/x\""), QStringLiteral("df -h /"),
-                                               QStringLiteral("unknown")}));
+        std::atomic<QThread*> ranOn{nullptr};
+        fake.otherwise([&](const QString& line) {
+            ranOn = QThread::currentThread();
+            return ShellResult{line.toUpper(), QString(), 0};
+        });
+        QThread* resumedOn = nullptr;
+        ShellResult got;
+        bool finished = false;
+        auto task = [&]() -> QCoro::Task<> {
+            QString line = QStringLiteral("echo hi");
+            QCoro::Task<ShellResult> run = Shell::runAsync(std::move(line));
+            got = co_await std::move(run);
+            resumedOn = QThread::currentThread();
+            finished = true;
+        };
+        task();
+        QVERIFY(!finished);   // the caller was suspended, not blocked
+        QTRY_VERIFY(finished);
+        QCOMPARE(got.output, QStringLiteral("ECHO HI"));
+        QVERIFY(ranOn.load() != QCoreApplication::instance()->thread());
+        QCOMPARE(resumedOn, QCoreApplication::instance()->thread());
     }
-    QCOMPARE(Shell::run(QStringLiteral("echo real")).output, QStringLiteral("real"));
-}
+
+    void manyAsyncCommandsAtOnce()
+    {
+        constexpr int count = 150;
+        QList<ShellResult> results(count);
+        int done = 0;
+        for (int i = 0; i < count; ++i) {
+            [](int index, QList<ShellResult>& out, int& counter) -> QCoro::Task<> {
+                QString line = QStringLiteral("sleep 0.0%1; echo %2").arg(index % 10).arg(index);
+                QCoro::Task<ShellResult> run = Shell::runAsync(std::move(line));
+                out[index] = co_await std::move(run);
+                ++counter;
+            }(i, results, done);
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(done, count, 60000);
+        for (int i = 0; i < count; ++i)
+            QCOMPARE(results[i].output, QString::number(i));
+    }
+
+    // A hostile value put through the quoting helper arrives as exactly one word holding
+    // exactly the value, and as a pattern matches only itself.
+    void quotedValuesStayOneWord_data()
+    {
+        QTest::addColumn<QString>("value");
+        QTest::newRow("single quote") << QStringLiteral("Bob's App.app");
+        QTest::newRow("only quotes") << QStringLiteral("'''");
+        QTest::newRow("double quote") << QStringLiteral("say \"hi\"");
+        QTest::newRow("substitutions") << QStringLiteral("x$(touch INJECTED) `touch INJECTED`.app");
+        QTest::newRow("variables") << QStringLiteral("$HOME and ${PATH}");
+        QTest::newRow("separators") << QStringLiteral("a; touch INJECTED & b | c > d 2>&1");
+        QTest::newRow("newline") << QStringLiteral("line one\nline two");
+        QTest::newRow("glob") << QStringLiteral("*.app ?[a-z]{1,2}");
+        QTest::newRow("leading dashes") << QStringLiteral("-rf --no-preserve-root");
+        QTest::newRow("backslashes") << QStringLiteral("C:\\path\\\\to\\\"x");
+        QTest::newRow("tilde and history") << QStringLiteral("~root !! ^a^b");
+        QTest::newRow("japanese and emoji") << QStringLiteral("アプリ 🩺 白そらみ嬢");
+        QTest::newRow("trailing blanks") << QStringLiteral("  padded  ");
+        QTest::newRow("empty") << QString();
+    }
+    void quotedValuesStayOneWord()
+    {
+        QFETCH(QString, value);
+        QTemporaryDir dir;
+        const QString cd = QStringLiteral("cd '%1' && ").arg(dir.path());
+        // Each word NUL-terminated, so a split or a lost character shows; `ls` shows a created file.
+        const QByteArray oneWord = value.toUtf8() + '\0';
+        for (const QString& quoted : {Quote::singleQuoted(value), Quote::doubleQuoted(value)})
+            QCOMPARE(zshRaw(cd + QStringLiteral("printf '%s\\0' ") + quoted + QStringLiteral("; ls")), oneWord);
+        if (value.contains(QLatin1Char('\n')) || value.isEmpty())
+            return;   // grep matches lines, and an empty pattern matches anything
+        // The value, and a near miss that an unescaped metacharacter would also match.
+        const QString nearMiss = QString(value).replace(QRegularExpression(QStringLiteral("[^a-zA-Z0-9 ]")), QStringLiteral("Z"));
+        const QString candidates = Quote::singleQuoted(value + u'\n' + QStringLiteral("prefix ") + value + u'\n' + nearMiss);
+        const QString pattern = Quote::singleQuoted(QLatin1Char('^') + Quote::forRegex(value) + QLatin1Char('$'));
+        QCOMPARE(Shell::run(QStringLiteral("printf '%s\\n' ") + candidates + QStringLiteral(" | grep -cE -- ") + pattern).output,
+                 QString::number(nearMiss == value ? 2 : 1));
+    }
+
+    void ordinaryValuesAreUnchanged()
+    {
+        for (const QString& value : {QStringLiteral("/Users/sorami/Library/Application Support/Foo Bar"),
+                                     QStringLiteral("/Applications/メモ帳.app"), QStringLiteral("com.orvelle.Tessarin-helper_2.2")}) {
+            QCOMPARE(Quote::forSingleQuotes(value), value);
+            QCOMPARE(Quote::forDoubleQuotes(value), value);
+            QCOMPARE(Quote::forAppleScript(value), value);
+        }
+    }
+};
 
 QTEST_GUILESS_MAIN(ShellProcessTest)
 #include "tst_shell_process.moc"

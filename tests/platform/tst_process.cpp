@@ -1,4 +1,4 @@
-// The process launcher: pipes, input, merged streams, launch failures.
+// The process launcher: pipes, input, merged streams, launch failures, inherited descriptors.
 #include "platform/Process.h"
 
 #include <QElapsedTimer>
@@ -17,12 +17,8 @@ class ProcessTest : public QObject {
 private slots:
     void launchFailureIsReported_data();
     void launchFailureIsReported();
-    void inputIsFedWhileOutputDrains();
-    void childThatIgnoresInputDoesNotHangOrKillUs();
-    void mergedStreamsKeepOrder();
-    void nullInputGivesEndOfFile();
-    void streamingDeliversEveryByte();
-    void argumentsArriveVerbatim();
+    void streams_data();
+    void streams();
     void inputEndsWhileOtherThreadsStartLongRunningChildren();
 };
 
@@ -45,77 +41,44 @@ void ProcessTest::launchFailureIsReported()
     QVERIFY2(!outcome.launchError.isEmpty(), "the system's description of the failure");
 }
 
-void ProcessTest::inputIsFedWhileOutputDrains()
+void ProcessTest::streams_data()
 {
+    QTest::addColumn<QStringList>("arguments");   // of /bin/sh; empty: /bin/cat
+    QTest::addColumn<QByteArray>("input");        // "null": /dev/null; empty: inherited
+    QTest::addColumn<bool>("merge");
+    QTest::addColumn<QByteArray>("out");
+    QTest::addColumn<int>("status");
     // 8 MiB through cat: input and output both exceed pipe buffers at the same time.
-    QByteArray input(8 * 1024 * 1024, 'q');
+    const QByteArray big(8 * 1024 * 1024, 'q');
+    QTest::newRow("input fed while output drains") << QStringList() << big << false << big << 0;
+    QTest::newRow("child ignoring its input neither hangs nor kills us")
+        << QStringList{"-c", "exec 0<&-; echo closed; exit 5"} << QByteArray(4 * 1024 * 1024, 'z') << false
+        << QByteArray("closed\n") << 5;
+    QTest::newRow("merged streams keep their order")
+        << QStringList{"-c", "echo one; echo two >&2; echo three"} << QByteArray() << true << QByteArray("one\ntwo\nthree\n") << 0;
+    QTest::newRow("null input gives end of file") << QStringList() << QByteArray("null") << false << QByteArray() << 0;
+    QTest::newRow("arguments arrive verbatim")
+        << QStringList{"-c", "printf '%s|' \"$@\"", "zero", "a b", "$(x)", "", "白"} << QByteArray() << false
+        << QStringLiteral("a b|$(x)||白|").toUtf8() << 0;
+}
+
+void ProcessTest::streams()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QByteArray, input);
+    QFETCH(bool, merge);
     ProcessRequest request;
-    request.program = QStringLiteral("/bin/cat");
-    request.input = input;
+    request.program = arguments.isEmpty() ? QStringLiteral("/bin/cat") : QStringLiteral("/bin/sh");
+    request.arguments = arguments;
+    request.nullInput = input == "null";
+    if (!input.isEmpty() && !request.nullInput)
+        request.input = input;
+    request.mergeOutput = merge;
     const auto outcome = runProcess(request);
     QVERIFY(outcome.started);
-    QCOMPARE(outcome.exitStatus, 0);
-    QCOMPARE(outcome.standardOutput.size(), input.size());
-    QCOMPARE(outcome.standardOutput, input);
-}
-
-void ProcessTest::childThatIgnoresInputDoesNotHangOrKillUs()
-{
-    ProcessRequest request;
-    request.program = QStringLiteral("/bin/sh");
-    request.arguments = {QStringLiteral("-c"), QStringLiteral("exec 0<&-; echo closed; exit 5")};
-    request.input = QByteArray(4 * 1024 * 1024, 'z');
-    const auto outcome = runProcess(request);
-    QCOMPARE(outcome.exitStatus, 5);
-    QCOMPARE(outcome.standardOutput, QByteArray("closed\n"));
-}
-
-void ProcessTest::mergedStreamsKeepOrder()
-{
-    ProcessRequest request;
-    request.program = QStringLiteral("/bin/sh");
-    request.arguments = {QStringLiteral("-c"), QStringLiteral("echo one; echo two >&2; echo three")};
-    request.mergeOutput = true;
-    const auto outcome = runProcess(request);
-    QCOMPARE(outcome.standardOutput, QByteArray("one\ntwo\nthree\n"));
+    QTEST(outcome.exitStatus, "status");
+    QTEST(outcome.standardOutput, "out");
     QVERIFY(outcome.standardError.isEmpty());
-}
-
-void ProcessTest::nullInputGivesEndOfFile()
-{
-    ProcessRequest request;
-    request.program = QStringLiteral("/bin/cat");
-    request.nullInput = true;
-    const auto outcome = runProcess(request);
-    QCOMPARE(outcome.exitStatus, 0);
-    QVERIFY(outcome.standardOutput.isEmpty());
-}
-
-void ProcessTest::streamingDeliversEveryByte()
-{
-    ProcessRequest request;
-    request.program = QStringLiteral("/bin/sh");
-    request.arguments = {QStringLiteral("-c"), QStringLiteral("head -c 3000000 /dev/zero | tr '\\0' a; echo err >&2")};
-    QByteArray out, err;
-    int chunks = 0;
-    const auto outcome = platform::runProcessStreaming(request, [&](QByteArrayView chunk, bool isError) {
-        ++chunks;
-        (isError ? err : out).append(chunk.data(), chunk.size());
-    });
-    QCOMPARE(outcome.exitStatus, 0);
-    QCOMPARE(out.size(), 3000000);
-    QCOMPARE(err, QByteArray("err\n"));
-    QVERIFY(chunks >= 2);
-}
-
-void ProcessTest::argumentsArriveVerbatim()
-{
-    const QStringList args{QStringLiteral("-c"), QStringLiteral("printf '%s|' \"$@\""), QStringLiteral("zero"),
-                           QStringLiteral("a b"), QStringLiteral("$(x)"), QString(), QStringLiteral("白")};
-    ProcessRequest request;
-    request.program = QStringLiteral("/bin/sh");
-    request.arguments = args;
-    QCOMPARE(runProcess(request).standardOutput, QStringLiteral("a b|$(x)||白|").toUtf8());
 }
 
 void ProcessTest::inputEndsWhileOtherThreadsStartLongRunningChildren()

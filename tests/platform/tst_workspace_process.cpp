@@ -59,76 +59,42 @@ private slots:
         root_ = QFileInfo(dir_.path()).canonicalFilePath();
     }
 
-    void bundledProcessIsListedWithItsBundleAndTerminates()
+    void processIsListedWithItsBundleAndTerminates_data()
     {
-        const QString bundle = root_ + "/Foo.app";
-        const QString executable = bundle + "/Contents/MacOS/Foo";
-        QVERIFY(copyExecutable("/bin/sleep", executable));
+        QTest::addColumn<QString>("executable");   // below the temporary root
+        QTest::addColumn<QString>("bundle");       // what the listing reports; "" for the executable itself
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("deleted");         // the executable is removed while it runs
+        QTest::newRow("bundle") << "/Foo.app/Contents/MacOS/Foo" << "/Foo.app" << "Foo" << false;
+        QTest::newRow("helper of a nested bundle: the outer one")
+            << "/Outer.app/Contents/Frameworks/Outer Helper.app/Contents/MacOS/Outer Helper" << "/Outer.app" << "Outer" << false;
+        QTest::newRow("plain executable") << "/bin/plain-sleep" << "" << "plain-sleep" << false;
+        QTest::newRow("deleted executable still belongs to its bundle") << "/Gone.app/Contents/MacOS/Gone" << "/Gone.app"
+                                                                        << "Gone" << true;
+    }
+    void processIsListedWithItsBundleAndTerminates()
+    {
+        QFETCH(QString, executable);
+        QFETCH(QString, bundle);
+        QFETCH(bool, deleted);
+        QVERIFY(copyExecutable("/bin/sleep", root_ + executable));
         QProcess child;
-        child.start(executable, {"60"});
+        child.start(root_ + executable, {"60"});
         QVERIFY(child.waitForStarted());
-
+        if (deleted)
+            QVERIFY(QFile::remove(root_ + executable));
         const auto listed = findProcess(child.processId());
         QVERIFY(listed);
-        QCOMPARE(listed->bundlePath, bundle);
-        QCOMPARE(listed->name, QStringLiteral("Foo"));
+        QCOMPARE(listed->bundlePath, root_ + (bundle.isEmpty() ? executable : bundle));
+        QTEST(listed->name, "name");
         QVERIFY(Workspace::systemDefault().isRunning(*listed));
-
         QVERIFY(Workspace::systemDefault().terminate(*listed));
         QVERIFY(child.waitForFinished(10000));
         QCOMPARE(child.exitStatus(), QProcess::CrashExit);
         QVERIFY(!Workspace::systemDefault().isRunning(*listed));
-        QVERIFY(!findProcess(listed->processId));
         // The process is gone: nothing is signalled any more.
         QVERIFY(!Workspace::systemDefault().terminate(*listed));
         QVERIFY(!Workspace::systemDefault().forceTerminate(*listed));
-    }
-
-    void helperInsideANestedBundleReportsTheOuterBundle()
-    {
-        const QString bundle = root_ + "/Outer.app";
-        const QString executable = bundle + "/Contents/Frameworks/Outer Helper.app/Contents/MacOS/Outer Helper";
-        QVERIFY(copyExecutable("/bin/sleep", executable));
-        QProcess child;
-        child.start(executable, {"60"});
-        QVERIFY(child.waitForStarted());
-        const auto listed = findProcess(child.processId());
-        QVERIFY(listed);
-        QCOMPARE(listed->bundlePath, bundle);
-        QCOMPARE(listed->name, QStringLiteral("Outer"));
-        QVERIFY(Workspace::systemDefault().forceTerminate(*listed));
-        QVERIFY(child.waitForFinished(10000));
-    }
-
-    void plainExecutableReportsItsPath()
-    {
-        const QString executable = root_ + "/bin/plain-sleep";
-        QVERIFY(copyExecutable("/bin/sleep", executable));
-        QProcess child;
-        child.start(executable, {"60"});
-        QVERIFY(child.waitForStarted());
-        const auto listed = findProcess(child.processId());
-        QVERIFY(listed);
-        QCOMPARE(listed->bundlePath, executable);
-        QCOMPARE(listed->name, QStringLiteral("plain-sleep"));
-        child.kill();
-        child.waitForFinished(10000);
-    }
-
-    void deletedExecutableStillBelongsToItsBundle()
-    {
-        const QString bundle = root_ + "/Gone.app";
-        const QString executable = bundle + "/Contents/MacOS/Gone";
-        QVERIFY(copyExecutable("/bin/sleep", executable));
-        QProcess child;
-        child.start(executable, {"60"});
-        QVERIFY(child.waitForStarted());
-        QVERIFY(QFile::remove(executable));
-        const auto listed = findProcess(child.processId());
-        QVERIFY(listed);
-        QCOMPARE(listed->bundlePath, bundle);
-        QVERIFY(Workspace::systemDefault().terminate(*listed));
-        QVERIFY(child.waitForFinished(10000));
     }
 
     // An entry taken from an earlier listing must not reach a different program that now

@@ -62,7 +62,7 @@ QCoro::Task<int> FakeAuthorization::runPrivilegedStreaming(QString commandLine,
                                                            std::function<void(const QString&)> onLine)
 {
     streamingCommands_.append(commandLine);
-    StreamingAnswer answer = streamingFallback_;
+    StreamingAnswer answer;
     for (const auto& [line, scripted] : streaming_)
         if (line == commandLine) {
             answer = scripted;
@@ -131,7 +131,5 @@ QCoro::Task<QStringList> FakeCleanerHelper::run(CleanerAction action, QString re
     reasons_.append(reason);
     if (runError_)
         throw *runError_;
-    if (runAnswer_)
-        co_return runAnswer_(action);
     co_return runLines_;
 }

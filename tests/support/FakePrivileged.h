@@ -44,13 +44,9 @@ public:
     void otherwise(std::function<PrivilegedAnswer(const QString&)> answer);
     // Every administrator run fails with `error` (overrides the table).
     void failAll(const AuthError& error) { failAll_ = error; }
-    void clearFailAll() { failAll_.reset(); }
-
+    // A streaming run of `commandLine` delivers the answer's lines (others: none, status 0).
     void onStreaming(const QString& commandLine, StreamingAnswer answer);
-    void otherwiseStreaming(StreamingAnswer answer) { streamingFallback_ = std::move(answer); }
-
     void setBiometricResult(const BiometricResult& result) { biometric_ = result; }
-    void setCanUseTouchID(bool can) { canUseTouchID_ = can; }
 
     // Root command lines of runPrivilegedShell, in call order.
     QStringList commands() const { return commands_; }
@@ -64,7 +60,7 @@ public:
     QCoro::Task<QString> runPrivilegedShell(QString commandLine) override;
     QCoro::Task<int> runPrivilegedStreaming(QString commandLine, std::function<void(const QString&)> onLine) override;
     QCoro::Task<bool> requestAuthorization() override;
-    bool canUseTouchID() const override { return canUseTouchID_; }
+    bool canUseTouchID() const override { return true; }
     QCoro::Task<BiometricResult> authenticate(QString reason) override;
 
 private:
@@ -75,9 +71,7 @@ private:
     std::function<PrivilegedAnswer(const QString&)> fallback_;
     std::optional<AuthError> failAll_;
     QList<std::pair<QString, StreamingAnswer>> streaming_;
-    StreamingAnswer streamingFallback_;
     BiometricResult biometric_ = BiometricResult::success();
-    bool canUseTouchID_ = true;
     QStringList commands_;
     QStringList streamingCommands_;
     QStringList reasons_;
@@ -96,9 +90,7 @@ public:
     ~FakeCleanerHelper() override;
 
     void setScriptedStatus(CleanerHelperStatus status) { scriptedStatus_ = status; }
-    void setRunLines(const QStringList& lines) { runLines_ = lines; runAnswer_ = nullptr; }
-    // Computed answer per action (may throw CleanerError).
-    void onRun(std::function<QStringList(const CleanerAction&)> answer) { runAnswer_ = std::move(answer); }
+    void setRunLines(const QStringList& lines) { runLines_ = lines; }
     void setRunError(std::optional<CleanerError> error) { runError_ = std::move(error); }
     void setInstallError(std::optional<AuthError> error) { installError_ = std::move(error); }
     void setUninstallError(std::optional<AuthError> error) { uninstallError_ = std::move(error); }
@@ -117,7 +109,6 @@ public:
 private:
     CleanerHelperStatus scriptedStatus_ = CleanerHelperStatus::missing;
     QStringList runLines_;
-    std::function<QStringList(const CleanerAction&)> runAnswer_;
     std::optional<CleanerError> runError_;
     std::optional<AuthError> installError_;
     std::optional<AuthError> uninstallError_;
@@ -151,17 +142,15 @@ struct Settled {
         }
         return std::nullopt;
     }
-    // errorDescription() of a LocalizedError, what() of another exception, "" without one.
+    // LocalizedError::describe of the exception, "" without one.
     QString errorText() const
     {
         if (!error)
             return QString();
         try {
             std::rethrow_exception(error);
-        } catch (const LocalizedError& e) {
-            return e.errorDescription();
         } catch (const std::exception& e) {
-            return QString::fromUtf8(e.what());
+            return LocalizedError::describe(e);
         } catch (...) {
         }
         return QStringLiteral("unknown exception");

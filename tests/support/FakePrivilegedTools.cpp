@@ -1,5 +1,6 @@
 #include "support/FakePrivilegedTools.h"
 
+#include "exec/Quote.h"
 #include "platform/StandIns.h"
 
 #include <QFile>
@@ -8,9 +9,14 @@ namespace {
 
 QByteArray quotedForShell(const QString& value)
 {
-    QByteArray bytes = QFile::encodeName(value);
-    bytes.replace("'", "'\\''");
-    return "'" + bytes + "'";
+    return Quote::singleQuoted(value).toUtf8();
+}
+
+void writeFile(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes)
+{
+    QFile file(dir.filePath(name));
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        file.write(bytes);
 }
 
 } // namespace
@@ -55,9 +61,9 @@ ScriptedScriptRunner::~ScriptedScriptRunner() = default;
 
 void ScriptedScriptRunner::answer(const QByteArray& out, const QByteArray& err, int status)
 {
-    writeFile(QStringLiteral("stdout"), out);
-    writeFile(QStringLiteral("stderr"), err);
-    writeFile(QStringLiteral("status"), QByteArray::number(status));
+    writeFile(dir_, QStringLiteral("stdout"), out);
+    writeFile(dir_, QStringLiteral("stderr"), err);
+    writeFile(dir_, QStringLiteral("status"), QByteArray::number(status));
 }
 
 QByteArrayList ScriptedScriptRunner::scripts() const
@@ -66,13 +72,6 @@ QByteArrayList ScriptedScriptRunner::scripts() const
     for (int n = 1; QFile::exists(dir_.filePath(QStringLiteral("script.%1").arg(n))); ++n)
         all << readWholeFile(dir_.filePath(QStringLiteral("script.%1").arg(n)));
     return all;
-}
-
-void ScriptedScriptRunner::writeFile(const QString& name, const QByteArray& bytes)
-{
-    QFile file(dir_.filePath(name));
-    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        file.write(bytes);
 }
 
 ScriptedSudo::ScriptedSudo(bool execCommand)
@@ -102,14 +101,14 @@ ScriptedSudo::~ScriptedSudo() = default;
 
 void ScriptedSudo::answerVersion(const QByteArray& out, int status)
 {
-    writeFile(QStringLiteral("version.out"), out);
-    writeFile(QStringLiteral("version.status"), QByteArray::number(status));
+    writeFile(dir_, QStringLiteral("version.out"), out);
+    writeFile(dir_, QStringLiteral("version.status"), QByteArray::number(status));
 }
 
 void ScriptedSudo::answerRun(const QByteArray& out, int status)
 {
-    writeFile(QStringLiteral("run.out"), out);
-    writeFile(QStringLiteral("run.status"), QByteArray::number(status));
+    writeFile(dir_, QStringLiteral("run.out"), out);
+    writeFile(dir_, QStringLiteral("run.status"), QByteArray::number(status));
 }
 
 QList<QStringList> ScriptedSudo::calls() const
@@ -121,11 +120,4 @@ QList<QStringList> ScriptedSudo::calls() const
         all << text.split(QLatin1Char('\n'));
     }
     return all;
-}
-
-void ScriptedSudo::writeFile(const QString& name, const QByteArray& bytes)
-{
-    QFile file(dir_.filePath(name));
-    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        file.write(bytes);
 }

@@ -32,7 +32,6 @@ public:
     platform::SystemLocations& locations() { return locations_; }
 
 private:
-    void writeFile(const QString& name, const QByteArray& bytes);
     QTemporaryDir dir_;
     platform::SystemLocations locations_;
     platform::Service<platform::SystemLocations>::Override override_;
@@ -53,7 +52,6 @@ public:
     platform::SystemLocations& locations() { return locations_; }
 
 private:
-    void writeFile(const QString& name, const QByteArray& bytes);
     QTemporaryDir dir_;
     platform::SystemLocations locations_;
     platform::Service<platform::SystemLocations>::Override override_;

@@ -168,11 +168,6 @@ bool Workspace::openUrl(const QUrl& url)
     return QDesktopServices::openUrl(url);
 }
 
-bool Workspace::openFile(const QString& path)
-{
-    return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
-}
-
 bool Workspace::revealInFileBrowser(const QString& path)
 {
     // Freedesktop file managers select the item through org.freedesktop.FileManager1;

@@ -1,4 +1,4 @@
-#include "exec/PrivilegedStream.h"
+#include "exec/LineSplitter.h"
 
 #include <QString>
 

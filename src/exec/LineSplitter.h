@@ -16,8 +16,6 @@ public:
     // The unfinished last line, if the stream ended without a line feed; resets the splitter.
     QStringList finish();
 
-    bool hasPending() const { return !pending_.isEmpty(); }
-
 private:
     QByteArray pending_;
 };

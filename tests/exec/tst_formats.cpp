@@ -1,0 +1,97 @@
+// Byte counts to text, streamed bytes to lines, and the text shown for a caught exception.
+#include "exec/AuthorizationManager.h"
+#include "exec/HumanReadable.h"
+#include "exec/LineSplitter.h"
+
+#include <QtTest>
+
+#include <clocale>
+#include <stdexcept>
+#include <string>
+
+class FormatsTest : public QObject {
+    Q_OBJECT
+private slots:
+    void humanReadable_data()
+    {
+        QTest::addColumn<qint64>("bytes");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("zero") << qint64(0) << "0.0 B";
+        QTest::newRow("1023") << qint64(1023) << "1023.0 B";
+        QTest::newRow("1024") << qint64(1024) << "1.0 KB";
+        QTest::newRow("1536") << qint64(1536) << "1.5 KB";
+        QTest::newRow("just below a MB stays in KB") << qint64(1048575) << "1024.0 KB";
+        QTest::newRow("1 GB") << qint64(1073741824) << "1.0 GB";
+        QTest::newRow("2^50 stays in TB") << (qint64(1) << 50) << "1024.0 TB";
+        QTest::newRow("max") << std::numeric_limits<qint64>::max() << "8388608.0 TB";
+        QTest::newRow("negative stays in bytes") << qint64(-2048) << "-2048.0 B";
+        QTest::newRow("rounding") << qint64(1024 * 1024 * 5 / 2 + 52429) << "2.6 MB";
+    }
+    void humanReadable()
+    {
+        QFETCH(qint64, bytes);
+        QTEST(::humanReadable(bytes), "text");
+    }
+    void humanReadableIgnoresTheUserLocale()
+    {
+        // QApplication adopts the environment's locale; a German one must not give "1,5 KB".
+        const char* previous = std::setlocale(LC_NUMERIC, nullptr);
+        const std::string saved = previous ? previous : "C";
+        if (!std::setlocale(LC_NUMERIC, "de_DE.UTF-8") && !std::setlocale(LC_NUMERIC, "fr_FR.UTF-8"))
+            QSKIP("no locale with a decimal comma is installed");
+        const QString text = ::humanReadable(1536);
+        std::setlocale(LC_NUMERIC, saved.c_str());
+        QCOMPARE(text, QStringLiteral("1.5 KB"));
+    }
+
+    void lines_data()
+    {
+        QTest::addColumn<QList<QByteArray>>("chunks");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("line, empty line, line in one chunk") << QList<QByteArray>{"first\n\nsecond\n"} << QStringList{"first", "second"};
+        QTest::newRow("line cut in two") << QList<QByteArray>{"hel", "lo\nwor", "ld\n"} << QStringList{"hello", "world"};
+        QTest::newRow("four-byte character split byte by byte")
+            << QList<QByteArray>{"x\xf0", "\x9f", "\x8e", "\x89y\n"} << QStringList{QStringLiteral("x🎉y")};
+        QTest::newRow("only line feeds and empty chunks") << QList<QByteArray>{"\n", "", "\n\n", ""} << QStringList{};
+        QTest::newRow("whitespace and carriage returns stay") << QList<QByteArray>{" \n50%\r\n"} << QStringList{" ", "50%\r"};
+        QTest::newRow("invalid byte keeps its line")
+            << QList<QByteArray>{"ok\n", "bad\xff", "byte\n"} << QStringList{"ok", QStringLiteral("bad\uFFFDbyte")};
+        QTest::newRow("unterminated last line") << QList<QByteArray>{"a\nb"} << QStringList{"a", "b"};
+    }
+    void lines()
+    {
+        QFETCH(QList<QByteArray>, chunks);
+        LineSplitter splitter;
+        QStringList lines;
+        for (const QByteArray& chunk : chunks)
+            lines << splitter.feed(chunk);
+        lines << splitter.finish();
+        QTEST(lines, "expected");
+        QCOMPARE(splitter.finish(), QStringList());   // finish() leaves nothing behind
+    }
+    void everySplitPointGivesTheSameLines()
+    {
+        const QByteArray stream = QStringLiteral("インストーラを展開中…\n\n進行状況: 10%\nDone.\n最後の行").toUtf8();
+        const QStringList expected = {QStringLiteral("インストーラを展開中…"), QStringLiteral("進行状況: 10%"),
+                                      QStringLiteral("Done."), QStringLiteral("最後の行")};
+        for (qsizetype a = 0; a <= stream.size(); ++a) {
+            for (qsizetype b = a; b <= stream.size(); b += 3) {
+                LineSplitter splitter;
+                QStringList lines = splitter.feed(stream.first(a));
+                lines << splitter.feed(stream.sliced(a, b - a)) << splitter.feed(stream.sliced(b)) << splitter.finish();
+                QVERIFY2(lines == expected, qPrintable(QStringLiteral("split at %1 and %2").arg(a).arg(b)));
+            }
+        }
+    }
+
+    void describeShowsTheOwnTextOfAnyError()
+    {
+        const AuthError cancelled = AuthError::userCancelled();
+        QCOMPARE(LocalizedError::describe(cancelled), QStringLiteral("認証がキャンセルされました。"));
+        QCOMPARE(QString::fromUtf8(cancelled.what()), QStringLiteral("認証がキャンセルされました。"));
+        QCOMPARE(LocalizedError::describe(std::runtime_error("disk full")), QStringLiteral("disk full"));
+    }
+};
+
+QTEST_GUILESS_MAIN(FormatsTest)
+#include "tst_formats.moc"
