@@ -402,7 +402,7 @@ QCoro::Task<bool> CacheModel::cleanWithTouchID(QList<RootPath> paths)
         failureText = error.errorDescription();
     } catch (const std::exception& error) {
         failure = CleanerError::Kind::execFailed;
-        failureText = describe(error);
+        failureText = LocalizedError::describe(error);
     }
     if (!failure) {
         append(QStringLiteral("✅ Touch ID 認証OK（パスワード入力なし）"));
@@ -444,7 +444,7 @@ QCoro::Task<bool> CacheModel::cleanWithPassword(QList<RootPath> paths)
         else
             failure = error.errorDescription();
     } catch (const std::exception& error) {
-        failure = describe(error);
+        failure = LocalizedError::describe(error);
     }
     if (cancelled)
         co_return false;
@@ -481,7 +481,7 @@ QCoro::Task<> CacheModel::setupHelper()
         else
             AppState::shared().showMessage(QStringLiteral("セットアップ失敗: ") + error.errorDescription(), true);
     } catch (const std::exception& error) {
-        AppState::shared().showMessage(QStringLiteral("セットアップ失敗: ") + describe(error), true);
+        AppState::shared().showMessage(QStringLiteral("セットアップ失敗: ") + LocalizedError::describe(error), true);
     }
     setSettingUp(false);
 }
@@ -505,7 +505,7 @@ QCoro::Task<> CacheModel::removeHelper()
         if (error.kind() != AuthError::Kind::userCancelled)
             AppState::shared().showMessage(QStringLiteral("解除失敗: ") + error.errorDescription(), true);
     } catch (const std::exception& error) {
-        AppState::shared().showMessage(QStringLiteral("解除失敗: ") + describe(error), true);
+        AppState::shared().showMessage(QStringLiteral("解除失敗: ") + LocalizedError::describe(error), true);
     }
     setSettingUp(false);
 }

@@ -104,9 +104,3 @@ QString refusedLine(const QString& path, const QString& reason)
     return QStringLiteral("⛔️ 許可外のため拒否: ") + path + QStringLiteral(" — ") + reason;
 }
 
-QString describe(const std::exception& error)
-{
-    if (const auto* localized = dynamic_cast<const LocalizedError*>(&error))
-        return localized->errorDescription();
-    return QString::fromUtf8(error.what());
-}

@@ -64,5 +64,3 @@ QString lastPathComponent(const QString& path);
 QString bundleSizeCommand(const QString& bundlePath);
 // "⛔️ 許可外のため拒否: <path> — <reason>", for a path the safety boundary refused.
 QString refusedLine(const QString& path, const QString& reason);
-// What a failed operation says: errorDescription() of a LocalizedError, else what().
-QString describe(const std::exception& error);

@@ -462,7 +462,7 @@ QCoro::Task<> IntelAppsModel::removeWithAdmin(QStringList paths, RemovalMethod m
         else
             appendLog(QStringLiteral("❌ エラー: ") + error.errorDescription());
     } catch (const std::exception& error) {
-        appendLog(QStringLiteral("❌ エラー: ") + describe(error));
+        appendLog(QStringLiteral("❌ エラー: ") + LocalizedError::describe(error));
     }
 }
 

@@ -293,7 +293,7 @@ QCoro::Task<> UninstallerModel::uninstall()
             else
                 appendLog(QStringLiteral("✅ 削除完了: ") + app.path);
         } catch (const std::exception& error) {
-            appendLog(QStringLiteral("❌ エラー: ") + describe(error));
+            appendLog(QStringLiteral("❌ エラー: ") + LocalizedError::describe(error));
         }
     } else {
         appendLog(QStringLiteral("⚠️ アプリが見つかりません（既に削除済み?）"));
@@ -365,7 +365,7 @@ QCoro::Task<> UninstallerModel::removeLeftovers(InstalledApp app)
             else
                 appendLog(QStringLiteral("  ✅ ") + path);
         } catch (const std::exception& error) {
-            appendLog(QStringLiteral("  ⚠️ スキップ: ") + path + QStringLiteral(" — ") + describe(error));
+            appendLog(QStringLiteral("  ⚠️ スキップ: ") + path + QStringLiteral(" — ") + LocalizedError::describe(error));
         }
     }
 }
