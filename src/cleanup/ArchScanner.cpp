@@ -93,7 +93,8 @@ void sortByName(QList<IntelOnlyApp>& apps)
 
 QCoro::Task<void> measureOne(QUuid id, QString path, std::function<void(const QUuid&, qint64)> apply)
 {
-    const ShellResult result = co_await Shell::runAsync(bundleSizeCommand(path));
+    const QString measure = bundleSizeCommand(path);
+    const ShellResult result = co_await Shell::runAsync(measure);
     apply(id, parseSizeOutput(result.output, path));
 }
 

@@ -158,7 +158,8 @@ QCoro::Task<> CacheModel::appear(std::weak_ptr<CacheModel> model, AppearanceScop
 QCoro::Task<> CacheModel::scan()
 {
     auto keep = shared_from_this();
-    co_await scanWith(keep, ownScope_.ticket());
+    AppearanceScope::Ticket ticket = ownScope_.ticket();
+    co_await scanWith(keep, ticket);
 }
 
 QCoro::Task<> CacheModel::scanWith(std::weak_ptr<CacheModel> model, AppearanceScope::Ticket ticket)
@@ -197,7 +198,8 @@ QCoro::Task<> CacheModel::measureOne(std::weak_ptr<CacheModel> model, Appearance
 {
     qint64 size = 0;
     if (!paths.isEmpty()) {
-        const ShellResult result = co_await Shell::runAsync(groupSizeCommand(paths));
+        const QString measure = groupSizeCommand(paths);
+        const ShellResult result = co_await Shell::runAsync(measure);
         size = Shell::parseInteger(result.output).value_or(0);
     }
     auto self = model.lock();
@@ -437,7 +439,8 @@ QCoro::Task<bool> CacheModel::cleanWithPassword(QList<RootPath> paths)
     bool cancelled = false;
     std::optional<QString> failure;
     try {
-        co_await AuthorizationManager::shared().runPrivilegedShell(passwordCommand(paths));
+        const QString command = passwordCommand(paths);
+        co_await AuthorizationManager::shared().runPrivilegedShell(command);
     } catch (const AuthError& error) {
         if (error.kind() == AuthError::Kind::userCancelled)
             cancelled = true;

@@ -68,7 +68,8 @@ QCoro::Task<> DashboardModel::appear(std::weak_ptr<DashboardModel> model, Appear
 QCoro::Task<> DashboardModel::refreshStats()
 {
     auto keep = shared_from_this();
-    co_await refreshWith(keep, ownScope_.ticket());
+    AppearanceScope::Ticket ticket = ownScope_.ticket();
+    co_await refreshWith(keep, ticket);
 }
 
 QCoro::Task<> DashboardModel::refreshWith(std::weak_ptr<DashboardModel> model, AppearanceScope::Ticket ticket)
@@ -159,8 +160,9 @@ QCoro::Task<> DashboardModel::purgeMemory()
     try {
         CleanerHelper& helper = CleanerHelper::shared();
         const CleanerHelperStatus status = co_await helper.refreshStatus();
+        const CleanerAction purge = CleanerAction::purge();
         if (status == CleanerHelperStatus::installed)
-            co_await helper.run(CleanerAction::purge(), purgeReason);
+            co_await helper.run(purge, purgeReason);
         else
             co_await AuthorizationManager::shared().runPrivilegedShell(purgeCommand);
     } catch (...) {
