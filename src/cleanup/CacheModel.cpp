@@ -338,8 +338,7 @@ QCoro::Task<> CacheModel::clean(PrivilegeMode mode)
     const platform::FileManager* files = &platform::FileManager::shared();
     const Allowance allowance = userAllowance();
     for (const QString& path : split.user) {
-        // Blocking file work leaves the main thread; the future is a named local because
-        // GCC 12 mishandles temporaries that live across a suspension point.
+        // Blocking file work leaves the main thread.
         QFuture<SafetyBoundary::Outcome> emptied = QtConcurrent::run(&Shell::commandPool(), [path, allowance, files] {
             return SafetyBoundary(*files).emptyDirectory(path, allowance);
         });

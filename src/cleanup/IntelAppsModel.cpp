@@ -213,8 +213,6 @@ void IntelAppsModel::appendLog(const QString& line)
 QCoro::Task<> IntelAppsModel::scan()
 {
     auto keep = shared_from_this();
-    // Every argument is a named value: GCC 12 destroys some temporaries of a co_await
-    // expression twice.
     std::weak_ptr<IntelAppsModel> weak = keep;
     std::optional<AppearanceScope::Ticket> ticket;
     co_await runScan(weak, ticket);

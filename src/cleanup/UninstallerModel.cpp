@@ -187,8 +187,6 @@ void UninstallerModel::appendLog(const QString& line)
 QCoro::Task<> UninstallerModel::scan()
 {
     auto keep = shared_from_this();
-    // Every argument is a named value: GCC 12 destroys some temporaries of a co_await
-    // expression twice.
     std::weak_ptr<UninstallerModel> weak = keep;
     std::optional<AppearanceScope::Ticket> ticket;
     co_await runScan(weak, ticket);
