@@ -73,13 +73,11 @@ private slots:
             {hex("cefaedfe07000000"), CPUList{7}},                           // exactly 8 bytes
             {hex("cffaedfeffffffff"), CPUList{qint64(0xFFFFFFFFu)}},         // the CPU type stays unsigned
             {hex("cffaedfe070000"), std::nullopt},                           // 7 bytes
-            {QByteArray(), std::nullopt},
             {fatMachO({cpuX86_64, cpuARM64}), CPUList{x86, arm64}},
             {fatMachO({cpuX86_64, cpuI386}, true), CPUList{x86, 7}},         // fat-64
             {fatMachO({cpuPowerPC, cpuI386}), CPUList{ppc, 7}},              // in record order
             {hex("cafebabe00000001"), CPUList{}},                            // records cut off by the end
             {two.left(8 + 20 + 3), CPUList{x86}},
-            {two.left(8 + 20 + 4), CPUList{x86, arm64}},
             {two64.left(8 + 32 + 3), CPUList{x86}},                          // 64-bit records are longer
             {two64.left(8 + 32 + 4), CPUList{x86, arm64}},
             {fatHeader(0xCAFEBABE, 5, {cpuX86_64, cpuARM64}), CPUList{x86, arm64}},
@@ -101,21 +99,17 @@ private slots:
         const std::tuple<CPUList, AppArchitecture, QString> rows[] = {
             {{arm64, x86}, AppArchitecture::universal, "x86_64"},
             {{arm64, 7, ppc}, AppArchitecture::universal, "i386 + PowerPC"},
-            {{arm64}, AppArchitecture::appleSilicon, "不明"},
             {{ppc64, arm64}, AppArchitecture::appleSilicon, "PowerPC"},
             {{x86}, AppArchitecture::intelOnly, "x86_64"},
             {{7, x86}, AppArchitecture::intelOnly, "x86_64 + i386"},   // the label's order is fixed
             {{x86, 12}, AppArchitecture::intelOnly, "x86_64"},
             {{ppc64, 7, x86}, AppArchitecture::intelOnly, "x86_64 + i386 + PowerPC"},
-            {{ppc}, AppArchitecture::powerPC, "PowerPC"},
             {{ppc, ppc64}, AppArchitecture::powerPC, "PowerPC"},
             {{0, 0xFFFFFFFF, 12}, AppArchitecture::unknown, "不明"},
             {{}, AppArchitecture::unknown, "不明"},
         };
-        for (const auto& [types, architecture, label] : rows) {
-            QCOMPARE(ArchScanner::classify(types), architecture);
-            QCOMPARE(ArchScanner::label(types), label);
-        }
+        for (const auto& [types, architecture, label] : rows)
+            QCOMPARE(std::pair(ArchScanner::classify(types), ArchScanner::label(types)), std::pair(architecture, label));
     }
 
     // What gets a bundle listed, and every way of not being readable; each bundle still counts as scanned.
@@ -234,14 +228,12 @@ private slots:
             createApp(folder, "Hidden.app", intel);
         createApp(root, ".Hidden.app", intel);
         QVERIFY(QFile::link(outside + "/Folder", root + "/LinkedFolder"));
-        QVERIFY(writeFile(root + "/A/notes.txt", "x"));
 
         // Entries in name order (upper case first); roots that are missing or no folder are passed over.
         const QString upper = createApp(root, "Zed.app", thinMachO(cpuARM64)), lower = createApp(root, "zed.app", thinMachO(cpuARM64));
         const QStringList found = ArchScanner::appBundles({dir.filePath("missing"), root, expected[3]});
         QCOMPARE(QSet<QString>(found.begin(), found.end()), (QSet<QString>(expected.begin(), expected.end()) + QSet<QString>{upper, lower}));
-        QCOMPARE(found.size(), expected.size() + 2);
-        QVERIFY(found.indexOf(upper) + 1 == found.indexOf(lower));
+        QVERIFY(found.size() == expected.size() + 2 && found.indexOf(upper) + 1 == found.indexOf(lower));
         const ScanResult result = ArchScanner::scan({root});
         QCOMPARE(result.totalScanned, qint64(expected.size() + 2));
         QCOMPARE(names(result.intelApps), (QStringList{"Depth1", "Depth2", "Depth3", "Target"}));
@@ -319,8 +311,7 @@ private slots:
             }
         }));
         QCOMPARE(applied, (QList<std::pair<QUuid, bool>>{{fast, true}, {slow, false}}));
-        QCOMPARE(apps.size(), 1);
-        QCOMPARE(apps[0].sizeMB, qint64(20));
+        QCOMPARE(apps.size() == 1 ? apps[0].sizeMB : -1, qint64(20));
         bool called = false;
         QCoro::waitFor(measureSizes({}, [&called](const QUuid&, qint64) { called = true; }));
         QVERIFY(!called);
