@@ -1,9 +1,7 @@
 #include "cleanup/CacheModel.h"
 #include "support/BannerMessages.h"
-#include "support/BundleFactory.h"
 #include "support/FakeCommandRunner.h"
 #include "support/FakePrivileged.h"
-#include "support/RootPaths.h"
 #include "support/TempTree.h"
 
 #include <QtTest>

@@ -1,5 +1,4 @@
 #include "cleanup/IntelAppsModel.h"
-#include "support/BannerMessages.h"
 #include "support/BundleFactory.h"
 #include "support/FakeCommandRunner.h"
 #include "support/FakePrivileged.h"
@@ -20,7 +19,6 @@ struct Fixture : TempTree {
     FakeCommandRunner runner;
     FakeWorkspace workspace;
     FakeAuthorization auth;
-    BannerMessages messages;
 
     Fixture() { runner.otherwise([](const QString&) { return ShellResult{"300", {}, 0}; }); }
     std::shared_ptr<IntelAppsModel> scanned(const QStringList& roots)

@@ -3,6 +3,7 @@
 #include "cleanup/IntelAppsModel.h"
 #include "platform/Process.h"
 #include "platform/Workspace.h"
+#include "support/BannerMessages.h"
 #include "support/BundleFactory.h"
 #include "support/FakeCommandRunner.h"
 #include "support/FakePrivileged.h"
@@ -59,6 +60,7 @@ private slots:
 
         FakeAuthorization auth;
         runForReal(auth);
+        BannerMessages messages;
         settle(model->removeSelected());
         QCOMPARE(QDir(t.home + "/.local/share/Trash/files").entryList(QDir::AllEntries | QDir::NoDotAndDotDot).size(), 2);
         QStringList markers, added;
@@ -78,6 +80,7 @@ private slots:
         QCOMPARE(model->log(), (QStringList{"🧹 3 個の Intel専用アプリをゴミ箱に移動します…", "  ✅ " + foo, "  ✅ " + caches,
                                             "🔑 管理者権限が必要な項目があります（2件）…", "  ✅ " + first, "  ✅ " + second,
                                             "🔑 管理者権限が必要な項目があります（1件）…", "  ✅ " + systemPrefs, "🎉 完了！"}));
+        QCOMPARE(messages.take(), QStringList{"Intel専用アプリの整理が完了しました"});
     }
 
     void runningCopyIsAskedThenForced_data()
