@@ -19,10 +19,7 @@ namespace {
 
 constexpr qint64 x86 = 0x01000007, arm64 = 0x0100000C, ppc = 18, ppc64 = 0x01000012;
 
-QByteArray hex(const char* text)
-{
-    return QByteArray::fromHex(text);
-}
+QByteArray hex(const char* text) { return QByteArray::fromHex(text); }
 
 // A fat header claiming `count` records, with up to 40 of them (x86_64 and i386 in turn).
 QByteArray countedFat(quint32 magic, quint32 count, CPUList* types = nullptr)
@@ -38,38 +35,23 @@ QByteArray countedFat(quint32 magic, quint32 count, CPUList* types = nullptr)
 QStringList names(const QList<IntelOnlyApp>& apps)
 {
     QStringList out;
-    for (const IntelOnlyApp& app : apps)
-        out << app.name;
+    std::transform(apps.begin(), apps.end(), std::back_inserter(out), [](const IntelOnlyApp& app) { return app.name; });
     return out;
 }
 
-IntelOnlyApp entry(const QString& name)
-{
-    IntelOnlyApp app;
-    app.id = QUuid::createUuid();
-    app.name = name;
-    app.path = "/A/" + name + ".app";
-    return app;
-}
+IntelOnlyApp entry(const QString& name) { return IntelOnlyApp{QUuid::createUuid(), name, {}, "/A/" + name + ".app", {}, {}, {}, 0, false}; }
 
-bool makeFifo(const QString& path)
-{
-    return ::mkfifo(QFile::encodeName(path).constData(), 0644) == 0;
-}
+bool makeFifo(const QString& path) { return ::mkfifo(QFile::encodeName(path).constData(), 0644) == 0; }
 
-class FakeKernel final : public platform::Kernel {
-public:
+struct FakeKernel final : platform::Kernel {
     std::optional<int> arm64;
     std::optional<int> optionalArm64() const override { return arm64; }
 };
 
-// Answers through `answer` with no lock held, so one command can wait while others finish.
-class GateRunner final : public CommandRunner {
-public:
+// Answers with no lock held, so one command can wait while others finish.
+struct GateRunner final : CommandRunner {
     std::function<ShellResult(const QString&)> answer;
     ShellResult run(const QString& commandLine) override { return answer(commandLine); }
-
-private:
     platform::Service<CommandRunner>::Override override_{*this};
 };
 
@@ -86,42 +68,30 @@ private slots:
         const QByteArray two = fatHeader(0xCAFEBABE, 2, {cpuX86_64, cpuARM64}), two64 = fatHeader(0xCAFEBABF, 2, {cpuX86_64, cpuARM64}, 32);
         const std::pair<QByteArray, std::optional<CPUList>> rows[] = {
             {hex("cffaedfe07000001"), CPUList{x86}},                         // thin, little-endian, 64-bit
-            {thinMachO(cpuI386, Endian::little, false), CPUList{7}},
             {hex("feedface00000012"), CPUList{ppc}},                         // thin, big-endian, 32-bit
             {thinMachO(cpuPowerPC64, Endian::big, true), CPUList{ppc64}},
             {hex("cefaedfe07000000"), CPUList{7}},                           // exactly 8 bytes
             {hex("cffaedfeffffffff"), CPUList{qint64(0xFFFFFFFFu)}},         // the CPU type stays unsigned
             {hex("cffaedfe070000"), std::nullopt},                           // 7 bytes
-            {QByteArray(), std::nullopt},
             {fatMachO({cpuX86_64, cpuARM64}), CPUList{x86, arm64}},
             {fatMachO({cpuX86_64, cpuI386}, true), CPUList{x86, 7}},         // fat-64
             {fatMachO({cpuPowerPC, cpuI386}), CPUList{ppc, 7}},              // in record order
             {hex("cafebabe00000001"), CPUList{}},                            // records cut off by the end
-            {two.left(11), CPUList{}},
             {two.left(8 + 20 + 3), CPUList{x86}},
-            {two.left(8 + 20 + 4), CPUList{x86, arm64}},
             {two64.left(8 + 32 + 3), CPUList{x86}},                          // 64-bit records are longer
             {two64.left(8 + 32 + 4), CPUList{x86, arm64}},
             {fatHeader(0xCAFEBABE, 5, {cpuX86_64, cpuARM64}), CPUList{x86, arm64}},
-            {countedFat(0xCAFEBABE, 0), std::nullopt},                       // 1 to 31 records
-            {countedFat(0xCAFEBABE, 32), std::nullopt},
-            {countedFat(0xCAFEBABF, 0), std::nullopt},
+            {countedFat(0xCAFEBABE, 0), std::nullopt},                       // 1 to 31 records; more is a Java class
             {countedFat(0xCAFEBABF, 32), std::nullopt},
             {countedFat(0xCAFEBABE, 0xFFFFFFFF), std::nullopt},
-            {javaClass(52), std::nullopt},                                   // 0xCAFEBABE with a version
-            {javaClass(45, 3), std::nullopt},
-            {shellScript(), std::nullopt},
-            {hex("7f454c4602010100000000000000000002003e00"), std::nullopt},   // ELF
+            {"#!/bin/sh\nexit 0\n", std::nullopt},
             {hex("bebafeca0000000107000001"), std::nullopt},                 // fat magic byte-swapped
-            {QByteArray(4096, '\0'), std::nullopt},
         };
         for (const auto& [data, types] : rows)
             QCOMPARE(ArchScanner::machOCPUTypes(data), types);
-        for (quint32 magic : {0xCAFEBABEu, 0xCAFEBABFu}) {
-            CPUList types;
-            const QByteArray data = countedFat(magic, 31, &types);
-            QCOMPARE(ArchScanner::machOCPUTypes(data), types);
-        }
+        CPUList types;
+        const QByteArray most = countedFat(0xCAFEBABF, 31, &types);
+        QCOMPARE(ArchScanner::machOCPUTypes(most), types);
     }
 
     void classifyAndLabel()
@@ -129,23 +99,17 @@ private slots:
         const std::tuple<CPUList, AppArchitecture, QString> rows[] = {
             {{arm64, x86}, AppArchitecture::universal, "x86_64"},
             {{arm64, 7, ppc}, AppArchitecture::universal, "i386 + PowerPC"},
-            {{arm64}, AppArchitecture::appleSilicon, "不明"},
             {{ppc64, arm64}, AppArchitecture::appleSilicon, "PowerPC"},
             {{x86}, AppArchitecture::intelOnly, "x86_64"},
             {{7, x86}, AppArchitecture::intelOnly, "x86_64 + i386"},   // the label's order is fixed
-            {{ppc, x86}, AppArchitecture::intelOnly, "x86_64 + PowerPC"},
             {{x86, 12}, AppArchitecture::intelOnly, "x86_64"},
             {{ppc64, 7, x86}, AppArchitecture::intelOnly, "x86_64 + i386 + PowerPC"},
-            {{ppc}, AppArchitecture::powerPC, "PowerPC"},
             {{ppc, ppc64}, AppArchitecture::powerPC, "PowerPC"},
-            {{12}, AppArchitecture::unknown, "不明"},
-            {{0, 0xFFFFFFFF, 0x0100000B}, AppArchitecture::unknown, "不明"},
+            {{0, 0xFFFFFFFF, 12}, AppArchitecture::unknown, "不明"},
             {{}, AppArchitecture::unknown, "不明"},
         };
-        for (const auto& [types, architecture, label] : rows) {
-            QCOMPARE(ArchScanner::classify(types), architecture);
-            QCOMPARE(ArchScanner::label(types), label);
-        }
+        for (const auto& [types, architecture, label] : rows)
+            QCOMPARE(std::pair(ArchScanner::classify(types), ArchScanner::label(types)), std::pair(architecture, label));
     }
 
     // What gets a bundle listed, and every way of not being readable; each bundle still counts as scanned.
@@ -160,13 +124,11 @@ private slots:
         QTest::newRow("fat ppc + i386") << fatMachO({cpuPowerPC, cpuI386}) << "" << "i386 + PowerPC";
         QTest::newRow("thin ppc") << thinMachO(cpuPowerPC, Endian::big, false) << "" << "PowerPC";
         QTest::newRow("universal") << fatMachO({cpuX86_64, cpuARM64}) << "" << "";
-        QTest::newRow("script") << shellScript() << "" << "";
+        QTest::newRow("script") << QByteArray("#!/bin/sh\n") << "" << "";
         QTest::newRow("64 GiB executable: only its start is read") << intel << "sparse" << "x86_64";
         QTest::newRow("executable is a link") << intel << "linkedExecutable" << "x86_64";
-        QTest::newRow("1 MiB Info.plist") << intel << "large" << "x86_64";
-        for (const char* setup : {"oversized", "noPlist", "garbage", "emptyPlist", "array", "plistFolder", "plistFifo",
-                                  "noExecutableKey", "emptyExecutableKey", "numberExecutableKey", "noExecutable",
-                                  "executableFolder", "executableFifo"})
+        for (const char* setup : {"oversized", "noPlist", "garbage", "array", "plistFifo", "noExecutableKey",
+                                  "numberExecutableKey", "noExecutable", "executableFolder", "executableFifo"})
             QTest::newRow(setup) << intel << setup << "";
     }
     void inspectDecidesListing()
@@ -183,23 +145,21 @@ private slots:
         const QString bundle = dir.filePath(layout.fileName);
         const QString plist = bundle + "/Contents/Info.plist";
         const QString exe = bundle + "/Contents/MacOS/Tool";
-        if (setup == "large" || setup == "oversized")
-            layout.info.insert("Padding", QString((setup == "large" ? 1 : 9) << 20, QLatin1Char('x')));
+        if (setup == "oversized")
+            layout.info.insert("Padding", QString(9 << 20, QLatin1Char('x')));
         layout.writeInfoPlist = !setup.startsWith("plist") && setup != "noPlist";
         if (setup == "garbage")
             layout.rawInfoPlist = QByteArrayLiteral("<?xml version=\"1.0\"?><plist><dict><key>CFBundleExecutable");
-        if (setup == "emptyPlist")
-            layout.rawInfoPlist = QByteArray();
         if (setup == "array")
             layout.rawInfoPlist = QByteArrayLiteral("<?xml version=\"1.0\"?><plist version=\"1.0\"><array><string>Tool</string></array></plist>");
         if (setup == "noExecutableKey")
             layout.info.remove("CFBundleExecutable");
-        if (setup == "emptyExecutableKey" || setup == "numberExecutableKey")
-            layout.info.insert("CFBundleExecutable", setup == "emptyExecutableKey" ? QVariant(QString()) : QVariant(7));
+        if (setup == "numberExecutableKey")
+            layout.info.insert("CFBundleExecutable", 7);
         layout.writeExecutable = !setup.startsWith("executable") && setup != "noExecutable" && setup != "linkedExecutable";
         QCOMPARE(create(dir.path(), layout), bundle);
-        if (setup == "plistFolder" || setup == "executableFolder")
-            QVERIFY(QDir().mkpath(setup == "plistFolder" ? plist : exe));
+        if (setup == "executableFolder")
+            QVERIFY(QDir().mkpath(exe));
         if (setup == "plistFifo" || setup == "executableFifo")
             QVERIFY(makeFifo(setup == "plistFifo" ? plist : exe));   // opening one would wait for a writer forever
         if (setup == "linkedExecutable") {
@@ -214,11 +174,8 @@ private slots:
         const std::optional<IntelOnlyApp> app = ArchScanner::inspect(bundle);
         QCOMPARE(app.has_value(), !label.isEmpty());
         if (app) {
-            QCOMPARE(app->archLabel, label);
+            QCOMPARE(app->archLabel + " " + app->path, label + " " + bundle);
             QCOMPARE(app->architecture, label == "PowerPC" ? AppArchitecture::powerPC : AppArchitecture::intelOnly);
-            QCOMPARE(app->path, bundle);
-            QCOMPARE(app->sizeMB, qint64(0));
-            QVERIFY(!app->isSelected && !app->id.isNull());
         }
         const ScanResult result = ArchScanner::scan({dir.path()});
         QCOMPARE(result.totalScanned, qint64(1));
@@ -235,24 +192,19 @@ private slots:
         const Row rows[] = {
             {"Foo.app", {{"CFBundleDisplayName", "Foo Pro"}, {"CFBundleName", "Foo"}, {"CFBundleIdentifier", "com.example.foo"},
                          {"CFBundleShortVersionString", "2.5"}, {"CFBundleVersion", "250"}}, "Foo Pro", "com.example.foo", "2.5"},
-            {"Foo.app", {{"CFBundleName", "Foo"}, {"CFBundleVersion", "250"}}, "Foo", "", "250"},
             {"Foo.bar.app", {}, "Foo.bar", "", "—"},   // the file name without its last extension
             {"Bar.app", {{"CFBundleDisplayName", 5}, {"CFBundleName", true}, {"CFBundleIdentifier", 42},   // no text: absent
                          {"CFBundleShortVersionString", 3.5}, {"CFBundleVersion", "7"}}, "Bar", "", "7"},
             {"Baz.app", {{"CFBundleDisplayName", ""}, {"CFBundleName", "Baz"}}, "", "", "—"},   // empty is still a text
-            {"Nihongo.app", {{"CFBundleDisplayName", "日本語エディタ"}, {"CFBundleShortVersionString", "版 1"}}, "日本語エディタ", "", "版 1"},
+            {"N.app", {{"CFBundleDisplayName", "日本語"}, {"CFBundleName", "N"}, {"CFBundleVersion", "版 1"}}, "日本語", "", "版 1"},
         };
         for (const Row& row : rows) {
-            for (PlistFormat format : {PlistFormat::xml, PlistFormat::binary}) {
-                QTemporaryDir dir;
-                App layout{row.fileName, row.keys, format, std::nullopt, true, thinMachO(cpuX86_64), true};
-                layout.info.insert("CFBundleExecutable", "Main");
-                const std::optional<IntelOnlyApp> app = ArchScanner::inspect(create(dir.path(), layout));
-                QVERIFY(app);
-                QCOMPARE(app->name, QString::fromUtf8(row.name));
-                QCOMPARE(app->bundleID, QString::fromUtf8(row.bundleID));
-                QCOMPARE(app->version, QString::fromUtf8(row.version));
-            }
+            QTemporaryDir dir;
+            App layout{row.fileName, row.keys, PlistFormat::binary, std::nullopt, true, thinMachO(cpuX86_64), true};
+            layout.info.insert("CFBundleExecutable", "Main");
+            const std::optional<IntelOnlyApp> app = ArchScanner::inspect(create(dir.path(), layout));
+            QVERIFY(app);
+            QCOMPARE(QStringList({app->name, app->bundleID, app->version}), QStringList({row.name, row.bundleID, row.version}));
         }
     }
 
@@ -276,14 +228,12 @@ private slots:
             createApp(folder, "Hidden.app", intel);
         createApp(root, ".Hidden.app", intel);
         QVERIFY(QFile::link(outside + "/Folder", root + "/LinkedFolder"));
-        QVERIFY(writeFile(root + "/A/notes.txt", "x"));
 
         // Entries in name order (upper case first); roots that are missing or no folder are passed over.
         const QString upper = createApp(root, "Zed.app", thinMachO(cpuARM64)), lower = createApp(root, "zed.app", thinMachO(cpuARM64));
         const QStringList found = ArchScanner::appBundles({dir.filePath("missing"), root, expected[3]});
         QCOMPARE(QSet<QString>(found.begin(), found.end()), (QSet<QString>(expected.begin(), expected.end()) + QSet<QString>{upper, lower}));
-        QCOMPARE(found.size(), expected.size() + 2);
-        QVERIFY(found.indexOf(upper) + 1 == found.indexOf(lower));
+        QVERIFY(found.size() == expected.size() + 2 && found.indexOf(upper) + 1 == found.indexOf(lower));
         const ScanResult result = ArchScanner::scan({root});
         QCOMPARE(result.totalScanned, qint64(expected.size() + 2));
         QCOMPARE(names(result.intelApps), (QStringList{"Depth1", "Depth2", "Depth3", "Target"}));
@@ -300,16 +250,10 @@ private slots:
         createApp(second, "Other.app", intel, "same");   // equal but for case: walk order decides
         createApp(second, "Native.app", thinMachO(cpuARM64));
         const QStringList expected = {"apple", "Äther", "Banana", "Same", "same", "zeta", "ゼータ"};
-
         const ScanResult result = ArchScanner::scan({first, second});
         QCOMPARE(result.totalScanned, qint64(8));
         QCOMPARE(names(result.intelApps), expected);
-        QStringList swapped = expected;
-        swapped.swapItemsAt(3, 4);
-        const ScanResult again = ArchScanner::scan({second, first});
-        QCOMPARE(names(again.intelApps), swapped);
-        for (const IntelOnlyApp& app : again.intelApps)
-            QVERIFY(std::none_of(result.intelApps.begin(), result.intelApps.end(), [&](const IntelOnlyApp& old) { return old.id == app.id; }));
+        QCOMPARE(names(ArchScanner::scan({second, first}).intelApps).mid(3, 2), (QStringList{"same", "Same"}));
         QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
         const QStringList underJapanese = names(ArchScanner::scan({first, second}).intelApps);
         QLocale::setDefault(QLocale::c());
@@ -319,10 +263,7 @@ private slots:
     void rosettaInfo()
     {
         const std::tuple<std::optional<int>, bool, RosettaInfo> rows[] = {
-            {1, true, {true, true}}, {1, false, {true, false}}, {0, false, {false, false}},
-            {std::nullopt, false, {false, false}},   // Intel: no such key
-            {2, true, {false, true}},
-        };
+            {1, true, {true, true}}, {1, false, {true, false}}, {std::nullopt, false, {false, false}}, {2, true, {false, true}}};
         for (const auto& [arm64, runtimePresent, expected] : rows) {
             FakeKernel kernel;
             kernel.arm64 = arm64;
@@ -337,21 +278,11 @@ private slots:
 
     void sizeLines()
     {
-        const std::pair<const char*, const char*> quoted[] = {
-            {"/Applications/Old Game.app", "\"/Applications/Old Game.app\""}, {"/A/It's.app", "\"/A/It's.app\""},
-            {"/A/a\"b.app", "\"/A/a\\\"b.app\""}, {"/A/$(rm -rf ~).app", "\"/A/\\$(rm -rf ~).app\""},
-            {"/A/`id`\\.app", "\"/A/\\`id\\`\\\\.app\""}, {"/A/x\ny.app", "\"/A/x\ny.app\""}};
-        for (const auto& [path, text] : quoted)
-            QCOMPARE(::bundleSizeCommand(path), "du -sm " + QString::fromUtf8(text) + " 2>/dev/null | cut -f1");
-
-        // du's output is a whole number or nothing (Shell::parseInteger); a path with a line
-        // break breaks du's line, so only its first line counts then.
+        QCOMPARE(::bundleSizeCommand("/A/$x \"y\".app"), "du -sm \"/A/\\$x \\\"y\\\".app\" 2>/dev/null | cut -f1");
+        // A path with a line break breaks du's line, so only its first line counts then.
         const QString plain = "/Applications/Foo.app", broken = "/A/Line\nBreak.app";
         const std::tuple<const char*, QString, qint64> outputs[] = {
-            {"245", plain, 245}, {"  17\n", plain, 17}, {"+12", plain, 12}, {"-3", plain, -3},
-            {"9223372036854775807", plain, 9223372036854775807LL}, {"", plain, 0}, {"+", plain, 0},
-            {"du: cannot access", plain, 0}, {"12M", plain, 0}, {"1 2", plain, 0}, {"12\n34", plain, 0}, {"1.5", plain, 0},
-            {"0x10", plain, 0}, {"١٢", plain, 0}, {"99999999999999999999", plain, 0},
+            {"  17\n", plain, 17}, {"", plain, 0}, {"du: cannot access", plain, 0}, {"12\n34", plain, 0},
             {"42\nBreak.app", broken, 42}, {"x\nBreak.app", broken, 0}};
         for (const auto& [output, path, expected] : outputs)
             QCOMPARE(parseSizeOutput(QString::fromUtf8(output), path), expected);
@@ -380,8 +311,7 @@ private slots:
             }
         }));
         QCOMPARE(applied, (QList<std::pair<QUuid, bool>>{{fast, true}, {slow, false}}));
-        QCOMPARE(apps.size(), 1);
-        QCOMPARE(apps[0].sizeMB, qint64(20));
+        QCOMPARE(apps.size() == 1 ? apps[0].sizeMB : -1, qint64(20));
         bool called = false;
         QCoro::waitFor(measureSizes({}, [&called](const QUuid&, qint64) { called = true; }));
         QVERIFY(!called);
@@ -389,8 +319,7 @@ private slots:
 
     void formatSize()
     {
-        const std::pair<qint64, const char*> rows[] = {{0, "0 MB"},      {1023, "1023 MB"},     {1024, "1.0 GB"},  {1536, "1.5 GB"},
-                                                       {1075, "1.0 GB"}, {1048576, "1024.0 GB"}, {-5, "-5 MB"}};
+        const std::pair<qint64, const char*> rows[] = {{1023, "1023 MB"}, {1024, "1.0 GB"}, {1536, "1.5 GB"}, {1048576, "1024.0 GB"}};
         for (const auto& [megabytes, text] : rows) {
             QCOMPARE(::formatSize(megabytes), text);
             QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));   // would write "1,5"

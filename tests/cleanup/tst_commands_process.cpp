@@ -1,6 +1,5 @@
 // The cleanup screens' command lines through the real zsh, find, du and awk, with names that
-// would break a carelessly built line. (Removals under hostile names and environments are
-// tests/exec/tst_safety_process.cpp's.)
+// would break a carelessly built line.
 #include "cleanup/ArchScanner.h"
 #include "cleanup/CacheModel.h"
 #include "cleanup/UninstallerModel.h"
@@ -19,11 +18,7 @@ namespace {
 // du's own answer for the path, asked without any shell in between.
 qint64 duWithoutShell(const QString& path)
 {
-    platform::ProcessRequest request;
-    request.program = QStringLiteral("/usr/bin/du");
-    request.arguments = {QStringLiteral("-sm"), path};
-    request.nullInput = true;
-    return QString::fromUtf8(platform::runProcess(request).standardOutput).section('\t', 0, 0).toLongLong();
+    return QString::fromUtf8(platform::runProcess({"/usr/bin/du", {"-sm", path}, std::nullopt, true}).standardOutput).section('\t', 0, 0).toLongLong();
 }
 
 bool writeMiB(const QString& path, int mebibytes)
@@ -47,8 +42,7 @@ private slots:
     void sizesOfHostileNames_data()
     {
         QTest::addColumn<QString>("name");
-        for (const char* name : {"Old Game", "It's \"Quoted\"", "$(touch PWNED)", "`touch PWNED`", "$HOME \\n", "a\"; touch PWNED; \"b",
-                                 "Line\nBreak", "Tab\tbed"})
+        for (const char* name : {"It's \"Quoted\"", "$(touch PWNED)`touch PWNED`", "$HOME \\n", "a\"; touch PWNED; \"b", "Line\nBreak"})
             QTest::newRow(name) << QString::fromUtf8(name);
     }
     void sizesOfHostileNames()
@@ -82,11 +76,8 @@ private slots:
     void uninstallerScanListsTheRightBundles()
     {
         TempTree t;
-        BundleFactory::App zeta{"Zeta.app", BundleFactory::appInfo("n", "com.example.zeta", "1", "Main"), {}, std::nullopt, true, {}, true};
-        QVERIFY(writeMiB(BundleFactory::create(t.apps, zeta) + "/Contents/MacOS/Main", 3));
-        BundleFactory::App alpha{"alpha.app", {{"CFBundleIdentifier", "com.example.alpha"}}, BundleFactory::PlistFormat::binary,
-                                 std::nullopt, true, {}, true};
-        BundleFactory::create(t.apps, alpha);
+        QVERIFY(writeMiB(BundleFactory::createApp(t.apps, "Zeta.app", {}, "n", "com.example.zeta") + "/Contents/MacOS/Main", 3));
+        BundleFactory::createApp(t.apps, "alpha.app", {}, {}, "com.example.alpha", BundleFactory::PlistFormat::binary);
         // Not listed: too deep, not a folder, a name with a line feed.
         QVERIFY(t.make({t.apps + "/Google Chrome.app/Contents/", t.apps + "/Nested/Deep.app/", t.apps + "/File.app", t.apps + "/evil\n.app/"}));
         auto model = UninstallerModel::create({t.apps, t.root + "/missing"});

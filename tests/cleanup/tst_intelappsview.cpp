@@ -1,5 +1,3 @@
-// What the Intel-only screen shows for this Mac and does with the user's input: the notice,
-// the cards, the selection, the removal choices, the confirmation and the log.
 #include "cleanup/IntelAppsModel.h"
 #include "cleanup/ui/IntelAppCard.h"
 #include "cleanup/ui/IntelAppsView.h"
@@ -42,34 +40,23 @@ class IntelAppsViewTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void noticeFollowsThisMac_data()
-    {
-        QTest::addColumn<RosettaInfo>("rosetta");
-        QTest::addColumn<QStringList>("shown");
-        QTest::addColumn<QStringList>("hidden");
-        const QString intelNote = QStringLiteral("※ このMacは Intel CPU なので下のアプリは今は普通に動くよ。Apple Silicon Mac へ移行するときの参考にしてね。");
-        const QString missingNote = QStringLiteral("※ Rosetta 2 が入っていないので、下のアプリは今このMacでは起動できない状態だよ。");
-        QTest::newRow("Intel") << RosettaInfo{false, false} << QStringList{intelNote, "このMac: Intel"}
-                               << QStringList{missingNote, "Rosetta 2: インストール済み", "Rosetta 2: 未インストール"};
-        QTest::newRow("Apple Silicon with Rosetta")
-            << RosettaInfo{true, true} << QStringList{"このMac: Apple Silicon", "Rosetta 2: インストール済み"}
-            << QStringList{intelNote, missingNote, "Rosetta 2: 未インストール"};
-        QTest::newRow("Apple Silicon without Rosetta")
-            << RosettaInfo{true, false} << QStringList{missingNote, "このMac: Apple Silicon", "Rosetta 2: 未インストール"}
-            << QStringList{intelNote, "Rosetta 2: インストール済み"};
-    }
     void noticeFollowsThisMac()
     {
-        QFETCH(RosettaInfo, rosetta);
-        QFETCH(QStringList, shown);
-        QFETCH(QStringList, hidden);
+        const QString intel = QStringLiteral("※ このMacは Intel CPU なので下のアプリは今は普通に動くよ。Apple Silicon Mac へ移行するときの参考にしてね。");
+        const QString missing = QStringLiteral("※ Rosetta 2 が入っていないので、下のアプリは今このMacでは起動できない状態だよ。");
+        const std::pair<RosettaInfo, QStringList> rows[] = {
+            {{false, false}, {intel, "このMac: Intel"}},
+            {{true, true}, {"このMac: Apple Silicon", "Rosetta 2: インストール済み"}},
+            {{true, false}, {missing, "このMac: Apple Silicon", "Rosetta 2: 未インストール"}}};
         ViewSandbox box;
-        IntelAppsView view(IntelAppsModel::create(QStringList{box.applications}, rosetta));
-        const QStringList texts = visibleTexts(view.rosettaBanner());
-        for (const QString& text : shown)
-            QVERIFY2(texts.contains(text), qPrintable(text));
-        for (const QString& text : hidden)
-            QVERIFY2(!texts.contains(text), qPrintable(text));
+        for (const auto& [rosetta, shown] : rows) {
+            IntelAppsView view(IntelAppsModel::create(QStringList{box.applications}, rosetta));
+            const QStringList texts = visibleTexts(view.rosettaBanner());
+            for (const QString& text : {intel, missing, QStringLiteral("Rosetta 2: インストール済み"), QStringLiteral("Rosetta 2: 未インストール")})
+                QVERIFY2(texts.contains(text) == shown.contains(text), qPrintable(text));
+            for (const QString& text : shown)
+                QVERIFY2(texts.contains(text), qPrintable(text));
+        }
     }
 
     void cardsAndSelectionReachTheModel()
@@ -78,7 +65,6 @@ private slots:
         box.workspace.running = {{7, box.legacy, "Legacy"}};
         auto view = scannedView(box);
         QVERIFY(view);
-        QCOMPARE(view->listPage(), IntelAppsView::ListPage::list);
         const QList<IntelAppCard*> cards = view->cards();
         QCOMPARE(cards.size(), 2);
         IntelAppCard* legacy = cards[0];
@@ -86,21 +72,16 @@ private slots:
         QVERIFY(!cards[1]->runningBadge());
         legacy->revealButton()->click();
         QCOMPARE(box.workspace.revealed, QStringList{box.legacy});
-        QVERIFY(!legacy->leftoverList()->isVisibleTo(legacy));
         legacy->leftoverToggle()->click();
-        QVERIFY(legacy->leftoverList()->isVisibleTo(legacy));
-        QVERIFY(!cards[1]->leftoverToggle());
+        QVERIFY(legacy->leftoverList()->isVisibleTo(legacy) && !cards[1]->leftoverToggle());
 
-        QVERIFY(!view->removeButton()->isEnabled());
         legacy->checkBox()->click();
-        QVERIFY(view->model()->apps().at(0).isSelected);
         QCOMPARE(view->selectionLabel()->text(), QStringLiteral("選択中: 1 個 / 約1.5 GB"));
         QVERIFY(view->removeButton()->isEnabled());
         view->selectAllButton()->click();
         QVERIFY(cards[1]->checkBox()->isChecked());
         view->deselectAllButton()->click();
-        QVERIFY(!legacy->checkBox()->isChecked());
-        QVERIFY(!view->removeButton()->isEnabled());
+        QVERIFY(!legacy->checkBox()->isChecked() && !view->removeButton()->isEnabled());
         view->leftoversCheckBox()->click();
         QVERIFY(!view->model()->includeLeftovers());
     }
@@ -111,28 +92,23 @@ private slots:
         auto view = scannedView(box, {false, false});
         QVERIFY(view);
         view->methodButton(RemovalMethod::permanent)->click();
-        QCOMPARE(view->model()->removalMethod(), RemovalMethod::permanent);
         view->cards().at(0)->checkBox()->click();
         view->removeButton()->click();
         ViewSandbox::drain();
         QMessageBox* dialog = view->confirmationDialog();
         QVERIFY(dialog);
-        QCOMPARE(dialog->text(), view->model()->confirmTitle());
-        QCOMPARE(dialog->buttons().size(), 2);
+        QCOMPARE(dialog->text(), QStringLiteral("1 個のアプリを完全に削除しますか？"));
         QCOMPARE(dialog->defaultButton()->text(), QStringLiteral("キャンセル"));
         dialog->defaultButton()->click();
         ViewSandbox::drain();
-        QVERIFY(!view->model()->showConfirm());
-        QVERIFY(QFileInfo::exists(box.legacy));
-        QVERIFY(!view->logSection()->isVisibleTo(view.get()));
+        QVERIFY(QFileInfo::exists(box.legacy) && !view->logSection()->isVisibleTo(view.get()));
 
         view->removeButton()->click();
         ViewSandbox::drain();
         view->confirmationDialog()->findChild<QPushButton*>(QStringLiteral("confirmRemove"))->click();
         QTRY_VERIFY(!view->model()->isRemoving());
         ViewSandbox::drain();
-        QVERIFY(!QFileInfo::exists(box.legacy));
-        QVERIFY(view->logSection()->isVisibleTo(view.get()));
+        QVERIFY(!QFileInfo::exists(box.legacy) && view->logSection()->isVisibleTo(view.get()));
         QVERIFY(view->logView()->toPlainText().endsWith(QStringLiteral("🎉 完了！")));
         QCOMPARE(view->cards().size(), 1);
         QCOMPARE(view->intelCountValue()->text(), QStringLiteral("1 個"));
@@ -142,7 +118,6 @@ private slots:
     {
         ViewSandbox box;
         IntelAppsView view(IntelAppsModel::create(QStringList{box.tmp.path() + "/home"}, RosettaInfo{true, true}));
-        QVERIFY(!view.actionBar()->isVisibleTo(&view));
         renderOffscreen(&view, QSize(730, 640));
         QTRY_VERIFY(view.model()->hasScanned());
         ViewSandbox::drain();

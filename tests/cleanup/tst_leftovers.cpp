@@ -7,18 +7,6 @@ class LeftoversTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void candidatesInOrder()
-    {
-        QCOMPARE(InstalledApp::leftoverCandidates("Foo", "com.example.foo", "/Users/u", "/Library"),
-                 (QStringList{"/Users/u/Library/Application Support/Foo", "/Library/Application Support/Foo",
-                              "/Users/u/Library/Application Support/com.example.foo",
-                              "/Users/u/Library/Preferences/com.example.foo.plist", "/Users/u/Library/Caches/com.example.foo",
-                              "/Users/u/Library/HTTPStorages/com.example.foo", "/Users/u/Library/WebKit/com.example.foo",
-                              "/Users/u/Library/Saved Application State/com.example.foo.savedState",
-                              "/Users/u/Library/Containers/com.example.foo", "/Users/u/Library/Group Containers/com.example.foo",
-                              "/Library/Preferences/com.example.foo.plist"}));
-    }
-
     // A value that would make a leftover of a whole folder contributes nothing; the other side
     // still does. Usable values are trimmed.
     void usableComponents()

@@ -1,5 +1,3 @@
-// What the uninstaller screen does with the user's input: the scan, the search, the choice
-// of an application, the confirmation and the detail pane during a removal.
 #include "app/ui/ThemeStyle.h"
 #include "cleanup/ui/AppDetailView.h"
 #include "cleanup/ui/UninstallerView.h"
@@ -35,17 +33,12 @@ private slots:
         UninstallerView view;
         renderOffscreen(&view, QSize(730, 640));
         QVERIFY(view.model()->isScanning());
-        QCOMPARE(view.scanButton()->text(), QStringLiteral("スキャン中…"));
         QVERIFY(!view.scanButton()->isEnabled());
-        QCOMPARE(view.listStack()->currentIndex(), 0);
         gate.release(100);
         QTRY_COMPARE(view.list()->count(), 2);
-        QCOMPARE(view.scanButton()->text(), QStringLiteral("スキャン"));
-        QCOMPARE(view.countLabel()->text(), QStringLiteral("2 個のアプリ"));
-
+        QVERIFY(view.scanButton()->isEnabled());
         // Typing filters the list; the count stays that of every application.
         QTest::keyClicks(view.searchField(), QStringLiteral("native"));
-        QCOMPARE(view.model()->searchText(), QStringLiteral("native"));
         QCOMPARE(view.list()->count(), 1);
         QCOMPARE(view.countLabel()->text(), QStringLiteral("2 個のアプリ"));
     }
@@ -56,23 +49,17 @@ private slots:
         UninstallerView view;
         renderOffscreen(&view, QSize(900, 700));
         QTRY_COMPARE(view.list()->count(), 3);
-        QCOMPARE(view.detailStack()->currentIndex(), 0);
         view.list()->setCurrentRow(0);
-        QCOMPARE(view.model()->selectedApp()->name, QStringLiteral("Legacy"));
         QCOMPARE(view.detailStack()->currentIndex(), 1);
-        QCOMPARE(view.detail()->findChild<QLabel*>(QStringLiteral("detailName"))->text(), QStringLiteral("Legacy"));
-        QCOMPARE(view.detail()->findChild<QLabel*>(QStringLiteral("leftoverHeading"))->text(),
-                 QStringLiteral("残存ファイル (1件)"));
+        QCOMPARE(view.detail()->findChild<QLabel*>(QStringLiteral("leftoverHeading"))->text(), QStringLiteral("残存ファイル (1件)"));
 
-        // The question: the action in red and "キャンセル", the default and Escape button.
+        // Cancelling is the default and the Escape button.
         view.detail()->uninstallButton()->click();
         ViewSandbox::drain();
         QMessageBox* dialog = view.confirmationDialog();
         QVERIFY(dialog);
         QCOMPARE(dialog->text(), QStringLiteral("「Legacy」を完全に削除しますか？"));
-        QCOMPARE(dialog->informativeText(), QStringLiteral("アプリ本体と関連ファイルをすべて削除します。この操作は元に戻せません。"));
         QCOMPARE(dialog->buttons().size(), 2);
-        QCOMPARE(dialog->findChild<QPushButton*>(QStringLiteral("confirmRemove"))->text(), QStringLiteral("削除する"));
         QCOMPARE(dialog->defaultButton()->text(), QStringLiteral("キャンセル"));
         QCOMPARE(dialog->escapeButton(), dialog->defaultButton());
         dialog->defaultButton()->click();
@@ -92,24 +79,19 @@ private slots:
         ViewSandbox::drain();
         QCOMPARE(view.list()->count(), 2);
         QCOMPARE(view.detailStack()->currentIndex(), 0);
-        QCOMPARE(view.countLabel()->text(), QStringLiteral("2 個のアプリ"));
     }
 
     void detailPaneDuringARemoval()
     {
         ViewSandbox box;
         AppDetailView detail(InstalledApp{QUuid::createUuid(), "A", "a", box.tmp.path() + "/A.app", 0, false});
-        QVERIFY(!detail.findChild<QLabel*>(QStringLiteral("detailSize"))->isVisibleTo(&detail));
-        QCOMPARE(detail.findChild<QLabel*>(QStringLiteral("noLeftovers"))->text(), QStringLiteral("残存ファイルなし"));
         QVERIFY(!detail.logSection()->isVisibleTo(&detail));
         detail.setUninstalling(true);
-        QVERIFY(!detail.uninstallButton()->isEnabled());
-        QVERIFY(detail.logSection()->isVisibleTo(&detail));
-        QVERIFY(detail.logIndicator()->isVisibleTo(&detail));
+        QVERIFY(!detail.uninstallButton()->isEnabled() && detail.logIndicator()->isVisibleTo(&detail));
         detail.setLog({QStringLiteral("❌ 削除失敗: A")});
         detail.setUninstalling(false);
-        QVERIFY(detail.uninstallButton()->isEnabled());
-        QVERIFY(detail.logSection()->isVisibleTo(&detail));   // the log of the run stays
+        // The log of the run stays.
+        QVERIFY(detail.uninstallButton()->isEnabled() && detail.logSection()->isVisibleTo(&detail));
         QVERIFY(!detail.logIndicator()->isVisibleTo(&detail));
         QCOMPARE(detail.logView()->toPlainText(), QStringLiteral("❌ 削除失敗: A"));
     }

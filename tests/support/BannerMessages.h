@@ -22,7 +22,7 @@ public:
     BannerMessages(const BannerMessages&) = delete;
     BannerMessages& operator=(const BannerMessages&) = delete;
 
-    // What was shown since the last call (showMessage is queued to the main thread).
+    // What was shown since the last call.
     QStringList take()
     {
         QCoreApplication::processEvents();

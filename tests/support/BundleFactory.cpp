@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include <plist/plist.h>
 
@@ -10,45 +11,22 @@ namespace BundleFactory {
 
 namespace {
 
-void append32(QByteArray& bytes, quint32 value, Endian endian)
+void append32(QByteArray& bytes, quint32 value, Endian endian = Endian::big)
 {
-    if (endian == Endian::big) {
-        for (int shift = 24; shift >= 0; shift -= 8)
-            bytes.append(char((value >> shift) & 0xFF));
-    } else {
-        for (int shift = 0; shift <= 24; shift += 8)
-            bytes.append(char((value >> shift) & 0xFF));
-    }
-}
-
-void append64(QByteArray& bytes, quint64 value)
-{
-    append32(bytes, quint32(value >> 32), Endian::big);
-    append32(bytes, quint32(value & 0xFFFFFFFFu), Endian::big);
+    for (int i = 0; i < 4; ++i)
+        bytes.append(char(value >> (endian == Endian::big ? 24 - 8 * i : 8 * i)));
 }
 
 plist_t toPlist(const QVariant& value)
 {
     switch (value.typeId()) {
     case QMetaType::Bool:
-        return plist_new_bool(value.toBool() ? 1 : 0);
+        return plist_new_bool(value.toBool());
     case QMetaType::Int:
     case QMetaType::LongLong:
-    case QMetaType::UInt:
-    case QMetaType::ULongLong:
         return plist_new_uint(value.toULongLong());
     case QMetaType::Double:
         return plist_new_real(value.toDouble());
-    case QMetaType::QByteArray: {
-        const QByteArray data = value.toByteArray();
-        return plist_new_data(data.constData(), uint64_t(data.size()));
-    }
-    case QMetaType::QVariantList: {
-        plist_t array = plist_new_array();
-        for (const QVariant& item : value.toList())
-            plist_array_append_item(array, toPlist(item));
-        return array;
-    }
     case QMetaType::QVariantMap: {
         plist_t dict = plist_new_dict();
         const QVariantMap map = value.toMap();
@@ -63,80 +41,45 @@ plist_t toPlist(const QVariant& value)
 
 } // namespace
 
-QByteArray thinMachO(quint32 cpuType, Endian endian, bool is64, qsizetype size)
+QByteArray thinMachO(quint32 cpuType, Endian endian, bool is64)
 {
     QByteArray bytes;
-    append32(bytes, is64 ? 0xFEEDFACF : 0xFEEDFACE, endian);
-    append32(bytes, cpuType, endian);
-    append32(bytes, 3, endian);             // cpusubtype (ALL)
-    append32(bytes, 2, endian);             // filetype MH_EXECUTE
-    append32(bytes, 0, endian);             // ncmds
-    append32(bytes, 0, endian);             // sizeofcmds
-    append32(bytes, 0x00200085, endian);    // flags
-    if (is64)
-        append32(bytes, 0, endian);         // reserved
-    if (size < bytes.size())
-        bytes.truncate(size);
-    else
-        bytes.append(QByteArray(size - bytes.size(), '\0'));
-    return bytes;
+    // magic, cputype, cpusubtype ALL, MH_EXECUTE, no load commands, flags
+    for (quint32 field : {is64 ? 0xFEEDFACFu : 0xFEEDFACEu, cpuType, 3u, 2u, 0u, 0u, 0x00200085u})
+        append32(bytes, field, endian);
+    return bytes.leftJustified(4096, '\0');
 }
 
 QByteArray fatMachO(const QList<quint32>& cpuTypes, bool is64)
 {
-    constexpr quint32 sliceSize = 4096;
     QByteArray bytes;
-    append32(bytes, is64 ? 0xCAFEBABF : 0xCAFEBABE, Endian::big);
-    append32(bytes, quint32(cpuTypes.size()), Endian::big);
+    append32(bytes, is64 ? 0xCAFEBABF : 0xCAFEBABE);
+    append32(bytes, quint32(cpuTypes.size()));
     for (qsizetype i = 0; i < cpuTypes.size(); ++i) {
-        const quint64 offset = quint64(i + 1) * sliceSize;
-        append32(bytes, cpuTypes[i], Endian::big);
-        append32(bytes, 3, Endian::big);
-        if (is64) {
-            append64(bytes, offset);
-            append64(bytes, sliceSize);
-            append32(bytes, 12, Endian::big);   // align 2^12
-            append32(bytes, 0, Endian::big);
-        } else {
-            append32(bytes, quint32(offset), Endian::big);
-            append32(bytes, sliceSize, Endian::big);
-            append32(bytes, 12, Endian::big);
-        }
+        for (quint32 field : {cpuTypes[i], 3u})
+            append32(bytes, field);
+        if (is64)   // 64-bit offset and size, then align and reserved
+            for (quint32 field : {0u, quint32(i + 1) * 4096, 0u, 4096u, 12u, 0u})
+                append32(bytes, field);
+        else
+            for (quint32 field : {quint32(i + 1) * 4096, 4096u, 12u})
+                append32(bytes, field);
     }
-    bytes.append(QByteArray(sliceSize - bytes.size(), '\0'));
-    for (quint32 cpu : cpuTypes) {
-        const bool powerPC = cpu == cpuPowerPC || cpu == cpuPowerPC64;
-        bytes.append(thinMachO(cpu, powerPC ? Endian::big : Endian::little, (cpu & 0x01000000) != 0, sliceSize));
-    }
+    bytes = bytes.leftJustified(4096, '\0');
+    for (quint32 cpu : cpuTypes)
+        bytes += thinMachO(cpu, cpu == cpuPowerPC || cpu == cpuPowerPC64 ? Endian::big : Endian::little, cpu & 0x01000000);
     return bytes;
 }
 
 QByteArray fatHeader(quint32 magic, quint32 count, const QList<quint32>& cpuTypes, qsizetype recordSize)
 {
     QByteArray bytes;
-    append32(bytes, magic, Endian::big);
-    append32(bytes, count, Endian::big);
+    append32(bytes, magic);
+    append32(bytes, count);
     for (quint32 cpu : cpuTypes) {
-        QByteArray record;
-        append32(record, cpu, Endian::big);
-        record.append(QByteArray(recordSize - 4, '\0'));
-        bytes.append(record);
+        append32(bytes, cpu);
+        bytes.append(QByteArray(recordSize - 4, '\0'));
     }
-    return bytes;
-}
-
-QByteArray shellScript()
-{
-    return QByteArrayLiteral("#!/bin/sh\nexec /usr/bin/true \"$@\"\n");
-}
-
-QByteArray javaClass(quint16 major, quint16 minor)
-{
-    QByteArray bytes;
-    append32(bytes, 0xCAFEBABE, Endian::big);
-    append32(bytes, (quint32(minor) << 16) | major, Endian::big);
-    // constant_pool_count 1 (empty), access flags, this/super class, no members
-    bytes.append(QByteArray::fromHex("0001" "0021" "0000" "0000" "0000" "0000" "0000" "0000"));
     return bytes;
 }
 
@@ -145,85 +88,48 @@ QByteArray plist(const QVariantMap& dictionary, PlistFormat format)
     plist_t root = toPlist(dictionary);
     char* data = nullptr;
     uint32_t length = 0;
-    QByteArray bytes;
-    if (format == PlistFormat::xml) {
-        plist_to_xml(root, &data, &length);
-        bytes = QByteArray(data, qsizetype(length));
-        plist_to_xml_free(data);
-    } else {
-        plist_to_bin(root, &data, &length);
-        bytes = QByteArray(data, qsizetype(length));
-        plist_to_bin_free(data);
-    }
+    format == PlistFormat::xml ? plist_to_xml(root, &data, &length) : plist_to_bin(root, &data, &length);
+    const QByteArray bytes(data, qsizetype(length));
+    format == PlistFormat::xml ? plist_to_xml_free(data) : plist_to_bin_free(data);
     plist_free(root);
     return bytes;
 }
 
 QVariantMap appInfo(const QString& name, const QString& bundleID, const QString& version, const QString& executable)
 {
-    QVariantMap info;
-    info.insert(QStringLiteral("CFBundlePackageType"), QStringLiteral("APPL"));
-    if (!name.isEmpty())
-        info.insert(QStringLiteral("CFBundleName"), name);
-    if (!bundleID.isEmpty())
-        info.insert(QStringLiteral("CFBundleIdentifier"), bundleID);
-    if (!version.isEmpty())
-        info.insert(QStringLiteral("CFBundleShortVersionString"), version);
-    if (!executable.isEmpty())
-        info.insert(QStringLiteral("CFBundleExecutable"), executable);
+    QVariantMap info{{"CFBundlePackageType", "APPL"}, {"CFBundleName", name}, {"CFBundleIdentifier", bundleID},
+                     {"CFBundleShortVersionString", version}, {"CFBundleExecutable", executable}};
+    info.removeIf([](const auto& entry) { return entry.value().toString().isEmpty(); });
     return info;
 }
 
 bool writeFile(const QString& path, const QByteArray& bytes, bool executable)
 {
-    if (!QDir().mkpath(QFileInfo(path).absolutePath()))
-        return false;
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    if (!QDir().mkpath(QFileInfo(path).absolutePath()) || !file.open(QIODevice::WriteOnly | QIODevice::Truncate)
+        || file.write(bytes) != bytes.size())
         return false;
-    if (file.write(bytes) != bytes.size())
-        return false;
-    file.close();
-    if (executable)
-        file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
-                            | QFileDevice::ReadGroup | QFileDevice::ExeGroup | QFileDevice::ReadOther
-                            | QFileDevice::ExeOther);
-    return true;
+    return !executable || file.setPermissions(file.permissions() | QFileDevice::ExeOwner | QFileDevice::ExeGroup | QFileDevice::ExeOther);
 }
 
 QString create(const QString& parentFolder, const App& app)
 {
     const QString bundle = parentFolder + QLatin1Char('/') + app.fileName;
-    if (!QDir().mkpath(bundle + QStringLiteral("/Contents/MacOS")))
-        return QString();
-    if (app.writeInfoPlist) {
-        const QByteArray plistBytes = app.rawInfoPlist ? *app.rawInfoPlist : plist(app.info, app.format);
-        if (!writeFile(bundle + QStringLiteral("/Contents/Info.plist"), plistBytes))
-            return QString();
-    }
-    const QString executableName = app.info.value(QStringLiteral("CFBundleExecutable")).toString();
-    if (app.writeExecutable && !executableName.isEmpty()) {
-        if (!writeFile(bundle + QStringLiteral("/Contents/MacOS/") + executableName, app.executable, true))
-            return QString();
-    }
-    return bundle;
+    const QString executable = app.info.value(QStringLiteral("CFBundleExecutable")).toString();
+    const bool written = QDir().mkpath(bundle + QStringLiteral("/Contents/MacOS"))
+        && (!app.writeInfoPlist
+            || writeFile(bundle + QStringLiteral("/Contents/Info.plist"), app.rawInfoPlist.value_or(plist(app.info, app.format))))
+        && (!app.writeExecutable || executable.isEmpty()
+            || writeFile(bundle + QStringLiteral("/Contents/MacOS/") + executable, app.executable, true));
+    return written ? bundle : QString();
 }
 
 QString createApp(const QString& parentFolder, const QString& fileName, const QByteArray& executable,
                   const QString& displayName, const QString& bundleID, PlistFormat format)
 {
-    App app;
-    app.fileName = fileName;
-    QString name = displayName;
-    if (name.isEmpty()) {
-        name = fileName;
-        if (name.endsWith(QLatin1String(".app")))
-            name.chop(4);
-    }
-    app.info = appInfo(name, bundleID, QStringLiteral("1.0"), QStringLiteral("Main"));
-    app.format = format;
-    app.executable = executable;
-    return create(parentFolder, app);
+    const QString name = displayName.isEmpty() ? QString(fileName).remove(QRegularExpression(QStringLiteral("\\.app$"))) : displayName;
+    return create(parentFolder, App{fileName, appInfo(name, bundleID, QStringLiteral("1.0"), QStringLiteral("Main")), format,
+                                    std::nullopt, true, executable, true});
 }
 
 } // namespace BundleFactory

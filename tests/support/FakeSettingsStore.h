@@ -7,9 +7,7 @@
 #include <QMutexLocker>
 #include <QStringList>
 
-// An in-memory user-defaults store installed for the length of one test: starts empty (or
-// with the given values), records every write, and leaves the real store untouched. Locked,
-// because screens may read it from their workers.
+// An in-memory user-defaults store recording every write; locked, as workers may read it.
 class FakeSettingsStore final : public platform::SettingsStore {
 public:
     explicit FakeSettingsStore(QHash<QString, QVariant> initial = {}) : values_(std::move(initial)) {}
@@ -30,7 +28,6 @@ public:
         QMutexLocker lock(&mutex_);
         values_.remove(key);
     }
-    // Keys written through setValue(), one entry per call, in order.
     QStringList writes() const
     {
         QMutexLocker lock(&mutex_);

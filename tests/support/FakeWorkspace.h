@@ -5,9 +5,8 @@
 #include <QSet>
 #include <QStringList>
 
-// Stands in for Workspace::shared() for its lifetime: the running applications are a list
-// the test writes; terminate() ends the processes in `quitsWhenAsked`, forceTerminate() any;
-// what was revealed, asked and forced is recorded. Workers may read it while nothing writes.
+// The running applications are the test's list; terminate() ends those in `quitsWhenAsked`,
+// forceTerminate() any; what was revealed, asked and forced is recorded.
 class FakeWorkspace final : public platform::Workspace {
 public:
     FakeWorkspace() : override_(*this) {}
@@ -20,11 +19,7 @@ public:
     QStringList revealed;
 
     QList<platform::RunningApplication> runningApplications() const override { return running; }
-    bool revealInFileBrowser(const QString& path) override
-    {
-        revealed << path;
-        return true;
-    }
+    bool revealInFileBrowser(const QString& path) override { return revealed << path, true; }
     bool terminate(const platform::RunningApplication& app) override
     {
         terminated << app.processId;
@@ -32,12 +27,7 @@ public:
             ended.insert(app.processId);
         return true;
     }
-    bool forceTerminate(const platform::RunningApplication& app) override
-    {
-        forced << app.processId;
-        ended.insert(app.processId);
-        return true;
-    }
+    bool forceTerminate(const platform::RunningApplication& app) override { return forced << app.processId, ended.insert(app.processId), true; }
     bool isRunning(const platform::RunningApplication& app) const override { return !ended.contains(app.processId); }
 
 private:

@@ -5,10 +5,10 @@
 #include <QPixmap>
 #include <QWidget>
 
+#include <algorithm>
+
 QImage renderOffscreen(QWidget* widget, QSize size)
 {
-    if (!widget)
-        return QImage();
     if (size.isValid())
         widget->resize(size);
     widget->show();
@@ -25,23 +25,18 @@ bool looksBlank(const QImage& image)
 {
     if (image.isNull() || image.width() == 0 || image.height() == 0)
         return true;
+    // Content is anything that stands out from the first pixel over more than a sliver of the
+    // image; a gradient alone changes slowly.
     const QImage pixels = image.convertToFormat(QImage::Format_ARGB32);
-    const QRgb reference = pixels.pixel(0, 0);
-    auto differs = [reference](QRgb px) {
-        constexpr int tolerance = 12;
-        return qAbs(qRed(px) - qRed(reference)) > tolerance || qAbs(qGreen(px) - qGreen(reference)) > tolerance
-            || qAbs(qBlue(px) - qBlue(reference)) > tolerance || qAbs(qAlpha(px) - qAlpha(reference)) > tolerance;
-    };
+    const QRgb first = pixels.pixel(0, 0);
     qint64 different = 0;
-    for (int y = 0; y < pixels.height(); ++y) {
-        const auto* line = reinterpret_cast<const QRgb*>(pixels.constScanLine(y));
-        for (int x = 0; x < pixels.width(); ++x)
-            different += differs(line[x]) ? 1 : 0;
-    }
-    // A gradient alone changes slowly; content is anything that stands out from the first
-    // pixel over more than a sliver of the image.
-    const qint64 total = qint64(pixels.width()) * pixels.height();
-    return different * 1000 < total;
+    for (int y = 0; y < pixels.height(); ++y)
+        for (int x = 0; x < pixels.width(); ++x) {
+            const QRgb px = pixels.pixel(x, y);
+            different += std::max({qAbs(qRed(px) - qRed(first)), qAbs(qGreen(px) - qGreen(first)), qAbs(qBlue(px) - qBlue(first)),
+                                   qAbs(qAlpha(px) - qAlpha(first))}) > 12;
+        }
+    return different * 1000 < qint64(pixels.width()) * pixels.height();
 }
 
 QString saveIfRequested(const QImage& image, const QString& name)

@@ -6,14 +6,9 @@
 
 class QWidget;
 
-// Offscreen rendering for view tests.
-// Resizes and shows the widget, lets the event loop run twice so that layouts and queued
-// updates settle, then grabs it. A widget with a fixed size keeps its own size.
+// Shows the widget at `size` (unless it has a fixed one), lets layouts settle, and grabs it.
 QImage renderOffscreen(QWidget* widget, QSize size);
-
-// Whether the image shows nothing: null, empty, or (almost) every pixel the same colour.
+// Null, empty, or (almost) every pixel the colour of the first.
 bool looksBlank(const QImage& image);
-
-// Saves the image when the environment variable TESSARIN_RENDER_DIR names a folder, as
-// <folder>/<name>.png, so a developer can look at what a test drew. Returns the path or "".
+// Saves <$TESSARIN_RENDER_DIR>/<name>.png when that variable is set; returns the path or "".
 QString saveIfRequested(const QImage& image, const QString& name);

@@ -5,8 +5,7 @@
 #include <QStringList>
 #include <QtTest>
 
-// Paths cleared by the real safety boundary for a root command line, so that tests build
-// root lines the only way the product can; a path the boundary refuses fails the test.
+// Paths cleared by the real safety boundary, the only way the product builds root lines.
 inline QList<RootPath> clearedForRoot(const QStringList& paths, Operation operation = Operation::remove)
 {
     const SafetyBoundary boundary(platform::FileManager::systemDefault());
@@ -21,7 +20,4 @@ inline QList<RootPath> clearedForRoot(const QStringList& paths, Operation operat
     return cleared;
 }
 
-inline RootPath clearedForRoot(const QString& path, Operation operation = Operation::remove)
-{
-    return clearedForRoot(QStringList{path}, operation).first();
-}
+inline RootPath clearedForRoot(const QString& path) { return clearedForRoot(QStringList{path}).first(); }

@@ -5,14 +5,11 @@
 #include <QSet>
 
 #include <cerrno>
-#include <QString>
 
-// The real file manager with a home and temporary directory of the test's choosing (inside
-// a QTemporaryDir), plus scripted answers: paths that "exist" without being there (system
-// areas such as "/private/tmp" on a machine without them, listed with `contents`), paths
-// that are links, and entries whose removal or move to the Trash fails (a protected file;
-// the tests run as root, so the file system itself refuses nothing). Installed as
-// FileManager::shared() for its lifetime. Read-only once set up, so workers may use it.
+// The real file manager with a home and temporary directory of the test's choosing, plus
+// scripted answers: directories that "exist" without being there (listing `phantomContents`),
+// paths reported as links, and entries whose removal fails (the tests run as root, so the file
+// system itself refuses nothing). Installed as FileManager::shared() while it lives.
 class ScriptedFileManager final : public platform::FileManager {
 public:
     ScriptedFileManager(QString home, QString temporary)
@@ -55,8 +52,7 @@ public:
         }
         return platform::FileManager::moveToTrash(path, trashedPath);
     }
-    // The real walk, except that an undeletable entry stays (and is counted) and a phantom
-    // directory keeps what it lists.
+    // The real walk, so that an undeletable entry stays and is counted.
     platform::TreeRemoval emptyDirectory(const QString& path) const override
     {
         if (phantomDirectories.contains(path))

@@ -10,10 +10,8 @@
 
 #include <algorithm>
 
-// A small machine inside a QTemporaryDir for the cleanup tests: a home (with its Trash), a
-// system Library and an application folder. For the fixture's lifetime FileManager::shared()
-// is a ScriptedFileManager with that home and the leftover locations' system Library is the
-// tree's, so nothing outside the tree can be touched. The freedesktop Trash lands in the home.
+// A home (with its Trash), a system Library and an application folder in a QTemporaryDir;
+// while it lives FileManager::shared() and the leftover locations point into it.
 struct TempTree {
     QTemporaryDir dir;
     QString root = dir.path();
@@ -32,8 +30,7 @@ struct TempTree {
             QDir().mkpath(folder);
     }
 
-    // Creates the paths (absolute, in the tree): one ending in "/" as a folder, any other as a
-    // file holding "x"; missing parents too.
+    // A path ending in "/" becomes a folder, any other a file holding "x".
     bool make(const QStringList& paths) const
     {
         return std::all_of(paths.begin(), paths.end(), [](const QString& path) {
@@ -41,8 +38,7 @@ struct TempTree {
         });
     }
 
-    // Every entry below `folder` (the whole tree when empty) as sorted relative paths; links
-    // are listed, not followed.
+    // Every entry below `folder` (the whole tree when empty), sorted, relative; links not followed.
     QStringList entries(const QString& folder = QString()) const
     {
         const QString base = folder.isEmpty() ? root : folder;
@@ -53,22 +49,5 @@ struct TempTree {
             found << QDir(base).relativeFilePath(it.next());
         found.sort();
         return found;
-    }
-
-    // The entries of `listing` that are not in `other`.
-    static QStringList missingFrom(const QStringList& listing, const QStringList& other)
-    {
-        QStringList missing;
-        for (const QString& entry : listing)
-            if (!other.contains(entry))
-                missing << entry;
-        return missing;
-    }
-    // Whether the relative `entry` is one of the `paths` (absolute, in the tree) or lies below one.
-    bool isWithin(const QString& entry, const QStringList& paths) const
-    {
-        const QString path = root + QLatin1Char('/') + entry;
-        return std::any_of(paths.begin(), paths.end(),
-                           [&path](const QString& p) { return path == p || path.startsWith(p + QLatin1Char('/')); });
     }
 };
