@@ -1,4 +1,3 @@
-// The About sheet: the running bundle's version, its picture and how it closes.
 #include "app/ui/AboutView.h"
 #include "platform/BundleInfo.h"
 #include "support/FakeSettingsStore.h"
@@ -10,17 +9,10 @@
 #include <QPushButton>
 #include <QtTest>
 
-namespace {
-
-class FakeBundleInfo final : public platform::BundleInfo {
-public:
-    QVariant value(const QString& key) const override
-    {
-        return QVariantMap{{"CFBundleShortVersionString", "3.0"}, {"CFBundleVersion", "45"}}.value(key);
-    }
+struct FakeBundleInfo final : platform::BundleInfo {
+    QVariantMap values;
+    QVariant value(const QString& key) const override { return values.value(key); }
 };
-
-} // namespace
 
 class AboutViewTest : public QObject {
     Q_OBJECT
@@ -28,39 +20,42 @@ class AboutViewTest : public QObject {
     FakeSettingsStore settings_;
 
 private slots:
-    void showsTheRunningVersionAndTheMascot()
+    // Missing values, and values of another type than text, fall back one by one.
+    void showsTheRunningVersion_data()
     {
+        QTest::addColumn<QVariantMap>("info");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("both keys") << QVariantMap{{"CFBundleShortVersionString", "3.0"}, {"CFBundleVersion", "45"}} << "3.0 (Build 45)";
+        QTest::newRow("both missing") << QVariantMap{} << "2.2 (Build 1)";
+        QTest::newRow("only short version") << QVariantMap{{"CFBundleShortVersionString", "2.5"}} << "2.5 (Build 1)";
+        QTest::newRow("only build") << QVariantMap{{"CFBundleVersion", "7"}} << "2.2 (Build 7)";
+        QTest::newRow("numbers") << QVariantMap{{"CFBundleShortVersionString", 3.0}, {"CFBundleVersion", 45}} << "2.2 (Build 1)";
+        QTest::newRow("bytes") << QVariantMap{{"CFBundleShortVersionString", QByteArray("3.0")}} << "2.2 (Build 1)";
+        QTest::newRow("empty text is text") << QVariantMap{{"CFBundleShortVersionString", ""}, {"CFBundleVersion", ""}} << " (Build )";
+    }
+    void showsTheRunningVersion()
+    {
+        QFETCH(QVariantMap, info);
+        QFETCH(QString, expected);
         FakeBundleInfo bundle;
+        bundle.values = info;
         platform::Service<platform::BundleInfo>::Override useFake(bundle);
-        AboutView view;
-        QCOMPARE(view.versionLabel()->text(), QStringLiteral("3.0 (Build 45)"));
-        QVERIFY(view.showsMascotImage());
-        QVERIFY(!looksBlank(AboutView::mascotPixmap(AboutView::mascotSize).toImage()));
-        QCOMPARE(view.findChild<QLabel*>(QStringLiteral("mascot"))->size(),
-                 QSize(AboutView::mascotSize, AboutView::mascotSize));
+        QCOMPARE(AboutView().versionLabel()->text(), expected);
     }
 
-    void closesAsASheet_data()
-    {
-        QTest::addColumn<bool>("byKey");
-        QTest::newRow("閉じる") << false;
-        QTest::newRow("Escape") << true;
-    }
     void closesAsASheet()
     {
-        QFETCH(bool, byKey);
-        QMainWindow window;
-        window.show();
-        QPointer<AboutView> view = AboutView::present(&window);
-        QCOMPARE(view->parentWidget(), &window);
-        QCOMPARE(view->windowModality(), Qt::WindowModal);
-        QVERIFY(view->windowFlags().testFlag(Qt::Sheet));
-        QVERIFY(view->closeButton()->isDefault());
-        if (byKey)
-            QTest::keyClick(view, Qt::Key_Escape);
-        else
-            QTest::mouseClick(view->closeButton(), Qt::LeftButton);
-        QTRY_VERIFY(view.isNull());   // closed and deleted
+        for (bool byKey : {false, true}) {
+            QMainWindow window;
+            window.show();
+            QPointer<AboutView> view = AboutView::present(&window);
+            QVERIFY(view->parentWidget() == &window && view->windowModality() == Qt::WindowModal && view->windowFlags().testFlag(Qt::Sheet));
+            QVERIFY(view->closeButton()->isDefault() && view->showsMascotImage());
+            QCOMPARE(view->findChild<QLabel*>(QStringLiteral("mascot"))->size(), QSize(AboutView::mascotSize, AboutView::mascotSize));
+            QVERIFY(!looksBlank(AboutView::mascotPixmap(AboutView::mascotSize).toImage()));
+            byKey ? QTest::keyClick(view, Qt::Key_Escape) : QTest::mouseClick(view->closeButton(), Qt::LeftButton);
+            QTRY_VERIFY(view.isNull());   // closed and deleted, by its button or by Escape
+        }
     }
 };
 

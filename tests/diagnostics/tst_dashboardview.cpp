@@ -1,5 +1,3 @@
-// What the dashboard does with clicks: the Full Disk Access card, the one-click
-// optimisation, the shortcuts and the theme menu.
 #include "app/AppState.h"
 #include "app/ThemeManager.h"
 #include "diagnostics/ui/DashboardView.h"
@@ -9,8 +7,6 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
-#include <QScopeGuard>
-#include <QSemaphore>
 #include <QToolButton>
 #include <QtTest>
 
@@ -18,63 +14,40 @@ class DashboardViewTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void fullDiskAccessCardOpensTheGuide()
+    void cardsAndShortcutsSwitchWhatTheyName()
     {
         ViewSandbox box;
         DashboardView view;
         renderOffscreen(&view, {730, 640});
-        QVERIFY(view.fullDiskAccessCard()->isVisible());
         AppState::shared().setShowFullDiskAccessAlert(false);
-        view.fullDiskAccessButton()->click();
-        QVERIFY(AppState::shared().showFullDiskAccessAlert());
+        view.fullDiskAccessButton()->click();   // the sandbox's probe is unreadable: the card shows
+        QVERIFY(view.fullDiskAccessCard()->isVisible() && AppState::shared().showFullDiskAccessAlert());
         AppState::shared().setShowFullDiskAccessAlert(false);
+        QList<SidebarSection> reached;   // by mouse or by keyboard
+        for (QWidget* card : view.shortcutCards()) {
+            AppState::shared().setSelectedSection(SidebarSection::dashboard);
+            reached.size() % 2 ? QTest::keyClick(card, Qt::Key_Space) : QTest::mouseClick(card, Qt::LeftButton);
+            reached << AppState::shared().selectedSection();
+        }
+        QCOMPARE(reached, (QList<SidebarSection>{SidebarSection::cache, SidebarSection::uninstaller, SidebarSection::intelApps,
+                                                 SidebarSection::installer, SidebarSection::sysinfo}));
+        AppState::shared().setSelectedSection(SidebarSection::dashboard);
     }
 
-    void optimizeRunsAndShowsItsProgress()
+    void optimizeShowsItsProgress()
     {
-        ViewSandbox box(false);
-        QSemaphore gate;   // holds the rescan after the purge until the test has looked
-        std::atomic<bool> hold{false};
-        box.shell.otherwise([&](const QString&) {
-            if (hold)
-                gate.acquire();
-            return ShellResult{"245Gi", {}, 0};
-        });
-        auto release = qScopeGuard([&] {
-            hold = false;
-            gate.release(100);
-        });
+        ViewSandbox box;
         DashboardView view;
         renderOffscreen(&view, {730, 640});
         QTRY_VERIFY(view.optimizeButton()->isEnabled());
-        QCOMPARE(view.diskFreeLabel()->text(), QStringLiteral("245GiB 空き"));
-        QCOMPARE(view.healthLabel()->text(), DashboardModel::healthLabel(view.model()->healthScore()));
-        hold = true;
+        QStringList shown;   // the button as each change of the model leaves it
+        connect(view.model().get(), &DashboardModel::changed, &view, [&] { shown << view.optimizeButton()->text() + (view.optimizeButton()->isEnabled() ? "" : " (off)"); });
         view.optimizeButton()->click();
-        QCOMPARE(view.optimizeButton()->text(), QStringLiteral("最適化中…"));
-        QVERIFY(!view.optimizeButton()->isEnabled());
-        release.dismiss();
-        hold = false;
-        gate.release(100);
         QTRY_COMPARE(view.optimizeButton()->text(), QStringLiteral("ワンクリック快適化"));
-        QTRY_COMPARE(view.scoreLabel()->text(), QString::number(view.model()->healthScore()));
-        QCOMPARE(view.ring()->score(), view.model()->healthScore());
-        QCOMPARE(box.auth.commands(), QStringList{"purge 2>/dev/null || true"});
-    }
-
-    void shortcutCardsSwitchSections()
-    {
-        ViewSandbox box;
-        DashboardView view;
-        renderOffscreen(&view, {730, 640});
-        const QList<QWidget*> cards = view.shortcutCards();
-        QCOMPARE(cards.size(), 5);
-        AppState::shared().setSelectedSection(SidebarSection::dashboard);
-        QTest::mouseClick(cards[4], Qt::LeftButton);
-        QCOMPARE(AppState::shared().selectedSection(), SidebarSection::sysinfo);
-        QTest::keyClick(cards[1], Qt::Key_Space);
-        QCOMPARE(AppState::shared().selectedSection(), SidebarSection::uninstaller);
-        AppState::shared().setSelectedSection(SidebarSection::dashboard);
+        QCOMPARE(shown.first(), QStringLiteral("最適化中… (off)"));
+        const int score = view.model()->healthScore();
+        QTRY_COMPARE(view.scoreLabel()->text(), QString::number(score));
+        QCOMPARE(view.ring()->score(), score);
     }
 
     void themeMenuSwitchesTheme()
@@ -83,13 +56,10 @@ private slots:
         ThemeManager::shared().setCurrentTheme(AppTheme::whiteSorami);
         DashboardView view;
         QMenu* menu = view.themeButton()->menu();
-        QCOMPARE(menu->actions().size(), Theme::allCases().size());
-        QVERIFY(!menu->actions()[0]->icon().isNull());   // the current one is marked
-        QVERIFY(menu->actions()[2]->icon().isNull());
+        QVERIFY(!menu->actions()[0]->icon().isNull() && menu->actions()[2]->icon().isNull());   // the current one is marked
         menu->actions()[2]->trigger();
-        QCOMPARE(ThemeManager::shared().currentTheme(), Theme::allCases()[2]);
-        QCOMPARE(view.themeButton()->text(), Theme::displayName(Theme::allCases()[2]));
-        QVERIFY(!view.themeButton()->menu()->actions()[2]->icon().isNull());
+        QVERIFY(ThemeManager::shared().currentTheme() == Theme::allCases()[2] && !view.themeButton()->menu()->actions()[2]->icon().isNull()
+                && view.themeButton()->text() == Theme::displayName(Theme::allCases()[2]));
     }
 };
 

@@ -1,4 +1,3 @@
-// What the Full Disk Access guide's buttons do, and that closing it however clears the request.
 #include "app/AppState.h"
 #include "permissions/ui/FullDiskAccessGuideSheet.h"
 #include "support/ViewSandbox.h"
@@ -11,45 +10,28 @@ class TestFullDiskAccessGuideSheetView : public QObject {
     Q_OBJECT
 
 private slots:
-    void init() { AppState::shared().setShowFullDiskAccessAlert(false); }
-
-    void eachButtonMarksTheGuideSeenAndCloses_data()
+    // Either button marks the guide seen and closes it, Escape only withdraws the request.
+    void closing_data()
     {
-        QTest::addColumn<bool>("openSettings");
-        QTest::newRow("後で設定") << false;
-        QTest::newRow("システム設定を開く") << true;
+        QTest::addColumn<int>("how");   // 0 later, 1 open settings, 2 reject
+        QTest::newRow("後で設定") << 0;
+        QTest::newRow("システム設定を開く") << 1;
+        QTest::newRow("Escape") << 2;
     }
-    void eachButtonMarksTheGuideSeenAndCloses()
+    void closing()
     {
-        QFETCH(bool, openSettings);
-        ViewSandbox box;
-        QVERIFY(!box.permissions.hasSeenGuide());
-        FullDiskAccessGuideSheet sheet(box.permissions);
-        QVERIFY(sheet.openSettingsButton()->isDefault());
-        sheet.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&sheet));
-        QTest::mouseClick(openSettings ? sheet.openSettingsButton() : sheet.laterButton(), Qt::LeftButton);
-        QVERIFY(!sheet.isVisible());
-        QCOMPARE(sheet.result(), int(QDialog::Accepted));
-        QVERIFY(box.permissions.hasSeenGuide());
-        QCOMPARE(box.workspace.opened,
-                 openSettings ? QList<QUrl>{QUrl("x-apple.systempreferences:com.apple.preference.security?Privacy_AllFiles")}
-                              : QList<QUrl>{});
-    }
-
-    void presentedSheetClearsTheRequestWhenClosed()
-    {
+        QFETCH(int, how);
         ViewSandbox box;
         QWidget window;
         window.show();
         AppState::shared().setShowFullDiskAccessAlert(true);
         QPointer<FullDiskAccessGuideSheet> sheet = FullDiskAccessGuideSheet::present(&window, box.permissions);
-        QVERIFY(sheet->isVisible());
-        QCOMPARE(sheet->parentWidget(), &window);
-        QCOMPARE(sheet->windowModality(), Qt::WindowModal);
-        sheet->reject();   // closed some other way (Escape)
-        QVERIFY(!AppState::shared().showFullDiskAccessAlert());
-        QVERIFY(!box.permissions.hasSeenGuide());   // only the buttons mark it as seen
+        QVERIFY(QTest::qWaitForWindowExposed(sheet.data()) && sheet->openSettingsButton()->isDefault());
+        QVERIFY(sheet->parentWidget() == &window && sheet->windowModality() == Qt::WindowModal);
+        how == 2 ? sheet->reject() : QTest::mouseClick(how ? sheet->openSettingsButton() : sheet->laterButton(), Qt::LeftButton);
+        QVERIFY(!AppState::shared().showFullDiskAccessAlert() && box.permissions.hasSeenGuide() == (how != 2));
+        QCOMPARE(box.workspace.opened, how == 1 ? QList<QUrl>{QUrl("x-apple.systempreferences:com.apple.preference.security?Privacy_AllFiles")}
+                                                : QList<QUrl>{});
         QTRY_VERIFY(sheet.isNull());
     }
 };

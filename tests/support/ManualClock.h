@@ -6,10 +6,8 @@
 
 #include <map>
 
-// A clock that stands still until the test moves it. Installed as StateClock::shared() for its
-// lifetime, it keeps every delayed action and runs those that fall due during advance(), by due
-// time (equal times in the order they were scheduled), with now() at each one's due time.
-// Main thread only.
+// Replaces StateClock::shared() while it lives and stands still until advance(), which runs what
+// falls due by due time (ties in scheduling order) with now() at each one's due time.
 class ManualClock final : public StateClock {
 public:
     void singleShot(std::chrono::milliseconds delay, QObject* context, std::function<void()> action) override
@@ -20,11 +18,10 @@ public:
     void advance(std::chrono::milliseconds step)
     {
         const std::chrono::milliseconds until = now_ + step;
-        while (!pending_.empty() && pending_.begin()->first <= until) {
-            auto [due, entry] = std::move(*pending_.begin());
-            pending_.erase(pending_.begin());
-            now_ = due;
-            if (entry.first)
+        for (auto next = pending_.begin(); next != pending_.end() && next->first <= until; next = pending_.begin()) {
+            auto [due, entry] = std::move(*next);
+            pending_.erase(next);
+            if (now_ = due; entry.first)
                 entry.second();
         }
         now_ = until;
