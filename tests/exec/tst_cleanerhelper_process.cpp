@@ -4,7 +4,6 @@
 // directory.
 #include "exec/CleanerHelper.h"
 #include "platform/Kernel.h"
-#include "platform/OwnerAuthentication.h"
 #include "platform/Process.h"
 #include "support/FakePrivileged.h"
 #include "support/FakePrivilegedTools.h"
@@ -62,23 +61,10 @@ QString tree(const QString& dir)
         .replace(QLatin1Char('\n'), QStringLiteral(", "));
 }
 
-class RootOwnerAuthentication final : public platform::OwnerAuthentication {
-public:
-    bool canUseBiometrics() const override { return false; }
-    bool canEvaluateOwnerPolicy() const override { return true; }
-    QCoro::Task<platform::OwnerAuthenticationReply> evaluateOwnerPolicy(QString, QString) override
-    {
-        co_return platform::OwnerAuthenticationReply{platform::OwnerAuthenticationReply::Outcome::success, {}};
-    }
-
-private:
-    platform::Service<platform::OwnerAuthentication>::Override override_{*this};
-};
-
 // Everything install() touches, inside one temporary directory: the system's temporary
 // directory, the helper and rule directories, a logging visudo that fails on request (files
 // "fail-file", "fail-all"), the real stand-in script runner behind a recorder that may alter
-// the script first, and a sudo that runs the helper directly.
+// the script first, and a sudo that runs the helper directly. Root needs no authentication.
 struct InstallWorld {
     explicit InstallWorld(const QByteArray& tamper = QByteArray())
         : runner(tamper, true)
@@ -105,7 +91,6 @@ struct InstallWorld {
     QTemporaryDir dir;
     ScriptedScriptRunner runner;
     std::optional<ScriptedSudo> sudo;
-    RootOwnerAuthentication authentication;
 };
 
 } // namespace
