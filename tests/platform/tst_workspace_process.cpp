@@ -53,11 +53,13 @@ QString signalled(const RunningApplication& app)
 
 bool writeScript(const QString& path, const QByteArray& body) { return BundleFactory::writeFile(path, "#!/bin/sh\n" + body, true); }
 
-QString readAll(const QString& path)
+QByteArray readWholeFile(const QString& path)
 {
     QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
+
+QString readAll(const QString& path) { return QString::fromUtf8(readWholeFile(path)); }
 
 } // namespace
 
@@ -99,24 +101,6 @@ private slots:
         QTEST(workspace::bundlePathForExecutable(executable), "bundle");
     }
 
-    void propertyListString_data()
-    {
-        QTest::addColumn<QByteArray>("data");
-        QTest::addColumn<QString>("expected");
-        const QVariantMap info{{"CFBundleIconFile", "AppIcon"}};
-        QTest::newRow("non-ascii") << BundleFactory::plist({{"CFBundleIconFile", "アイコン"}}) << "アイコン";
-        QTest::newRow("empty data") << QByteArray() << "";
-        QTest::newRow("garbage") << QByteArray("not a property list at all") << "";
-        QTest::newRow("truncated binary") << BundleFactory::plist(info, BundleFactory::PlistFormat::binary).left(20) << "";
-        QTest::newRow("root is an array") << QByteArray("<?xml version=\"1.0\"?><plist version=\"1.0\"><array><string>CFBundleIconFile"
-                                                        "</string></array></plist>") << "";
-    }
-    void propertyListString()
-    {
-        QFETCH(QByteArray, data);
-        QTEST(workspace::propertyListString(data, QStringLiteral("CFBundleIconFile")), "expected");
-    }
-
     void bundleIconPath_data()
     {
         QTest::addColumn<QVariant>("iconFile");   // invalid: key left out
@@ -136,6 +120,12 @@ private slots:
         QTest::newRow("dot-dot") << QVariant("..") << xml << "";
         QTest::newRow("no Info.plist") << QVariant("<no plist>") << xml << "";
         QTest::newRow("Info.plist through a link is read") << QVariant("<linked>") << binary << "Contents/Resources/AppIcon.icns";
+        QTest::newRow("non-ascii") << QVariant("アイコン") << binary << "Contents/Resources/アイコン.icns";
+        QTest::newRow("Info.plist empty") << QVariant("<>") << xml << "";
+        QTest::newRow("Info.plist garbage") << QVariant("<not a property list at all>") << xml << "";
+        QTest::newRow("Info.plist truncated") << QVariant("<truncated>") << binary << "";
+        QTest::newRow("Info.plist root is an array")
+            << QVariant("<<?xml version=\"1.0\"?><plist version=\"1.0\"><array><string>CFBundleIconFile</string></array></plist>>") << xml << "";
     }
     void bundleIconPath()
     {
@@ -153,6 +143,10 @@ private slots:
             QVERIFY(QFile::rename(plist, dir.filePath("real.plist")));
         if (iconFile == QVariant("<linked>"))
             QVERIFY(QFile::link(dir.filePath("real.plist"), plist));
+        else if (iconFile == QVariant("<truncated>"))
+            QVERIFY(BundleFactory::writeFile(plist, readWholeFile(dir.filePath("real.plist")).left(20)));
+        else if (special && iconFile != QVariant("<no plist>"))
+            QVERIFY(BundleFactory::writeFile(plist, iconFile.toString().mid(1).chopped(1).toUtf8()));
         QCOMPARE(workspace::bundleIconPath(bundle), expected.isEmpty() ? QString() : bundle + "/" + expected);
     }
 
