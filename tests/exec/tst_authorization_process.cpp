@@ -1,313 +1,422 @@
-// The osascript stand-in and streaming administrator runs, for real. The tests run as root,
-// so the stand-in runs commands directly instead of through pkexec.
+// Administrator runs: the AppleScript statement handed to a scripted script runner, the real
+// osascript stand-in (the tests run as root, so it runs commands without pkexec), streaming
+// runs and the owner authentication.
 #include "exec/AuthorizationManager.h"
+#include "exec/CleanerHelper.h"
 #include "platform/FileReader.h"
+#include "platform/OwnerAuthentication.h"
 #include "platform/Process.h"
 #include "platform/StandIns.h"
-#include "platform/SystemLocations.h"
 #include "support/FakePrivileged.h"
 #include "support/FakePrivilegedTools.h"
 
-#include <QDir>
-#include <QFile>
-#include <QRegularExpression>
-#include <QTemporaryDir>
+#include <QSemaphore>
 #include <QtTest>
 
 #include <unistd.h>
 
 namespace {
 
-platform::ProcessOutcome runStandIn(const QByteArray& script, const QStringList& arguments = {})
+class ScriptedOwnerAuthentication final : public platform::OwnerAuthentication {
+public:
+    bool biometrics = false;
+    bool ownerPolicy = true;
+    platform::OwnerAuthenticationReply reply;
+    QStringList asked;   // reason and cancel title of each evaluation
+
+    bool canUseBiometrics() const override { return biometrics; }
+    bool canEvaluateOwnerPolicy() const override { return ownerPolicy; }
+    QCoro::Task<platform::OwnerAuthenticationReply> evaluateOwnerPolicy(QString reason, QString cancelTitle) override
+    {
+        asked << reason << cancelTitle;
+        co_return reply;
+    }
+
+private:
+    platform::Service<platform::OwnerAuthentication>::Override override_{*this};
+};
+
+QByteArray scriptFor(const char* escaped)
+{
+    return QByteArray("do shell script \"") + escaped + "\" with administrator privileges";
+}
+
+platform::ProcessOutcome run(const QString& program, const QStringList& arguments, std::optional<QByteArray> input = std::nullopt)
 {
     platform::ProcessRequest request;
-    request.program = platform::standInDirectory() + QStringLiteral("/osascript");
+    request.program = program;
     request.arguments = arguments;
-    request.input = script;
+    request.input = std::move(input);
+    request.nullInput = true;   // unless there is input
     return platform::runProcess(request);
 }
 
-platform::ProcessOutcome runShell(const QString& command)
+platform::ProcessOutcome runStandIn(const QByteArray& script, const QStringList& arguments = {})
 {
-    platform::ProcessRequest request;
-    request.program = QStringLiteral("/bin/sh");
-    request.arguments = {QStringLiteral("-c"), command};
-    request.nullInput = true;
-    return platform::runProcess(request);
+    return run(platform::standInDirectory() + QStringLiteral("/osascript"), arguments, script);
 }
+
+platform::ProcessOutcome runShell(const QString& command) { return run(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), command}); }
 
 } // namespace
 
-class TestAuthorizationProcess : public QObject {
+class TestAuthorization : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase();
-    void standInAnswers_data();
-    void standInAnswers();
-    void refusesOtherInput_data();
-    void refusesOtherInput();
-    void hostileCommandRoundTrips_data();
-    void hostileCommandRoundTrips();
-    void managerRunsThroughTheStandIn();
-    void streamingDeliversLinesWhileTheCommandRuns();
-    void streamingReturnsTheExitStatus_data();
-    void streamingReturnsTheExitStatus();
-    void streamingWritesOnlyIntoAFolderRootMade();
-    void streamingFailsOnAFolderMadeBeforeRoot();
-    void followsOnlyAFileRootMade_data();
-    void followsOnlyAFileRootMade();
+    void initTestCase()
+    {
+        if (::geteuid() != 0)
+            QSKIP("the stand-in would ask polkit for a password");
+    }
+
+    // The exact statement handed to the script runner (where given), and the command's
+    // output through the real stand-in against a direct run.
+    void commandReachesRootIntact_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QByteArray>("script");
+        QTest::newRow("plain") << QStringLiteral("echo hi") << scriptFor("echo hi");
+        QTest::newRow("double quotes") << QStringLiteral("echo \"hello\"") << scriptFor("echo \\\"hello\\\"");
+        QTest::newRow("backslash then quote") << QStringLiteral("echo \\\"") << scriptFor("echo \\\\\\\"");
+        QTest::newRow("single quotes untouched") << QStringLiteral("echo '/A B.app'") << scriptFor("echo '/A B.app'");
+        QTest::newRow("UTF-8") << QStringLiteral("echo '/Users/そらみ'") << scriptFor("echo '/Users/\xe3\x81\x9d\xe3\x82\x89\xe3\x81\xbf'");
+        QTest::newRow("empty") << QString() << scriptFor("");
+        QTest::newRow("quotes and backslashes") << QStringLiteral("printf '%s|' \"a\\\"b\" 'c\\d' \"e\\\\f\" \\\\\\\"") << QByteArray();
+        QTest::newRow("expansions in single quotes") << QStringLiteral("printf '%s\\n' '$HOME `id` $(id) \"x\" \\\\'") << QByteArray();
+        QTest::newRow("line breaks and tabs") << QStringLiteral("printf 'a\\tb\\n'\nprintf 'line two\\n'") << QByteArray();
+        QTest::newRow("backslash at the end") << QStringLiteral("echo x\\\\") << QByteArray();
+        QTest::newRow("a quote in a path") << QStringLiteral("echo '/Users/そらみ/It'\\''s \"here\"'") << QByteArray();
+        QTest::newRow("escape-like text") << QStringLiteral("printf '%s\\n' 'do shell script \\\" with administrator privileges'") << QByteArray();
+    }
+    void commandReachesRootIntact()
+    {
+        QFETCH(QString, command);
+        QFETCH(QByteArray, script);
+        if (!script.isNull()) {
+            ScriptedScriptRunner runner;
+            AuthorizationManager manager;
+            QVERIFY(settle(manager.runPrivilegedShell(command)).succeeded());
+            QCOMPARE(runner.scripts(), QByteArrayList{script});
+        }
+        const platform::ProcessOutcome direct = runShell(command);
+        const platform::ProcessOutcome viaStandIn = runStandIn(AuthorizationManager::appleScript(command).toUtf8());
+        QCOMPARE(direct.exitStatus, 0);
+        QCOMPARE(viaStandIn.standardOutput + viaStandIn.standardError + QByteArray::number(viaStandIn.exitStatus),
+                 direct.standardOutput + "0");
+    }
+
+    void successReturnsOutputWithLineFeeds_data()
+    {
+        QTest::addColumn<QByteArray>("stdoutBytes");
+        QTest::addColumn<QString>("output");
+        QTest::newRow("carriage returns") << QByteArray("a\rb\rc\n") << QStringLiteral("a\nb\nc\n");
+        QTest::newRow("CRLF") << QByteArray("a\r\nb\r\n") << QStringLiteral("a\nb\n");
+        QTest::newRow("untrimmed") << QByteArray("  x  \n\n") << QStringLiteral("  x  \n\n");
+        QTest::newRow("invalid UTF-8 gives empty text") << QByteArray("ok\xff\n") << QString();
+    }
+    void successReturnsOutputWithLineFeeds()
+    {
+        QFETCH(QByteArray, stdoutBytes);
+        ScriptedScriptRunner runner;
+        runner.answer(stdoutBytes, "ignored on success");
+        AuthorizationManager manager;
+        QTEST(settle(manager.runPrivilegedShell(QStringLiteral("true"))).value.value_or(QStringLiteral("failed")), "output");
+    }
+
+    // Both kinds of run classify a failure alike: a dismissed dialog, or the command's (or
+    // the runner's launch) error; the output of a failed run is dropped.
+    void failureIsCancellationOrCommandFailed_data()
+    {
+        QTest::addColumn<QByteArray>("stderrBytes");   // "missing runner": no runner at all
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("description");
+        const QString cancelled = QStringLiteral("認証がキャンセルされました。");
+        QTest::newRow("User canceled") << QByteArray("0:12: execution error: User canceled. (-128)\n") << 1 << cancelled;
+        QTest::newRow("Japanese cancellation") << QStringLiteral("実行エラー: ユーザーによってキャンセルされました。\n").toUtf8() << 1 << cancelled;
+        QTest::newRow("-128 from the command") << QByteArray("execution error: offset -128 out of range (1)") << 1 << cancelled;
+        QTest::newRow("command failed") << QByteArray("0:52: execution error: rm: /x: Operation not permitted (1)\n") << 1
+                                        << QStringLiteral("コマンド失敗: 0:52: execution error: rm: /x: Operation not permitted (1)");
+        QTest::newRow("silent failure") << QByteArray() << 1 << QStringLiteral("コマンド失敗: ");
+        QTest::newRow("other status, padded text") << QByteArray("\n  broken  \n") << 2 << QStringLiteral("コマンド失敗: broken");
+        QTest::newRow("missing runner") << QByteArray("missing runner") << 0 << QStringLiteral("コマンド失敗: ");
+    }
+    void failureIsCancellationOrCommandFailed()
+    {
+        QFETCH(QByteArray, stderrBytes);
+        QFETCH(int, status);
+        QFETCH(QString, description);
+        for (const bool streaming : {false, true}) {
+            ScriptedScriptRunner runner;
+            runner.answer("dropped\n", stderrBytes, status);
+            const bool missing = stderrBytes == "missing runner";
+            if (missing)
+                runner.locations().scriptRunner = runner.path(QStringLiteral("no-such-runner"));
+            AuthorizationManager manager;
+            QStringList lines;
+            Settled<int> failed;
+            failed.error = streaming ? settle(manager.runPrivilegedStreaming(QStringLiteral("echo x"), [&](const QString& l) { lines << l; })).error
+                                     : settle(manager.runPrivilegedShell(QStringLiteral("false"))).error;
+            QCOMPARE(failed.errorAs<AuthError>().has_value(), true);
+            // A missing runner adds the system's launch error.
+            QCOMPARE(missing ? failed.errorText().left(description.size()) : failed.errorText(), description);
+            QCOMPARE(missing, failed.errorText().size() > description.size());
+            QCOMPARE(lines, QStringList());
+        }
+    }
+
+    void streamingRootWritesIntoAFolderItMakes()
+    {
+        // One run: root makes its own folder in the system's temporary directory and sends the
+        // command, quoted whole, into a file there.
+        ScriptedScriptRunner runner;
+        AuthorizationManager manager;
+        settle(manager.runPrivilegedStreaming(QStringLiteral("echo never"), nullptr));
+        const QString script = QString::fromUtf8(runner.scripts().value(0));
+        const QRegularExpressionMatch m =
+            QRegularExpression(QStringLiteral("^do shell script \"umask 022; set -C; /bin/mkdir -m 755 '(/private/tmp/TessarinStream-[0-9a-f-]{36})' "
+                                              "\\|\\| exit 1; /bin/sh -c 'echo never' </dev/null >'(.*)/output' 2>&1; "))
+                .match(script);
+        QVERIFY2(m.hasMatch() && m.captured(2) == m.captured(1), qPrintable(script));
+        QCOMPARE(runner.scripts().size(), 1);
+    }
+
+    void concurrentRunsTakeTurnsInCallOrderWhileTheEventLoopRuns()
+    {
+        // The runner notes an overlap when another run holds its lock directory, and stays a
+        // moment so that overlapping runs would meet; the first one ends only once the main
+        // thread has created "go", which a run blocking the main thread would never see.
+        ScriptedScriptRunner runner("i=0; while [ ! -e \"$D/go\" ] && [ $i -lt 600 ]; do sleep 0.05; i=$((i+1)); done\n"
+                                    "mkdir \"$D/lock\" 2>/dev/null || echo overlap >> \"$D/log\"\n"
+                                    "echo \"start $n\" >> \"$D/log\"; sleep 0.2; echo \"end $n\" >> \"$D/log\"; rmdir \"$D/lock\"\n");
+        runner.answer("answered\n");
+        AuthorizationManager manager;
+        QStringList finished;
+        auto caller = [&](QString command) -> QCoro::Task<> {
+            QCoro::Task<QString> run = manager.runPrivilegedShell(command);
+            const QString output = co_await std::move(run);
+            finished << command + QStringLiteral(": ") + output
+                    + (QThread::currentThread() == qApp->thread() ? QString() : QStringLiteral(" off the main thread"));
+        };
+        QTimer::singleShot(0, [&] { QFile(runner.path(QStringLiteral("go"))).open(QIODevice::WriteOnly); });
+        QCoro::Task<> first = caller(QStringLiteral("echo 1")), second = caller(QStringLiteral("echo 2")), third = caller(QStringLiteral("echo 3"));
+        QCoro::waitFor(std::move(first));
+        QCoro::waitFor(std::move(second));
+        QCoro::waitFor(std::move(third));
+        QCOMPARE(finished, (QStringList{"echo 1: answered\n", "echo 2: answered\n", "echo 3: answered\n"}));
+        QCOMPARE(readWholeFile(runner.path(QStringLiteral("log"))), QByteArray("start 1\nend 1\nstart 2\nend 2\nstart 3\nend 3\n"));
+        QCOMPARE(runner.scripts(), (QByteArrayList{scriptFor("echo 1"), scriptFor("echo 2"), scriptFor("echo 3")}));
+    }
+
+    void rootRunsDoNotWaitForAFullCommandPool()
+    {
+        // Every thread of the command pool is held by a command that does not end.
+        FakeCommandRunner commands;
+        QSemaphore release;
+        commands.otherwise([&release](const QString&) {
+            release.acquire();
+            return ShellResult{};
+        });
+        const int poolSize = Shell::commandPool().maxThreadCount();
+        int ended = 0;
+        for (int i = 0; i < poolSize; ++i)
+            [](int& counter) -> QCoro::Task<> {
+                QCoro::Task<ShellResult> run = Shell::runAsync(QStringLiteral("du -sk /never-ends"));
+                co_await std::move(run);
+                ++counter;
+            }(ended);
+        QTRY_COMPARE(Shell::commandPool().activeThreadCount(), poolSize);
+
+        // An administrator run and the helper's status probe still get through.
+        ScriptedScriptRunner runner;
+        runner.answer("done\n");
+        ScriptedSudo sudo;
+        sudo.answer("2.2.0\n", {}, 0, QStringLiteral("version"));
+        QFile(sudo.locations().helperPath = runner.path(QStringLiteral("helper"))).open(QIODevice::WriteOnly);
+        AuthorizationManager manager;
+        CleanerHelper helper;
+        Settled<QString> root;
+        Settled<CleanerHelperStatus> probe;
+        detail::settleInto(manager.runPrivilegedShell(QStringLiteral("true")), root);
+        detail::settleInto(helper.refreshStatus(), probe);
+        const auto settled = [&] { return (root.value || root.error) && (probe.value || probe.error); };
+        const bool through = QTest::qWaitFor(settled, 20000);
+        release.release(poolSize);   // whatever happened, everything ends before the fakes go
+        QVERIFY(QTest::qWaitFor([&] { return ended == poolSize && settled(); }, 60000));
+        QVERIFY2(through, "the root run waited for the command pool");
+        QCOMPARE(root.value, std::optional<QString>(QStringLiteral("done\n")));
+        QCOMPARE(probe.value, std::optional<CleanerHelperStatus>(CleanerHelperStatus::installed));
+    }
+
+    void authorizationStepMarksAuthorizedOnceWithoutADialog()
+    {
+        ScriptedScriptRunner runner;
+        AuthorizationManager manager;
+        QSignalSpy changed(&manager, &AuthorizationManager::isAuthorizedChanged);
+        QCoro::waitFor(manager.runStartupStep());
+        QCoro::waitFor(manager.runStartupStep());
+        QCOMPARE(changed, QList<QList<QVariant>>{{true}});
+        QCOMPARE(runner.scripts(), QByteArrayList());
+    }
+
+    void authenticateMapsTheSystemReply_data()
+    {
+        using Outcome = platform::OwnerAuthenticationReply::Outcome;
+        QTest::addColumn<bool>("ownerPolicy");
+        QTest::addColumn<Outcome>("outcome");
+        QTest::addColumn<QString>("systemText");
+        QTest::addColumn<BiometricResult>("expected");
+        QTest::newRow("success") << true << Outcome::success << QString() << BiometricResult::success();
+        QTest::newRow("cancelled") << true << Outcome::cancelled << QString() << BiometricResult::cancelled();
+        QTest::newRow("no error object") << true << Outcome::failedWithoutError << QString()
+                                         << BiometricResult::failed(QStringLiteral("認証に失敗しました"));
+        QTest::newRow("error") << true << Outcome::error << QStringLiteral("Biometry is locked out.")
+                               << BiometricResult::failed(QStringLiteral("Biometry is locked out."));
+        QTest::newRow("no owner policy: nothing asked") << false << Outcome::success << QString() << BiometricResult::unavailable();
+    }
+    void authenticateMapsTheSystemReply()
+    {
+        QFETCH(bool, ownerPolicy);
+        QFETCH(platform::OwnerAuthenticationReply::Outcome, outcome);
+        QFETCH(QString, systemText);
+        ScriptedOwnerAuthentication system;
+        system.ownerPolicy = ownerPolicy;
+        system.reply = {outcome, systemText};
+        AuthorizationManager manager;
+        QTEST(QCoro::waitFor(manager.authenticate(QStringLiteral("理由"))), "expected");
+        QCOMPARE(system.asked, ownerPolicy ? QStringList({QStringLiteral("理由"), QStringLiteral("キャンセル")}) : QStringList());
+        system.biometrics = !ownerPolicy;
+        QCOMPARE(manager.canUseTouchID(), !ownerPolicy);   // the biometrics-only policy, nothing else
+        // On Linux root is the owner already: no dialog, no pkexec, and no biometrics.
+        QVERIFY(!platform::OwnerAuthentication::systemDefault().canUseBiometrics());
+        QVERIFY(platform::OwnerAuthentication::systemDefault().canEvaluateOwnerPolicy());
+    }
+
+    // The stand-in runs only the one statement it supports; "@" is the caller's TMPDIR, which
+    // nothing may reach, not even a refused command.
+    void standInAnswers_data()
+    {
+        QTest::addColumn<QByteArray>("script");   // "-e": given as arguments instead
+        QTest::addColumn<QByteArray>("out");
+        QTest::addColumn<QByteArray>("err");
+        const auto run = [](const char* command) { return AuthorizationManager::appleScript(QString::fromUtf8(command)).toUtf8(); };
+        const QByteArray unsupported = QStringLiteral("osascript: unsupported script: expected do shell script \"…\" with administrator privileges\n").toUtf8();
+        QTest::newRow("echo") << run("echo hi") << QByteArray("hi\n") << QByteArray();
+        QTest::newRow("at / as root with the system's PATH last")
+            << run("pwd; case $PATH in */usr/bin:/bin:/usr/sbin:/sbin) echo system path ;; esac; id -u") << QByteArray("/\nsystem path\n0\n") << QByteArray();
+        QTest::newRow("failure") << run("echo out; echo 'it broke' >&2; exit 3") << QByteArray() << QByteArray("execution error: it broke (3)\n");
+        QTest::newRow("no final line feed") << run("printf half >&2; exit 4") << QByteArray() << QByteArray("execution error: half (4)\n");
+        QTest::newRow("silent failure") << run("exit 5") << QByteArray() << QByteArray("execution error:  (5)\n");
+        QTest::newRow("error text ending in a number") << run("printf 'x\\n0\\n' >&2; exit 6") << QByteArray() << QByteArray("execution error: x\n0 (6)\n");
+        QTest::newRow("error text of a success dropped") << run("echo warn >&2; echo fine") << QByteArray("fine\n") << QByteArray();
+        QTest::newRow("output file outside the caller's TMPDIR")
+            << run("case $(readlink /proc/$$/fd/1) in @/*) echo inside ;; *) echo outside ;; esac") << QByteArray("outside\n") << QByteArray();
+        QTest::newRow("other statement") << QByteArray("display dialog \"hi\"") << QByteArray() << unsupported;
+        QTest::newRow("without privileges") << QByteArray("do shell script \"touch @/ran\"") << QByteArray() << unsupported;
+        QTest::newRow("unescaped quote") << scriptFor("touch \"@/ran") << QByteArray()
+                                         << QByteArray("osascript: syntax error: unescaped quote in the string literal\n");
+        QTest::newRow("unknown escape") << scriptFor("touch \\q @/ran") << QByteArray()
+                                        << QByteArray("osascript: syntax error: unsupported escape in the string literal\n");
+        QTest::newRow("trailing text") << scriptFor("touch @/ran") + "\nbeep" << QByteArray() << unsupported;
+        QTest::newRow("empty input") << QByteArray("") << QByteArray() << unsupported;
+        QTest::newRow("arguments") << QByteArray("-e") << QByteArray()
+                                   << QStringLiteral("osascript: only a script on standard input is supported (do shell script \"…\" with administrator privileges)\n").toUtf8();
+    }
+    void standInAnswers()
+    {
+        QFETCH(QByteArray, script);
+        QTemporaryDir userTemporary;
+        const QByteArray savedTemporary = qgetenv("TMPDIR");
+        qputenv("TMPDIR", QFile::encodeName(userTemporary.path()));
+        script.replace("@", QFile::encodeName(userTemporary.path()));
+        const platform::ProcessOutcome outcome = script == "-e" ? runStandIn("", {"-e", QString::fromUtf8(scriptFor("touch @/ran")).replace('@', userTemporary.path())}) : runStandIn(script);
+        qputenv("TMPDIR", savedTemporary);
+        QTEST(outcome.standardOutput, "out");
+        QTEST(outcome.standardError, "err");
+        QCOMPARE(outcome.exitStatus, outcome.standardError.isEmpty() ? 0 : 1);
+        QCOMPARE(QDir(userTemporary.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
+    }
+
+    void streamingDeliversLinesWhileTheCommandRuns()
+    {
+        // After its first line and half a character the command waits for a file that the line
+        // callback creates: lines delivered only at the end would leave it waiting (it gives up
+        // after a while), and the character must arrive whole.
+        QTemporaryDir dir;
+        const QString go = dir.filePath(QStringLiteral("go"));
+        AuthorizationManager manager;
+        QStringList lines;
+        const Settled<int> result = settle(manager.runPrivilegedStreaming(
+            QStringLiteral("echo first; echo oops >&2; printf '\\343\\202'; i=0; while [ ! -e %1 ] && [ $i -lt 600 ]; do sleep 0.05; "
+                           "i=$((i+1)); done; [ -e %1 ] && printf '\\263\\343\\203\\224\\343\\203\\274\\n\\ntail without newline'; exit 7")
+                .arg(go),
+            [&](const QString& line) {
+                lines << line;
+                QFile(go).open(QIODevice::WriteOnly);
+            }));
+        QCOMPARE(result.value, std::optional<int>(7));
+        QCOMPARE(lines, (QStringList{"first", "oops", QStringLiteral("コピー"), "tail without newline"}));
+
+        // A long output arrives whole and in order.
+        QStringList expected, large;
+        for (int i = 1; i <= 20000; ++i)
+            expected << QStringLiteral("line %1").arg(i);
+        const Settled<int> long_ = settle(manager.runPrivilegedStreaming(QStringLiteral("seq -f 'line %g' 20000"),
+                                                                         [&](const QString& line) { large << line; }));
+        QCOMPARE(long_.value, std::optional<int>(0));
+        QVERIFY(large == expected);
+    }
+
+    void streamingReturnsTheExitStatus_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<int>("status");
+        QTest::newRow("success") << QStringLiteral("true") << 0;
+        QTest::newRow("failure") << QStringLiteral("exit 42") << 42;
+        QTest::newRow("command not found") << QStringLiteral("no-such-command-tessarin") << 127;
+        QTest::newRow("killed") << QStringLiteral("kill -9 $$") << 137;
+        QTest::newRow("quotes in the command") << QStringLiteral("[ \"a'b\" = 'a'\\''b' ] && exit 5") << 5;
+    }
+    void streamingReturnsTheExitStatus()
+    {
+        QFETCH(QString, command);
+        AuthorizationManager manager;
+        QTEST(settle(manager.runPrivilegedStreaming(command, nullptr)).value.value_or(-1000), "status");
+    }
+
+    void followsOnlyAFileRootMade_data()
+    {
+        using Opening = platform::RootWrittenFile::Opening;
+        QTest::addColumn<QString>("setup");   // run in an empty directory; the folder is F, the file F/output
+        QTest::addColumn<Opening>("expected");
+        const QString made = QStringLiteral("mkdir -m 755 F && echo line > F/output");
+        QTest::newRow("root's file in root's folder") << made << Opening::opened;
+        QTest::newRow("no folder yet") << QStringLiteral("true") << Opening::absent;
+        QTest::newRow("no file yet") << QStringLiteral("mkdir -m 755 F") << Opening::absent;
+        QTest::newRow("folder is a link") << QStringLiteral("mkdir -m 755 R && echo line > R/output && ln -s R F") << Opening::refused;
+        QTest::newRow("folder writable by others") << made + QStringLiteral(" && chmod 777 F") << Opening::refused;
+        QTest::newRow("folder of another user") << made + QStringLiteral(" && chown 65534 F") << Opening::refused;
+        QTest::newRow("file is a link") << QStringLiteral("mkdir -m 755 F && ln -s /etc/hostname F/output") << Opening::refused;
+        QTest::newRow("file is a FIFO") << QStringLiteral("mkdir -m 755 F && mkfifo F/output") << Opening::refused;
+        QTest::newRow("file of another user") << made + QStringLiteral(" && chown 65534 F/output") << Opening::refused;
+        QTest::newRow("file writable by its group") << made + QStringLiteral(" && chmod 664 F/output") << Opening::refused;
+    }
+    void followsOnlyAFileRootMade()
+    {
+        QFETCH(QString, setup);
+        QFETCH(platform::RootWrittenFile::Opening, expected);
+        QTemporaryDir dir;
+        QCOMPARE(runShell(QStringLiteral("cd '%1' && %2").arg(dir.path(), setup)).exitStatus, 0);
+        platform::RootWrittenFile file;
+        QCOMPARE(file.open(dir.filePath(QStringLiteral("F")), QStringLiteral("output")), expected);
+        QCOMPARE(file.isOpen(), expected == platform::RootWrittenFile::Opening::opened);
+        if (!file.isOpen())
+            return;
+        // Followed as it grows, and readable to the end after root removed it.
+        const QByteArray first = file.readAvailable(), nothing = file.readAvailable();
+        QCOMPARE(runShell(QStringLiteral("cd '%1' && echo more >> F/output && rm -r F").arg(dir.path())).exitStatus, 0);
+        QCOMPARE(first + "|" + nothing + "|" + file.readAvailable(), QByteArray("line\n||more\n"));
+    }
 };
 
-void TestAuthorizationProcess::initTestCase()
-{
-    if (::geteuid() != 0)
-        QSKIP("the stand-in would ask polkit for a password");
-    const QString standIn = platform::standInDirectory() + QStringLiteral("/osascript");
-    QVERIFY2(QFileInfo(standIn).isExecutable(), qPrintable(standIn));
-    QCOMPARE(platform::SystemLocations::shared().scriptRunner, standIn);
-}
-
-void TestAuthorizationProcess::standInAnswers_data()
-{
-    QTest::addColumn<QString>("command");
-    QTest::addColumn<QByteArray>("out");
-    QTest::addColumn<QByteArray>("err");
-    QTest::newRow("echo") << QStringLiteral("echo hi") << QByteArray("hi\n") << QByteArray();
-    // Root runs at the root of the file system with the system's PATH last.
-    QTest::newRow("where and as whom")
-        << QStringLiteral("pwd; case $PATH in */usr/bin:/bin:/usr/sbin:/sbin) echo system path ;; esac; id -u")
-        << QByteArray("/\nsystem path\n0\n") << QByteArray();
-    QTest::newRow("failure") << QStringLiteral("echo out; echo 'it broke' >&2; exit 3") << QByteArray()
-                             << QByteArray("execution error: it broke (3)\n");
-    QTest::newRow("error text without a final line feed")
-        << QStringLiteral("printf half >&2; exit 4") << QByteArray() << QByteArray("execution error: half (4)\n");
-    QTest::newRow("silent failure") << QStringLiteral("exit 5") << QByteArray() << QByteArray("execution error:  (5)\n");
-    QTest::newRow("error text ending in a number")
-        << QStringLiteral("printf 'x\\n0\\n' >&2; exit 6") << QByteArray() << QByteArray("execution error: x\n0 (6)\n");
-    QTest::newRow("error text of a success is dropped")
-        << QStringLiteral("echo warn >&2; echo fine") << QByteArray("fine\n") << QByteArray();
-    QTest::newRow("root's output file is not in the caller's temporary directory")
-        << QStringLiteral("case $(readlink /proc/$$/fd/1) in \"$TMPDIR\"/*) echo inside ;; *) echo outside ;; esac")
-        << QByteArray("outside\n") << QByteArray();
-}
-
-void TestAuthorizationProcess::standInAnswers()
-{
-    QFETCH(QString, command);
-    // Root keeps its working files out of the caller's temporary directory.
-    QTemporaryDir userTemporary;
-    const QByteArray savedTemporary = qgetenv("TMPDIR");
-    qputenv("TMPDIR", QFile::encodeName(userTemporary.path()));
-    const platform::ProcessOutcome outcome = runStandIn(AuthorizationManager::appleScript(command).toUtf8());
-    qputenv("TMPDIR", savedTemporary);
-    QTEST(outcome.standardOutput, "out");
-    QTEST(outcome.standardError, "err");
-    QCOMPARE(outcome.exitStatus, outcome.standardError.isEmpty() ? 0 : 1);
-    QCOMPARE(QDir(userTemporary.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
-}
-
-void TestAuthorizationProcess::refusesOtherInput_data()
-{
-    QTest::addColumn<QByteArray>("script");
-    QTest::addColumn<QStringList>("arguments");
-    QTest::newRow("other statement") << QByteArray("display dialog \"hi\"") << QStringList();
-    QTest::newRow("without privileges") << QByteArray("do shell script \"echo hi\"") << QStringList();
-    QTest::newRow("unescaped quote") << QByteArray("do shell script \"echo \"hi\" with administrator privileges")
-                                     << QStringList();
-    QTest::newRow("unknown escape") << QByteArray("do shell script \"echo \\q\" with administrator privileges")
-                                    << QStringList();
-    QTest::newRow("trailing text")
-        << QByteArray("do shell script \"echo hi\" with administrator privileges\nbeep") << QStringList();
-    QTest::newRow("empty input") << QByteArray() << QStringList();
-    QTest::newRow("arguments") << QByteArray() << QStringList{"-e", "do shell script \"echo hi\""};
-}
-
-void TestAuthorizationProcess::refusesOtherInput()
-{
-    QFETCH(QByteArray, script);
-    QFETCH(QStringList, arguments);
-    QTemporaryDir dir;
-    // A command that must not run: it would leave a file behind.
-    const platform::ProcessOutcome outcome = runStandIn(script.replace("echo hi", "touch " + QFile::encodeName(dir.filePath("ran"))), arguments);
-    QCOMPARE(outcome.exitStatus, 1);
-    QVERIFY(outcome.standardError.startsWith("osascript: "));
-    QVERIFY(!outcome.standardError.contains("-128"));
-    QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("ran"))));
-}
-
-void TestAuthorizationProcess::hostileCommandRoundTrips_data()
-{
-    QTest::addColumn<QString>("command");
-    QTest::newRow("quotes and backslashes")
-        << QStringLiteral("printf '%s|' \"a\\\"b\" 'c\\d' \"e\\\\f\" \\\\\\\"");
-    QTest::newRow("expansions stay literal in single quotes")
-        << QStringLiteral("printf '%s\\n' '$HOME `id` $(id) \"x\" \\\\'");
-    QTest::newRow("line breaks and tabs") << QStringLiteral("printf 'a\\tb\\n'\nprintf 'line two\\n'");
-    QTest::newRow("backslash at the end") << QStringLiteral("echo x\\\\");
-    QTest::newRow("UTF-8 and a quote in a path") << QStringLiteral("echo '/Users/そらみ/It'\\''s \"here\"'");
-    QTest::newRow("escape-like text") << QStringLiteral("printf '%s\\n' 'do shell script \\\" with administrator privileges'");
-}
-
-void TestAuthorizationProcess::hostileCommandRoundTrips()
-{
-    QFETCH(QString, command);
-    const platform::ProcessOutcome direct = runShell(command);
-    QCOMPARE(direct.exitStatus, 0);
-    const platform::ProcessOutcome viaStandIn = runStandIn(AuthorizationManager::appleScript(command).toUtf8());
-    QCOMPARE(viaStandIn.standardError, QByteArray());
-    QCOMPARE(viaStandIn.exitStatus, 0);
-    QCOMPARE(viaStandIn.standardOutput, direct.standardOutput);
-}
-
-void TestAuthorizationProcess::managerRunsThroughTheStandIn()
-{
-    AuthorizationManager manager;
-    const Settled<QString> ok = settle(manager.runPrivilegedShell(QStringLiteral("printf 'a\\nb\\n'; echo \"q\\\"\"")));
-    QVERIFY2(ok.succeeded(), qPrintable(ok.errorText()));
-    QCOMPARE(*ok.value, QStringLiteral("a\nb\nq\"\n"));
-
-    const Settled<QString> failed = settle(manager.runPrivilegedShell(QStringLiteral("ls /nonexistent-tessarin-path")));
-    const std::optional<AuthError> error = failed.errorAs<AuthError>();
-    QVERIFY(error);
-    QCOMPARE(error->kind(), AuthError::Kind::commandFailed);
-    QVERIFY2(error->message().contains(QLatin1String("nonexistent-tessarin-path")), qPrintable(error->message()));
-}
-
-void TestAuthorizationProcess::streamingDeliversLinesWhileTheCommandRuns()
-{
-    // After its first line and half a character the command waits for a file that the line
-    // callback creates: lines delivered only at the end would leave it waiting (it gives up
-    // after a while), and the character must arrive whole.
-    QTemporaryDir dir;
-    const QString go = dir.filePath(QStringLiteral("go"));
-    const QString command = QStringLiteral("echo first; echo oops >&2; printf '\\343\\202'; i=0; while [ ! -e %1 ] && [ $i -lt 600 ]; "
-                                           "do sleep 0.05; i=$((i+1)); done; [ -e %1 ] && printf '\\263\\343\\203\\224\\343\\203\\274\\n\\n"
-                                           "tail without newline'; exit 7")
-                                .arg(go);
-    AuthorizationManager manager;
-    QStringList lines;
-    const Settled<int> result = settle(manager.runPrivilegedStreaming(command, [&](const QString& line) {
-        lines << line;
-        QFile(go).open(QIODevice::WriteOnly);
-    }));
-    QVERIFY2(result.succeeded(), qPrintable(result.errorText()));
-    QCOMPARE(*result.value, 7);
-    QCOMPARE(lines, (QStringList{"first", "oops", QStringLiteral("コピー"), "tail without newline"}));
-
-    // A long output arrives whole and in order.
-    lines.clear();
-    const Settled<int> large = settle(manager.runPrivilegedStreaming(
-        QStringLiteral("i=1; while [ $i -le 20000 ]; do echo \"line $i\"; i=$((i+1)); done"),
-        [&](const QString& line) { lines << line; }));
-    QCOMPARE(large.value, std::optional<int>(0));
-    QCOMPARE(lines.size(), 20000);
-    for (int i = 0; i < lines.size(); ++i)
-        QCOMPARE(lines[i], QStringLiteral("line %1").arg(i + 1));
-}
-
-void TestAuthorizationProcess::streamingReturnsTheExitStatus_data()
-{
-    QTest::addColumn<QString>("command");
-    QTest::addColumn<int>("status");
-    QTest::newRow("success") << QStringLiteral("true") << 0;
-    QTest::newRow("failure") << QStringLiteral("exit 42") << 42;
-    QTest::newRow("command not found") << QStringLiteral("no-such-command-tessarin") << 127;
-    QTest::newRow("killed") << QStringLiteral("kill -9 $$") << 137;
-    QTest::newRow("quotes in the command") << QStringLiteral("[ \"a'b\" = 'a'\\''b' ] && exit 5") << 5;
-}
-
-void TestAuthorizationProcess::streamingReturnsTheExitStatus()
-{
-    QFETCH(QString, command);
-    QFETCH(int, status);
-    AuthorizationManager manager;
-    const Settled<int> result = settle(manager.runPrivilegedStreaming(command, nullptr));
-    QVERIFY2(result.succeeded(), qPrintable(result.errorText()));
-    QCOMPARE(*result.value, status);
-}
-
-void TestAuthorizationProcess::streamingWritesOnlyIntoAFolderRootMade()
-{
-    // The command describes the file its output goes to, and that file's folder.
-    AuthorizationManager manager;
-    QStringList lines;
-    const Settled<int> result = settle(manager.runPrivilegedStreaming(
-        QStringLiteral("f=$(readlink /proc/$$/fd/1); stat -c '%a %u %n' \"${f%/*}\" \"$f\""),
-        [&](const QString& line) { lines << line; }));
-    QVERIFY2(result.succeeded(), qPrintable(result.errorText()));
-    const QString folder = QRegularExpression::escape(platform::SystemLocations::shared().systemTemporaryDirectory
-                                                      + QStringLiteral("/TessarinStream-"));
-    QCOMPARE(lines.size(), 2);
-    QVERIFY2(QRegularExpression(QStringLiteral("^755 0 %1[0-9a-f-]{36}$").arg(folder)).match(lines[0]).hasMatch(),
-             qPrintable(lines[0]));
-    QCOMPARE(lines[1], QStringLiteral("644 0 ") + lines[0].mid(6) + QStringLiteral("/output"));
-}
-
-void TestAuthorizationProcess::streamingFailsOnAFolderMadeBeforeRoot()
-{
-    // Someone who learnt the folder's name while the dialog was up put a link there to a
-    // folder of theirs: root must write nothing through it, and nothing is read from it.
-    QTemporaryDir systemTemporary, victim;
-    QFile precious(victim.filePath(QStringLiteral("output")));
-    QVERIFY(precious.open(QIODevice::WriteOnly));
-    precious.write("forged\n");
-    precious.close();
-    ScriptedScriptRunner runner("F=$(grep -o 'TessarinStream-[0-9a-f-]*' \"$D/script.$n\" | head -n 1)\n"
-                                "ln -s '" + QFile::encodeName(victim.path()) + "' '"
-                                    + QFile::encodeName(systemTemporary.path()) + "'/\"$F\"\n",
-                                true);
-    runner.locations().systemTemporaryDirectory = systemTemporary.path();
-    AuthorizationManager manager;
-    QStringList lines;
-    const Settled<int> result = settle(manager.runPrivilegedStreaming(QStringLiteral("echo ran > /dev/null"),
-                                                                      [&](const QString& line) { lines << line; }));
-    const std::optional<AuthError> error = result.errorAs<AuthError>();
-    QVERIFY(error);
-    QCOMPARE(error->kind(), AuthError::Kind::commandFailed);
-    QCOMPARE(lines, QStringList());
-    QCOMPARE(readWholeFile(precious.fileName()), QByteArray("forged\n"));
-}
-
-void TestAuthorizationProcess::followsOnlyAFileRootMade_data()
-{
-    using Opening = platform::RootWrittenFile::Opening;
-    QTest::addColumn<QString>("setup");   // run in an empty directory; the folder is F, the file F/output
-    QTest::addColumn<Opening>("expected");
-    QTest::newRow("root's file in root's folder") << QStringLiteral("mkdir -m 755 F && echo line > F/output") << Opening::opened;
-    QTest::newRow("no folder yet") << QString() << Opening::absent;
-    QTest::newRow("no file yet") << QStringLiteral("mkdir -m 755 F") << Opening::absent;
-    QTest::newRow("folder is a link")
-        << QStringLiteral("mkdir -m 755 R && echo line > R/output && ln -s R F") << Opening::refused;
-    QTest::newRow("folder writable by others") << QStringLiteral("mkdir -m 777 F && echo line > F/output") << Opening::refused;
-    QTest::newRow("folder of another user")
-        << QStringLiteral("mkdir -m 755 F && echo line > F/output && chown 65534 F") << Opening::refused;
-    QTest::newRow("file is a link") << QStringLiteral("mkdir -m 755 F && ln -s /etc/hostname F/output") << Opening::refused;
-    QTest::newRow("file is a FIFO") << QStringLiteral("mkdir -m 755 F && mkfifo F/output") << Opening::refused;
-    QTest::newRow("file of another user")
-        << QStringLiteral("mkdir -m 755 F && echo line > F/output && chown 65534 F/output") << Opening::refused;
-    QTest::newRow("file writable by its group")
-        << QStringLiteral("mkdir -m 755 F && echo line > F/output && chmod 664 F/output") << Opening::refused;
-}
-
-void TestAuthorizationProcess::followsOnlyAFileRootMade()
-{
-    using Opening = platform::RootWrittenFile::Opening;
-    QFETCH(QString, setup);
-    QFETCH(Opening, expected);
-    QTemporaryDir dir;
-    if (!setup.isEmpty())
-        QCOMPARE(runShell(QStringLiteral("cd '%1' && %2").arg(dir.path(), setup)).exitStatus, 0);
-    platform::RootWrittenFile file;
-    QCOMPARE(file.open(dir.filePath(QStringLiteral("F")), QStringLiteral("output")), expected);
-    QCOMPARE(file.isOpen(), expected == Opening::opened);
-    if (expected != Opening::opened)
-        return;
-    // Followed as it grows, and readable to the end after root removed it.
-    QCOMPARE(file.readAvailable(), QByteArray("line\n"));
-    QCOMPARE(file.readAvailable(), QByteArray());
-    QCOMPARE(runShell(QStringLiteral("cd '%1' && echo more >> F/output && rm -r F").arg(dir.path())).exitStatus, 0);
-    QCOMPARE(file.readAvailable(), QByteArray("more\n"));
-}
-
-QTEST_GUILESS_MAIN(TestAuthorizationProcess)
+QTEST_GUILESS_MAIN(TestAuthorization)
 #include "tst_authorization_process.moc"

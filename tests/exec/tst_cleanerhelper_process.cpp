@@ -1,424 +1,473 @@
-// The cleanup helper for real: its script run by sh on temporary directories, its rule
-// checked by the real visudo, and install / uninstall / run carried out as root (the
-// tests run as root) with every target redirected into a temporary directory.
+// The cleanup helper: its texts and command lines against a scripted sudo and a recording
+// administrator; its script run by sh on temporary trees; its rule checked by the real
+// visudo; install / uninstall / run carried out as root with every target in a temporary
+// directory.
 #include "exec/CleanerHelper.h"
-#include "platform/OwnerAuthentication.h"
+#include "platform/Kernel.h"
 #include "platform/Process.h"
-#include "platform/SystemLocations.h"
 #include "support/FakePrivileged.h"
 #include "support/FakePrivilegedTools.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QTemporaryDir>
+#include <QCryptographicHash>
 #include <QtTest>
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
-struct Run {
-    QByteArray out;
-    QByteArray err;
-    int status = -1;
+const QString kMacHelper = QStringLiteral("/Library/PrivilegedHelperTools/com.orvelle.Tessarin.cleaner");
+
+// The login name of the user running the program, for the length of one test.
+class LoginName final : public platform::Kernel {
+public:
+    explicit LoginName(QString name) : name_(std::move(name)) {}
+    QString loginName() const override { return name_; }
+
+private:
+    QString name_;
+    platform::Service<platform::Kernel>::Override override_{*this};
 };
 
-Run runSh(const QString& script, const QStringList& arguments)
+// The macOS locations with the helper file in a temporary directory, present or not.
+struct MacWithHelper {
+    explicit MacWithHelper(bool present)
+    {
+        locations.helperPath = dir.filePath(QStringLiteral("helper"));
+        if (present)
+            QFile(locations.helperPath).open(QIODevice::WriteOnly);
+    }
+    QTemporaryDir dir;
+    platform::SystemLocations locations = platform::SystemLocations::macOS();
+    platform::Service<platform::SystemLocations>::Override override{locations};
+};
+
+platform::ProcessOutcome sh(const QStringList& arguments)
 {
     platform::ProcessRequest request;
     request.program = QStringLiteral("/bin/sh");
-    request.arguments = QStringList{script} + arguments;
+    request.arguments = arguments;
     request.nullInput = true;
-    const platform::ProcessOutcome outcome = platform::runProcess(request);
-    return {outcome.standardOutput, outcome.standardError, outcome.exitStatus};
+    request.mergeOutput = true;
+    return platform::runProcess(request);
 }
 
-void makeFile(const QString& path, const QByteArray& bytes = "x")
+// Every entry below `dir` with its mode, sorted; links are listed, not followed.
+QString tree(const QString& dir)
 {
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
+    return QString::fromUtf8(sh({QStringLiteral("-c"), QStringLiteral("cd \"$1\" && find . -mindepth 1 -printf '%P %m\\n' | LC_ALL=C sort"),
+                                 QStringLiteral("sh"), dir})
+                                 .standardOutput)
+        .trimmed()
+        .replace(QLatin1Char('\n'), QStringLiteral(", "));
 }
-
-QString mismatchText()
-{
-    return QStringLiteral("ヘルパーの作業ファイルが作成時の内容と一致しません");
-}
-
-QStringList entries(const QString& dir)
-{
-    return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
-}
-
-class RootOwnerAuthentication final : public platform::OwnerAuthentication {
-public:
-    bool canUseBiometrics() const override { return false; }
-    bool canEvaluateOwnerPolicy() const override { return true; }
-    QCoro::Task<platform::OwnerAuthenticationReply> evaluateOwnerPolicy(QString, QString) override
-    {
-        co_return platform::OwnerAuthenticationReply{platform::OwnerAuthenticationReply::Outcome::success, {}};
-    }
-
-private:
-    platform::Service<platform::OwnerAuthentication>::Override override_{*this};
-};
 
 // Everything install() touches, inside one temporary directory: the system's temporary
-// directory, the helper and rule directories, a recording visudo that fails on request,
-// the real stand-in script runner behind a recorder that may alter the script it was handed
-// first, and a sudo that runs the helper directly.
-class InstallWorld {
-public:
+// directory, the helper and rule directories, a logging visudo that fails on request (files
+// "fail-file", "fail-all"), the real stand-in script runner behind a recorder that may alter
+// the script first, and a sudo that runs the helper directly. Root needs no authentication.
+struct InstallWorld {
     explicit InstallWorld(const QByteArray& tamper = QByteArray())
-        : runner_(tamper, true)
+        : runner(tamper, true)
     {
-        QDir().mkpath(tmp_.filePath(QStringLiteral("system-tmp")));
-        platform::SystemLocations& l = runner_.locations();
-        l.systemTemporaryDirectory = tmp_.filePath(QStringLiteral("system-tmp"));
-        l.helperDirectory = tmp_.filePath(QStringLiteral("PrivilegedHelperTools"));
-        l.helperPath = l.helperDirectory + QStringLiteral("/com.orvelle.Tessarin.cleaner");
-        l.sudoersDirectory = tmp_.filePath(QStringLiteral("sudoers.d"));
-        l.sudoersRuleFile = l.sudoersDirectory + QStringLiteral("/tessarin_cleaner");
+        QDir().mkpath(path(QStringLiteral("tmp")));
+        platform::SystemLocations& l = runner.locations();
+        l.systemTemporaryDirectory = path(QStringLiteral("tmp"));
+        l.helperDirectory = path(QStringLiteral("Tools"));
+        l.helperPath = l.helperDirectory + QStringLiteral("/cleaner");
+        l.sudoersDirectory = path(QStringLiteral("sudoers.d"));
+        l.sudoersRuleFile = l.sudoersDirectory + QStringLiteral("/rule");
         l.helperGroup = QStringLiteral("root");
         l.sha256 = QStringLiteral("/usr/bin/sha256sum");
-        l.visudo = tmp_.filePath(QStringLiteral("visudo"));
-        writeExecutableFile(l.visudo,
-                            "#!/bin/sh\n"
-                            "D='" + QFile::encodeName(tmp_.path()) + "'\n"
-                            "echo \"$*\" >> \"$D/visudo.log\"\n"
-                            "if [ \"$1\" = -cf ]; then\n"
-                            "  [ -f \"$D/fail-file\" ] && { echo \"$2:3:1: syntax error\" >&2; exit 1; }\n"
-                            "  exec /usr/sbin/visudo -cf \"$2\"\n"
-                            "fi\n"
-                            "[ \"$1\" = -c ] && [ -f \"$D/fail-all\" ] && { echo 'sudoers: parse error in /etc/sudoers' >&2; exit 1; }\n"
-                            "exit 0\n");
-        sudo_ = std::make_unique<ScriptedSudo>(true);
+        l.visudo = path(QStringLiteral("visudo"));
+        writeExecutableFile(l.visudo, "#!/bin/sh\nD=\"${0%/*}\"; echo \"$1\" >> \"$D/visudo.log\"\n"
+                                      "if [ \"$1\" = -cf ]; then\n"
+                                      "  [ -f \"$D/fail-file\" ] && { echo \"$2:3:1: syntax error\" >&2; exit 1; }\n"
+                                      "  exec /usr/sbin/visudo -cf \"$2\"\nfi\n"
+                                      "[ -f \"$D/fail-all\" ] && { echo 'sudoers: parse error in /etc/sudoers' >&2; exit 1; }\nexit 0\n");
+        sudo.emplace(true);   // over the locations above
     }
+    QString path(const QString& name) const { return dir.filePath(name); }
 
-    const platform::SystemLocations& locations() const { return platform::SystemLocations::shared(); }
-    QString path(const QString& name) const { return tmp_.filePath(name); }
-    // What root left in the system's temporary directory.
-    QStringList staged() const { return entries(tmp_.filePath(QStringLiteral("system-tmp"))); }
-    void failVisudo(const QString& which) { makeFile(tmp_.filePath(which)); }
-    void setSha256(const QString& command) { sudo_->locations().sha256 = command; }
-    ScriptedScriptRunner& runner() { return runner_; }
-
-private:
-    QTemporaryDir tmp_;
-    ScriptedScriptRunner runner_;
-    std::unique_ptr<ScriptedSudo> sudo_;
-    RootOwnerAuthentication authentication_;
+    QTemporaryDir dir;
+    ScriptedScriptRunner runner;
+    std::optional<ScriptedSudo> sudo;
 };
 
 } // namespace
 
-class TestCleanerHelperProcess : public QObject {
+class TestCleanerHelper : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase();
-    void init();
-    void realScriptIsValidShell();
-    void versionAndUsage_data();
-    void versionAndUsage();
-    void cleansAllowedDirectories();
-    void deniesAndSkips();
-    void refusesRedirectionThroughLinks();
-    void purge();
-    void realRuleChecksClean_data();
-    void realRuleChecksClean();
-    void installsExactlyTheGeneratedFiles();
-    void failedInstallLeavesNothing_data();
-    void failedInstallLeavesNothing();
-    void uninstallAndRunThroughTheInstalledHelper();
+    void initTestCase()
+    {
+        if (::geteuid() != 0)
+            QSKIP("installing and running the helper needs root");
+    }
 
-private:
-    QTemporaryDir dir_;
-    QString script_;
-    QString allowedA_, allowedB_, missingAllowed_, outside_, purgeLog_;
+    void sudoersRule_data()
+    {
+        // `written` is the user field of the rule, or for a refused name the reason given.
+        QTest::addColumn<QString>("user");
+        QTest::addColumn<QString>("written");
+        QTest::newRow("letters, digits, dots") << QStringLiteral("sorami.w2") << QStringLiteral("sorami.w2");
+        QTest::newRow("underscore and hyphen") << QStringLiteral("_dev-user") << QStringLiteral("_dev-user");
+        QTest::newRow("blank") << QStringLiteral("Sorami Shiro") << QStringLiteral("\"Sorami Shiro\"");
+        QTest::newRow("at sign") << QStringLiteral("a@b") << QStringLiteral("\"a@b\"");
+        QTest::newRow("quote and backslash") << QStringLiteral("a\"b\\c") << QStringLiteral("\"a\\\"b\\\\c\"");
+        QTest::newRow("comma would start a list") << QStringLiteral("a,b ALL") << QStringLiteral("\"a,b ALL\"");
+        QTest::newRow("lowercase all is a name") << QStringLiteral("all") << QStringLiteral("all");
+        QTest::newRow("capitalised name") << QStringLiteral("Sorami") << QStringLiteral("Sorami");
+        for (const char* name : {"ALL", "ADMINS", "A", "WHEEL_2", "CWD", "Defaults", "Defaults:sorami", "User_Alias", "Cmnd_Alias"})
+            QTest::addRow("refused: %s", name) << QString::fromUtf8(name)
+                                               << QStringLiteral("ユーザー名「%1」は sudoers のキーワードとして解釈されるため、ヘルパーをセットアップできません").arg(name);
+        for (const char* name : {"%admin", "%:staff", "%#20", "+netgroup", "#0", ":x", "!sorami", "!!sorami", "@includedir"})
+            QTest::addRow("refused: %s", name)
+                << QString::fromUtf8(name)
+                << QStringLiteral("ユーザー名「%1」は先頭の「%2」により sudoers でグループや ID などの指定として解釈されるため、ヘルパーをセットアップできません")
+                       .arg(QString::fromUtf8(name), QString::fromUtf8(name, 1));
+        QTest::newRow("refused: empty") << QString() << QStringLiteral("ユーザー名を取得できないため、ヘルパーをセットアップできません");
+        QTest::newRow("refused: line break") << QStringLiteral("sorami\nALL ALL=(ALL) NOPASSWD: ALL #")
+                                             << QStringLiteral("ユーザー名に制御文字が含まれるため、ヘルパーをセットアップできません");
+    }
+    void sudoersRule()
+    {
+        QFETCH(QString, user);
+        QFETCH(QString, written);
+        MacWithHelper mac(false);
+        mac.locations.helperPath = kMacHelper;
+        QString rule;
+        try {
+            rule = CleanerHelper::makeSudoers(user);
+        } catch (const HelperPreparationError& error) {
+            QCOMPARE(error.errorDescription(), written);
+            return;
+        }
+        QCOMPARE(rule, QStringLiteral("# Tessarin: Touch ID 認証後に一時ファイル削除ヘルパーをパスワードなしで実行するためのルール\n"
+                                      "# 削除: sudo rm /private/etc/sudoers.d/tessarin_cleaner %1\n%2 ALL=(root) NOPASSWD: %1\n")
+                           .arg(kMacHelper, written));
+        // The real visudo accepts every rule written.
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("sudoers"));
+        QVERIFY(writeExecutableFile(file, rule.toUtf8()));
+        const platform::ProcessOutcome check = sh({QStringLiteral("-c"), QStringLiteral("/usr/sbin/visudo -cf \"$1\""), QStringLiteral("sh"), file});
+        QVERIFY2(check.exitStatus == 0, check.standardOutput.constData());
+    }
+
+    void statusProbe_data()
+    {
+        QTest::addColumn<bool>("helperFile");
+        QTest::addColumn<QByteArray>("output");   // "no sudo": sudo cannot be started
+        QTest::addColumn<int>("exitStatus");
+        QTest::addColumn<CleanerHelperStatus>("expected");
+        QTest::newRow("current version") << true << QByteArray("2.2.0\n") << 0 << CleanerHelperStatus::installed;
+        QTest::newRow("current version padded") << true << QByteArray("  2.2.0 \n\n") << 0 << CleanerHelperStatus::installed;
+        QTest::newRow("older version") << true << QByteArray("2.1.0\n") << 0 << CleanerHelperStatus::outdated;
+        QTest::newRow("newer version") << true << QByteArray("2.2.1\n") << 0 << CleanerHelperStatus::outdated;
+        QTest::newRow("says nothing") << true << QByteArray() << 0 << CleanerHelperStatus::outdated;
+        QTest::newRow("rule missing: sudo refuses") << true << QByteArray("sudo: a password is required\n") << 1 << CleanerHelperStatus::missing;
+        QTest::newRow("current version but failing") << true << QByteArray("2.2.0\n") << 1 << CleanerHelperStatus::missing;
+        QTest::newRow("no helper file: nobody asked") << false << QByteArray("2.2.0\n") << 0 << CleanerHelperStatus::missing;
+        QTest::newRow("sudo cannot be started") << true << QByteArray("no sudo") << 0 << CleanerHelperStatus::missing;
+    }
+    void statusProbe()
+    {
+        QFETCH(bool, helperFile);
+        QFETCH(QByteArray, output);
+        QFETCH(int, exitStatus);
+        QFETCH(CleanerHelperStatus, expected);
+        MacWithHelper mac(helperFile);
+        ScriptedSudo sudo;
+        sudo.answer(output, {}, exitStatus, QStringLiteral("version"));
+        if (output == "no sudo")
+            sudo.locations().sudo = sudo.path(QStringLiteral("no-sudo"));
+        CleanerHelper helper;
+        QSignalSpy changed(&helper, &CleanerHelper::statusChanged);
+        QCOMPARE(QCoro::waitFor(helper.refreshStatus()), expected);
+        QCOMPARE(helper.status(), expected);
+        QCOMPARE(changed.count(), expected == CleanerHelperStatus::missing ? 0 : 1);
+        const bool asked = helperFile && output != "no sudo";
+        QCOMPARE(sudo.calls(), asked ? QList<QStringList>({{"-n", mac.locations.helperPath, "version"}}) : QList<QStringList>());
+        QCOMPARE(sudo.numbered(QStringLiteral("stdin")), asked ? QByteArrayList{"/dev/null\n"} : QByteArrayList());
+    }
+
+    void installRunsOneCheckedCommand()
+    {
+        MacWithHelper mac(false);
+        mac.locations.helperPath = kMacHelper;
+        // A name that needs every layer of quoting on its way into the rule.
+        LoginName login(QStringLiteral("o'hara \"x\" $HOME `id` \\"));
+        ScriptedSudo sudo;
+        sudo.answer("2.2.0\n", {}, 0, QStringLiteral("version"));
+        FakeAuthorization authorization;
+        authorization.otherwise([&](const QString&) {
+            QFile(sudo.locations().helperPath = mac.dir.filePath(QStringLiteral("helper"))).open(QIODevice::WriteOnly);   // now sudo is asked
+            return PrivilegedAnswer::ok();
+        });
+        const QString script = CleanerHelper::makeScript(), sudoers = CleanerHelper::makeSudoers();
+        CleanerHelper helper;
+        QVERIFY(settle(helper.install()).succeeded());
+        QCOMPARE(helper.status(), CleanerHelperStatus::installed);
+
+        // The fixed steps around the two texts, with the macOS tools, paths and group.
+        const auto sha256 = [](const QString& text) { return QCryptographicHash::hash(text.toUtf8(), QCryptographicHash::Sha256).toHex(); };
+        const QString command = authorization.commands().value(0);
+        const qsizetype from = command.indexOf(QStringLiteral("( set -C; ")) + 10;
+        const QString writes = command.mid(from, command.indexOf(QStringLiteral(" && { [ \"$("), from) - from);
+        QCOMPARE(authorization.commands(),
+                 QStringList{QStringLiteral(
+                     "/bin/mkdir -p /Library/PrivilegedHelperTools /private/etc/sudoers.d || exit 1; "
+                     "T=$(/usr/bin/mktemp -d '/private/tmp/TessarinHelper.XXXXXX') || exit 1; ( set -C; %1 && "
+                     "{ [ \"$(/usr/bin/shasum -a 256 < \"$T/cleaner\")\" = '%2  -' ] && [ \"$(/usr/bin/shasum -a 256 < \"$T/sudoers\")\" = '%3  -' ] || "
+                     "{ echo 'ヘルパーの作業ファイルが作成時の内容と一致しません' >&2; exit 1; }; } && /usr/sbin/visudo -cf \"$T/sudoers\" >/dev/null && "
+                     "/usr/bin/install -o root -g wheel -m 755 \"$T/cleaner\" '%4' && "
+                     "/usr/bin/install -o root -g wheel -m 440 \"$T/sudoers\" '/private/etc/sudoers.d/tessarin_cleaner' && "
+                     "{ /usr/sbin/visudo -c >/dev/null || { /bin/rm -f '/private/etc/sudoers.d/tessarin_cleaner'; exit 1; }; } ); "
+                     "S=$?; /bin/rm -rf \"$T\"; exit $S")
+                                 .arg(writes, sha256(script), sha256(sudoers), kMacHelper)});
+        QVERIFY(!writes.contains(QLatin1Char('\n')));
+
+        // The writes, run by a real shell with noclobber, produce exactly the two texts.
+        QTemporaryDir target;
+        QCOMPARE(sh({QStringLiteral("-c"), QStringLiteral("T=\"$1\"; set -C; ") + writes, QStringLiteral("sh"), target.path()}).exitStatus, 0);
+        QCOMPARE(readWholeFile(target.filePath(QStringLiteral("cleaner"))), script.toUtf8());
+        QCOMPARE(readWholeFile(target.filePath(QStringLiteral("sudoers"))), sudoers.toUtf8());
+        QVERIFY(sudoers.contains(QStringLiteral("\"o'hara \\\"x\\\" $HOME `id` \\\\\" ALL=(root)")));
+    }
+
+    void installOrUninstallFailureKeepsStatus_data()
+    {
+        QTest::addColumn<bool>("install");
+        QTest::addColumn<QString>("login");
+        QTest::addColumn<AuthError>("error");
+        QTest::addColumn<int>("commands");
+        const AuthError syntax = AuthError::commandFailed(QStringLiteral("/tmp/x/sudoers:3:1: syntax error\n"));
+        QTest::newRow("install: dialog dismissed") << true << "sorami" << AuthError::userCancelled() << 1;
+        QTest::newRow("install: rule fails the check") << true << "sorami" << syntax << 1;
+        QTest::newRow("install: keyword login name, no dialog") << true << "ALL" << AuthError::userCancelled() << 0;
+        QTest::newRow("uninstall: dialog dismissed") << false << "sorami" << AuthError::userCancelled() << 1;
+    }
+    void installOrUninstallFailureKeepsStatus()
+    {
+        QFETCH(bool, install);
+        QFETCH(QString, login);
+        QFETCH(AuthError, error);
+        QFETCH(int, commands);
+        MacWithHelper mac(false);
+        LoginName name(login);
+        ScriptedSudo sudo;
+        FakeAuthorization authorization;
+        authorization.failAll(error);
+        CleanerHelper helper;
+        const Settled<void> result = settle(install ? helper.install() : helper.uninstall());
+        QCOMPARE(result.errorText(), commands ? LocalizedError::describe(error)
+                                              : QStringLiteral("ユーザー名「ALL」は sudoers のキーワードとして解釈されるため、ヘルパーをセットアップできません"));
+        QCOMPARE(authorization.commands().size(), commands);
+        QCOMPARE(sudo.calls(), QList<QStringList>());   // no refresh after a failure
+    }
+
+    void uninstallRemovesBothFiles()
+    {
+        MacWithHelper mac(true);
+        mac.locations.helperPath = kMacHelper;
+        FakeAuthorization authorization;
+        CleanerHelper helper;
+        QVERIFY(settle(helper.uninstall()).succeeded());
+        QCOMPARE(authorization.commands(), QStringList{"/bin/rm -f '/private/etc/sudoers.d/tessarin_cleaner' '" + kMacHelper + "'"});
+        QCOMPARE(helper.status(), CleanerHelperStatus::missing);
+        platform::Service<platform::SystemLocations>::Override onLinux(platform::SystemLocations::systemDefault());
+        QCOMPARE(CleanerHelper::uninstallCommandLine(), "/bin/rm -f '/etc/sudoers.d/tessarin_cleaner' '" + kMacHelper + "'");
+    }
+
+    void run_data()
+    {
+        // What the version probe answers ("-": no helper file, "": sudo refuses), the owner
+        // authentication, the action, what the helper answers, and what run() gives: the
+        // lines joined by "|", or the error's text; `ran` tells whether the helper was run.
+        QTest::addColumn<QByteArray>("version");
+        QTest::addColumn<BiometricResult>("authentication");
+        QTest::addColumn<CleanerAction>("action");
+        QTest::addColumn<QByteArray>("output");
+        QTest::addColumn<int>("exitStatus");
+        QTest::addColumn<QString>("result");
+        QTest::addColumn<bool>("ran");
+        const BiometricResult ok = BiometricResult::success();
+        const CleanerAction purge = CleanerAction::purge(), clean = CleanerAction::clean({"/Library/Caches", "/private/tmp/"});
+        const auto fails = [](const CleanerError& e) { return LocalizedError::describe(e); };
+        const QString failed = QStringLiteral("認証に失敗しました"), notInstalled = fails(CleanerError::notInstalled());
+        QTest::newRow("clean") << QByteArray("2.2.0\n") << ok << clean << QByteArray("CLEANED /Library/Caches\n\nDENIED /private/tmp/\n") << 0
+                               << "CLEANED /Library/Caches|DENIED /private/tmp/" << true;
+        QTest::newRow("purge") << QByteArray("2.2.0\n") << ok << purge << QByteArray("PURGED\n") << 0 << "PURGED" << true;
+        QTest::newRow("silent exit 1") << QByteArray("2.2.0\n") << ok << clean << QByteArray() << 1 << fails(CleanerError::execFailed("exit 1")) << true;
+        QTest::newRow("exit 64 with text") << QByteArray("2.2.0\n") << ok << purge << QByteArray("usage: x\n") << 64
+                                           << fails(CleanerError::execFailed("usage: x\n")) << true;
+        QTest::newRow("missing") << QByteArray("-") << ok << purge << QByteArray() << 0 << notInstalled << false;
+        QTest::newRow("refused by sudo") << QByteArray() << ok << purge << QByteArray() << 0 << notInstalled << false;
+        QTest::newRow("outdated helper not used") << QByteArray("2.0.0\n") << ok << purge << QByteArray() << 0 << notInstalled << false;
+        QTest::newRow("authentication cancelled") << QByteArray("2.2.0\n") << BiometricResult::cancelled() << purge << QByteArray() << 0
+                                                  << fails(CleanerError::cancelled()) << false;
+        QTest::newRow("authentication unavailable") << QByteArray("2.2.0\n") << BiometricResult::unavailable() << purge << QByteArray() << 0
+                                                    << fails(CleanerError::authFailed("このMacでは生体認証/パスワード認証が利用できません")) << false;
+        QTest::newRow("authentication failed") << QByteArray("2.2.0\n") << BiometricResult::failed(failed) << purge << QByteArray() << 0
+                                               << fails(CleanerError::authFailed(failed)) << false;
+    }
+    void run()
+    {
+        QFETCH(QByteArray, version);
+        QFETCH(CleanerAction, action);
+        QFETCH(QByteArray, output);
+        QFETCH(int, exitStatus);
+        QFETCH(bool, ran);
+        MacWithHelper mac(version != "-");
+        ScriptedSudo sudo;
+        sudo.answer(version, {}, version.isEmpty(), QStringLiteral("version"));
+        sudo.answer(output, {}, exitStatus);
+        FakeAuthorization authorization;
+        QFETCH(BiometricResult, authentication);
+        authorization.setBiometricResult(authentication);
+        CleanerHelper helper;
+        const Settled<QStringList> result = settle(helper.run(action, QStringLiteral("理由")));
+        QTEST(result.succeeded() ? result.value->join(QLatin1Char('|')) : result.errorText(), "result");
+        QCOMPARE(authorization.authenticationReasons(), version == "2.2.0\n" ? QStringList{QStringLiteral("理由")} : QStringList());
+        const QStringList helperCall{"-n", mac.locations.helperPath};
+        QList<QStringList> calls;
+        if (version != "-")
+            calls << helperCall + QStringList{"version"};
+        if (ran)
+            calls << helperCall + (action == CleanerAction::purge() ? QStringList{"purge"} : QStringList{"clean"} + action.directories);
+        QCOMPARE(sudo.calls(), calls);
+        QCOMPARE(sudo.numbered(QStringLiteral("stdin")), QByteArrayList(calls.size(), "/dev/null\n"));
+    }
+
+    // The script on a tree: allowed A, B (below var/) and M (never created), O outside.
+    void script_data()
+    {
+        QTest::addColumn<QString>("setup");   // shell code run in the tree first
+        QTest::addColumn<QString>("arguments");   // shell words
+        QTest::addColumn<QString>("output");      // both streams and the status, the tree's path left out
+        QTest::addColumn<QString>("after");       // the tree afterwards; "" for unchanged
+        QTest::newRow("version") << "" << "version" << "2.2.0\nexit 0" << "";
+        QTest::newRow("no arguments") << "" << "" << "usage: /cleaner version | clean <dir>... | purge\nexit 64" << "";
+        QTest::newRow("unknown") << "" << "delete /" << "usage: /cleaner version | clean <dir>... | purge\nexit 64" << "";
+        QTest::newRow("empty argument") << "" << "''" << "usage: /cleaner version | clean <dir>... | purge\nexit 64" << "";
+        QTest::newRow("clean nothing") << "" << "clean" << "exit 0" << "";
+        QTest::newRow("contents go, the folders and their modes stay, links are not followed")
+            << "mkdir -p $A/deep/er && touch $A/file $A/.hidden $A/deep/er/file $A/-rf \"$A/sp ' \\\" \\$x\" \"$B/.h\" $O/keep && ln -s $O $A/link && chmod 705 $A"
+            << "clean $A \"$B\" $A" << "CLEANED /a\nCLEANED /var/b\nCLEANED /a\nexit 0" << "a 705, o 755, o/keep 644, var 755, var/b 755";
+        QTest::newRow("denied or skipped, nothing touched")
+            << "mkdir $A/sub && touch $A/sub/file $O/keep" << "clean $A/ $A/sub $O $M $A/. / '' \"$A*\""
+            << "DENIED /a/\nDENIED /a/sub\nDENIED /o\nSKIP /m\nDENIED /a/.\nDENIED /\nDENIED \nDENIED /a*\nexit 0"
+            << "a 755, a/sub 755, a/sub/file 644, o 755, o/keep 644, var 755, var/b 755";
+        QTest::newRow("allowed path is a file") << "touch $M" << "clean $M" << "SKIP /m\nexit 0" << "a 755, m 644, o 755, var 755, var/b 755";
+        QTest::newRow("allowed path or a folder above it is a link")
+            << "touch $O/keep && rmdir $A && ln -s $O $A && mv var $O/var && ln -s $O/var var && touch \"$O/var/b/keep\""
+            << "clean $A \"$B\"" << "DENIED /a\nDENIED /var/b\nexit 0" << "a 777, o 755, o/keep 644, o/var 755, o/var/b 755, o/var/b/keep 644, var 777";
+        QTest::newRow("purge") << "" << "purge" << "PURGED\nexit 0" << "a 755, o 755, purged 644, var 755, var/b 755";
+        QTest::newRow("failing purge says nothing") << "touch fail" << "purge" << "exit 0"
+                                                    << "a 755, fail 644, o 755, purged 644, var 755, var/b 755";
+    }
+    void script()
+    {
+        QFETCH(QString, setup);
+        QFETCH(QString, arguments);
+        QTemporaryDir dir;
+        const QString root = QFileInfo(dir.path()).canonicalFilePath();
+        QVERIFY(QDir(root).mkpath(QStringLiteral("a")) && QDir(root).mkpath(QStringLiteral("o")) && QDir(root).mkpath(QStringLiteral("var/b")));
+        const QString tools = root + QStringLiteral("-tools");
+        QVERIFY(QDir().mkpath(tools));
+        const auto cleanup = qScopeGuard([&] { QDir(tools).removeRecursively(); });
+        QVERIFY(writeExecutableFile(tools + QStringLiteral("/purge"), "#!/bin/sh\ntouch purged\n[ ! -f fail ]\n"));
+        QVERIFY(writeExecutableFile(tools + QStringLiteral("/cleaner"),
+                                    CleanerHelper::makeScript({root + QStringLiteral("/a"), root + QStringLiteral("/var/b"), root + QStringLiteral("/m")},
+                                                              tools + QStringLiteral("/purge")).toUtf8()));
+        const QString before = tree(root);
+        const platform::ProcessOutcome run = sh({QStringLiteral("-c"),
+                                                 QStringLiteral("cd \"$1\" && A=$1/a B=$1/var/b M=$1/m O=$1/o && %1\n"
+                                                                "sh \"$2/cleaner\" %2 2>&1; echo \"exit $?\"").arg(setup.isEmpty() ? QStringLiteral("true") : setup, arguments),
+                                                 QStringLiteral("sh"), root, tools});
+        QTEST(QString::fromUtf8(run.standardOutput).replace(tools, QString()).replace(root, QString()).trimmed(), "output");
+        QFETCH(QString, after);
+        QCOMPARE(tree(root), after.isEmpty() ? before : after);
+    }
+
+    void realScriptDeniesAllButItsFolders()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("cleaner"));
+        QVERIFY(writeExecutableFile(path, CleanerHelper::makeScript().toUtf8()));
+        QCOMPARE(sh({QStringLiteral("-n"), path}).exitStatus, 0);
+        const QStringList denied{"/", "/private/tmp/", "/Library/Caches/com.apple", "/etc", "/Users", "/Library", "/private/var"};
+        QCOMPARE(sh(QStringList{path, QStringLiteral("clean")} + denied).standardOutput,
+                 ("DENIED " + denied.join(QStringLiteral("\nDENIED ")) + "\n").toUtf8());
+    }
+
+    void installsExactlyTheGeneratedFilesAndUninstalls()
+    {
+        InstallWorld world;
+        const platform::SystemLocations& l = platform::SystemLocations::shared();
+        CleanerHelper helper;
+        QCOMPARE(settle(helper.install()).errorText(), QString());
+        QCOMPARE(readWholeFile(l.helperPath), CleanerHelper::makeScript().toUtf8());
+        QCOMPARE(readWholeFile(l.sudoersRuleFile), CleanerHelper::makeSudoers().toUtf8());
+        QCOMPARE(helper.status(), CleanerHelperStatus::installed);
+        const QString installed = QStringLiteral("Tools 755, Tools/cleaner 755, sudoers.d 755, sudoers.d/rule 440, tmp 755, visudo 700, visudo.log 644");
+        QCOMPARE(tree(world.dir.path()), installed);
+        QCOMPARE(readWholeFile(world.path(QStringLiteral("visudo.log"))), QByteArray("-cf\n-c\n"));
+
+        // Installing again overwrites both files (checked with the macOS digest tool where present).
+        if (QFileInfo(QStringLiteral("/usr/bin/shasum")).isExecutable())
+            world.sudo->locations().sha256 = QStringLiteral("/usr/bin/shasum -a 256");
+        QVERIFY(writeExecutableFile(l.helperPath, "#!/bin/sh\n[ \"$1\" = version ] && { echo 1.0.0; exit 0; }\nexit 1\n"));
+        QCOMPARE(QCoro::waitFor(helper.refreshStatus()), CleanerHelperStatus::outdated);
+        QVERIFY(settle(helper.install()).succeeded());
+        QCOMPARE(readWholeFile(l.helperPath), CleanerHelper::makeScript().toUtf8());
+
+        // Run through the installed helper, then a helper that prints nothing and fails.
+        const Settled<QStringList> denied = settle(helper.run(CleanerAction::clean({QStringLiteral("/etc")}), QStringLiteral("r")));
+        QCOMPARE(denied.value.value_or(QStringList()), QStringList{"DENIED /etc"});
+        QVERIFY(writeExecutableFile(l.helperPath, "#!/bin/sh\n[ \"$1\" = version ] && { echo 2.2.0; exit 0; }\nexit 1\n"));
+        QCOMPARE(settle(helper.run(CleanerAction::purge(), QStringLiteral("r"))).errorAs<CleanerError>(),
+                 std::optional<CleanerError>(CleanerError::execFailed(QStringLiteral("exit 1"))));
+
+        QVERIFY(settle(helper.uninstall()).succeeded());
+        QCOMPARE(tree(world.dir.path()), QStringLiteral("Tools 755, sudoers.d 755, tmp 755, visudo 700, visudo.log 644"));
+        QCOMPARE(helper.status(), CleanerHelperStatus::missing);
+    }
+
+    void failedInstallLeavesNothing_data()
+    {
+        QTest::addColumn<QByteArray>("tamper");   // shell code the recorder runs before the real runner reads the script
+        QTest::addColumn<QString>("failVisudo");  // "fail-file": the rule fails its check; "fail-all": the system's does
+        QTest::addColumn<QString>("error");       // the failure's text, up to the varying path
+        QTest::addColumn<QString>("after");       // what stays in the world
+        const QString mismatch = QStringLiteral("コマンド失敗: execution error: ヘルパーの作業ファイルが作成時の内容と一致しません");
+        const QString none = QStringLiteral("Tools 755, sudoers.d 755, tmp 755, visudo 700");
+        QTest::newRow("script altered on the way") << QByteArray("sed -i 's/HELPER_VERSION=/HELPER_VERSION=1/' \"$D/script.$n\"")
+                                                   << "" << mismatch << none;
+        QTest::newRow("rule widened on the way") << QByteArray("sed -i 's/NOPASSWD: /NOPASSWD: ALL, /' \"$D/script.$n\"") << "" << mismatch << none;
+        QTest::newRow("rule fails the check") << QByteArray() << "fail-file" << "コマンド失敗: execution error: /"
+                                              << "Tools 755, fail-file 644, sudoers.d 755, tmp 755, visudo 700, visudo.log 644";
+        QTest::newRow("system configuration broken: the rule goes again")
+            << QByteArray() << "fail-all" << "コマンド失敗: execution error: sudoers: parse error in /etc/sudoers"
+            << "Tools 755, Tools/cleaner 755, fail-all 644, sudoers.d 755, tmp 755, visudo 700, visudo.log 644";
+        // The recorder answers as a dismissed dialog and never hands the script on.
+        QTest::newRow("dialog dismissed") << QByteArray("echo 'execution error: User canceled. (-128)' >&2; exit 1") << ""
+                                          << LocalizedError::describe(AuthError::userCancelled()) << "tmp 755, visudo 700";
+    }
+    void failedInstallLeavesNothing()
+    {
+        QFETCH(QByteArray, tamper);
+        QFETCH(QString, failVisudo);
+        QFETCH(QString, error);
+        InstallWorld world(tamper);
+        if (!failVisudo.isEmpty())
+            QFile(world.path(failVisudo)).open(QIODevice::WriteOnly);
+        CleanerHelper helper;
+        QCOMPARE(settle(helper.install()).errorText().left(error.size()), error);
+        QTEST(tree(world.dir.path()), "after");
+        QCOMPARE(helper.status(), CleanerHelperStatus::missing);
+        QCOMPARE(world.runner.scripts().size(), 1);
+    }
 };
 
-void TestCleanerHelperProcess::initTestCase()
-{
-    if (::geteuid() != 0)
-        QSKIP("installing and running the helper needs root");
-}
-
-void TestCleanerHelperProcess::init()
-{
-    QVERIFY(dir_.isValid());
-    const QString base = QDir(dir_.path()).canonicalPath() + QStringLiteral("/%1").arg(QTest::currentTestFunction());
-    allowedA_ = base + QStringLiteral("/allowed-a");
-    allowedB_ = base + QStringLiteral("/var/allowed b");
-    missingAllowed_ = base + QStringLiteral("/never-created");
-    outside_ = base + QStringLiteral("/outside");
-    purgeLog_ = base + QStringLiteral("/purge.log");
-    QDir().mkpath(allowedA_);
-    QDir().mkpath(allowedB_);
-    QDir().mkpath(outside_);
-    const QString purge = base + QStringLiteral("/purge");
-    writeExecutableFile(purge, "#!/bin/sh\necho run >> '" + QFile::encodeName(purgeLog_) + "'\n"
-                               "[ -f '" + QFile::encodeName(base) + "/purge-fails' ] && exit 1\nexit 0\n");
-    script_ = base + QStringLiteral("/cleaner");
-    makeFile(script_, CleanerHelper::makeScript({allowedA_, allowedB_, missingAllowed_}, purge).toUtf8());
-}
-
-void TestCleanerHelperProcess::realScriptIsValidShell()
-{
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("cleaner"));
-    makeFile(path, CleanerHelper::makeScript().toUtf8());
-    platform::ProcessRequest request;
-    request.program = QStringLiteral("/bin/sh");
-    request.arguments = {QStringLiteral("-n"), path};
-    QCOMPARE(platform::runProcess(request).exitStatus, 0);
-    const Run version = runSh(path, {QStringLiteral("version")});
-    QCOMPARE(version.out, QByteArray("2.2.0\n"));
-    // Refused before anything is looked at: trailing slash, subdirectory, elsewhere.
-    const Run denied = runSh(path, {QStringLiteral("clean"), QStringLiteral("/private/tmp/"),
-                                    QStringLiteral("/Library/Caches/com.apple"), QStringLiteral("/etc")});
-    QCOMPARE(denied.out, QByteArray("DENIED /private/tmp/\nDENIED /Library/Caches/com.apple\nDENIED /etc\n"));
-    QCOMPARE(denied.status, 0);
-}
-
-void TestCleanerHelperProcess::versionAndUsage_data()
-{
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<QByteArray>("out");
-    QTest::addColumn<bool>("usage");
-    QTest::addColumn<int>("status");
-    QTest::newRow("version") << QStringList{"version"} << QByteArray("2.2.0\n") << false << 0;
-    QTest::newRow("no arguments") << QStringList() << QByteArray() << true << 64;
-    QTest::newRow("unknown") << QStringList{"delete", "/"} << QByteArray() << true << 64;
-    QTest::newRow("empty argument") << QStringList{""} << QByteArray() << true << 64;
-    QTest::newRow("clean nothing") << QStringList{"clean"} << QByteArray() << false << 0;
-}
-
-void TestCleanerHelperProcess::versionAndUsage()
-{
-    QFETCH(QStringList, arguments);
-    QFETCH(QByteArray, out);
-    QFETCH(bool, usage);
-    QFETCH(int, status);
-    const Run run = runSh(script_, arguments);
-    QCOMPARE(run.out, out);
-    QCOMPARE(run.status, status);
-    if (usage)
-        QCOMPARE(run.err, QByteArray("usage: " + QFile::encodeName(script_) + " version | clean <dir>... | purge\n"));
-    else
-        QCOMPARE(run.err, QByteArray());
-}
-
-void TestCleanerHelperProcess::cleansAllowedDirectories()
-{
-    makeFile(allowedA_ + QStringLiteral("/file"));
-    makeFile(allowedA_ + QStringLiteral("/.hidden"));
-    makeFile(allowedA_ + QStringLiteral("/deep/er/file"));
-    makeFile(allowedA_ + QStringLiteral("/-rf"));
-    makeFile(allowedA_ + QStringLiteral("/with space ' \" $x"));
-    makeFile(outside_ + QStringLiteral("/keep"));
-    QVERIFY(QFile::link(outside_, allowedA_ + QStringLiteral("/link-to-outside")));
-    makeFile(allowedB_ + QStringLiteral("/.only-hidden"));
-    QVERIFY(QFile::setPermissions(allowedA_, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
-                                                 | QFileDevice::ReadOther | QFileDevice::ExeOther));
-
-    const Run run = runSh(script_, {QStringLiteral("clean"), allowedA_, allowedB_});
-    QCOMPARE(run.status, 0);
-    QCOMPARE(run.out, QByteArray("CLEANED " + QFile::encodeName(allowedA_) + "\nCLEANED " + QFile::encodeName(allowedB_) + "\n"));
-    QCOMPARE(entries(allowedA_), QStringList());
-    QCOMPARE(entries(allowedB_), QStringList());
-    QVERIFY(QFileInfo(allowedA_).isDir());    // the directory itself stays, with its mode
-    QCOMPARE(QFileInfo(allowedA_).permissions() & QFileDevice::ExeOther, QFileDevice::ExeOther);
-    QCOMPARE(entries(outside_), QStringList{"keep"});   // the link went, not what it pointed to
-
-    // An empty allowed directory is cleaned again without complaint.
-    QCOMPARE(runSh(script_, {QStringLiteral("clean"), allowedA_}).out, QByteArray("CLEANED " + QFile::encodeName(allowedA_) + "\n"));
-}
-
-void TestCleanerHelperProcess::deniesAndSkips()
-{
-    makeFile(allowedA_ + QStringLiteral("/sub/file"));
-    makeFile(outside_ + QStringLiteral("/keep"));
-    const QStringList targets = {allowedA_ + QLatin1Char('/'), allowedA_ + QStringLiteral("/sub"), outside_,
-                                 missingAllowed_, allowedA_ + QStringLiteral("/."), QStringLiteral("/"),
-                                 QString(), allowedA_ + QStringLiteral("*")};
-    const Run run = runSh(script_, QStringList{QStringLiteral("clean")} + targets);
-    QCOMPARE(run.status, 0);
-    QByteArray expected;
-    for (const QString& target : targets) {
-        const QByteArray word = target == missingAllowed_ ? "SKIP " : "DENIED ";
-        expected += word + QFile::encodeName(target) + "\n";
-    }
-    QCOMPARE(run.out, expected);
-    QCOMPARE(entries(allowedA_ + QStringLiteral("/sub")), QStringList{"file"});
-    QCOMPARE(entries(outside_), QStringList{"keep"});
-
-    // An allowed path that is a file, not a directory.
-    QDir(missingAllowed_).removeRecursively();
-    makeFile(missingAllowed_);
-    QCOMPARE(runSh(script_, {QStringLiteral("clean"), missingAllowed_}).out, QByteArray("SKIP " + QFile::encodeName(missingAllowed_) + "\n"));
-    QVERIFY(QFileInfo(missingAllowed_).isFile());
-}
-
-void TestCleanerHelperProcess::refusesRedirectionThroughLinks()
-{
-    makeFile(outside_ + QStringLiteral("/keep"));
-    // The allowed path itself is a link to another directory.
-    QDir(allowedA_).removeRecursively();
-    QVERIFY(QFile::link(outside_, allowedA_));
-    // A directory higher up in an allowed path is a link: the path resolves elsewhere.
-    const QString varDir = QFileInfo(allowedB_).path();
-    QDir(varDir).removeRecursively();
-    const QString elsewhere = outside_ + QStringLiteral("/var");
-    makeFile(elsewhere + QStringLiteral("/allowed b/precious"));
-    QVERIFY(QFile::link(elsewhere, varDir));
-    QVERIFY(QFileInfo(allowedB_).isDir());
-
-    const Run run = runSh(script_, {QStringLiteral("clean"), allowedA_, allowedB_});
-    QCOMPARE(run.out, QByteArray("DENIED " + QFile::encodeName(allowedA_) + "\nDENIED " + QFile::encodeName(allowedB_) + "\n"));
-    QCOMPARE(entries(outside_), (QStringList{"keep", "var"}));
-    QCOMPARE(entries(elsewhere + QStringLiteral("/allowed b")), QStringList{"precious"});
-}
-
-void TestCleanerHelperProcess::purge()
-{
-    const Run ok = runSh(script_, {QStringLiteral("purge")});
-    QCOMPARE(ok.out, QByteArray("PURGED\n"));
-    QCOMPARE(ok.status, 0);
-    makeFile(QFileInfo(purgeLog_).path() + QStringLiteral("/purge-fails"));
-    const Run failed = runSh(script_, {QStringLiteral("purge")});
-    QCOMPARE(failed.out, QByteArray());
-    QCOMPARE(failed.status, 0);
-    QCOMPARE(readWholeFile(purgeLog_), QByteArray("run\nrun\n"));
-}
-
-void TestCleanerHelperProcess::realRuleChecksClean_data()
-{
-    QTest::addColumn<QString>("user");
-    QTest::newRow("plain") << QStringLiteral("sorami");
-    QTest::newRow("dots and digits") << QStringLiteral("so.rami2");
-    QTest::newRow("blank") << QStringLiteral("Sorami Shiro");
-    QTest::newRow("quote and backslash") << QStringLiteral("a\"b\\c");
-    QTest::newRow("list syntax") << QStringLiteral("a,b ALL=(ALL) ALL");
-}
-
-void TestCleanerHelperProcess::realRuleChecksClean()
-{
-    QFETCH(QString, user);
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("sudoers"));
-    makeFile(path, CleanerHelper::makeSudoers(user).toUtf8());
-    platform::ProcessRequest request;
-    request.program = QStringLiteral("/usr/sbin/visudo");
-    request.arguments = {QStringLiteral("-cf"), path};
-    request.nullInput = true;
-    request.mergeOutput = true;
-    const platform::ProcessOutcome outcome = platform::runProcess(request);
-    QVERIFY2(outcome.exitStatus == 0, outcome.standardOutput.constData());
-}
-
-void TestCleanerHelperProcess::installsExactlyTheGeneratedFiles()
-{
-    InstallWorld world;
-    const platform::SystemLocations& l = world.locations();
-    CleanerHelper helper;
-    const Settled<void> result = settle(helper.install());
-    QVERIFY2(result.succeeded(), qPrintable(result.errorText()));
-
-    QCOMPARE(readWholeFile(l.helperPath), CleanerHelper::makeScript().toUtf8());
-    QCOMPARE(readWholeFile(l.sudoersRuleFile), CleanerHelper::makeSudoers().toUtf8());
-    struct stat st;
-    QCOMPARE(::stat(QFile::encodeName(l.helperPath).constData(), &st), 0);
-    QCOMPARE(st.st_mode & 07777, mode_t(0755));
-    QCOMPARE(st.st_uid, uid_t(0));
-    QCOMPARE(::stat(QFile::encodeName(l.sudoersRuleFile).constData(), &st), 0);
-    QCOMPARE(st.st_mode & 07777, mode_t(0440));
-    QCOMPARE(helper.status(), CleanerHelperStatus::installed);
-    QCOMPARE(world.staged(), QStringList());
-    const QByteArray visudo = readWholeFile(world.path(QStringLiteral("visudo.log")));
-    QVERIFY(visudo.startsWith("-cf " + QFile::encodeName(world.path(QStringLiteral("system-tmp"))) + "/TessarinHelper."));
-    QVERIFY(visudo.endsWith("/sudoers\n-c\n"));
-
-    // Installing again overwrites both files (checked with the macOS digest tool where present).
-    if (QFileInfo(QStringLiteral("/usr/bin/shasum")).isExecutable())
-        world.setSha256(QStringLiteral("/usr/bin/shasum -a 256"));
-    makeFile(l.helperPath, "#!/bin/sh\necho 1.0.0\n");
-    QCOMPARE(QCoro::waitFor(helper.refreshStatus()), CleanerHelperStatus::outdated);
-    QVERIFY(settle(helper.install()).succeeded());
-    QCOMPARE(readWholeFile(l.helperPath), CleanerHelper::makeScript().toUtf8());
-    QCOMPARE(helper.status(), CleanerHelperStatus::installed);
-}
-
-void TestCleanerHelperProcess::failedInstallLeavesNothing_data()
-{
-    QTest::addColumn<QByteArray>("tamper");      // shell code the recorder runs before the real runner reads the script
-    QTest::addColumn<QString>("failVisudo");     // "fail-file": the rule fails its check; "fail-all": the system's does
-    QTest::addColumn<QString>("error");          // part of the failure's message; "" for a dismissed dialog
-    const QString mismatch = mismatchText();
-    QTest::newRow("script altered on the way")
-        << QByteArray("sed -i 's/HELPER_VERSION=/HELPER_VERSION=1/' \"$D/script.$n\"\n") << QString() << mismatch;
-    QTest::newRow("rule widened on the way")
-        << QByteArray("sed -i 's/NOPASSWD: /NOPASSWD: ALL, /' \"$D/script.$n\"\n") << QString() << mismatch;
-    QTest::newRow("rule fails the check") << QByteArray() << QStringLiteral("fail-file") << QStringLiteral("sudoers:3:1: syntax error");
-    QTest::newRow("system configuration broken: the rule is removed again")
-        << QByteArray() << QStringLiteral("fail-all") << QStringLiteral("sudoers: parse error");
-    // The recorder answers as a dismissed dialog and never hands the script on.
-    QTest::newRow("dialog dismissed") << QByteArray("echo 'execution error: User canceled. (-128)' >&2; exit 1\n") << QString()
-                                      << QString();
-}
-
-void TestCleanerHelperProcess::failedInstallLeavesNothing()
-{
-    QFETCH(QByteArray, tamper);
-    QFETCH(QString, failVisudo);
-    QFETCH(QString, error);
-    InstallWorld world(tamper);
-    if (!failVisudo.isEmpty())
-        world.failVisudo(failVisudo);
-    const platform::SystemLocations& l = world.locations();
-    CleanerHelper helper;
-    const std::optional<AuthError> failure = settle(helper.install()).errorAs<AuthError>();
-    QVERIFY(failure);
-    if (error.isEmpty()) {
-        QCOMPARE(*failure, AuthError::userCancelled());
-        QCOMPARE(world.runner().scripts().size(), 1);
-    } else {
-        QCOMPARE(failure->kind(), AuthError::Kind::commandFailed);
-        QVERIFY2(failure->message().contains(error), qPrintable(failure->message()));
-    }
-    // A broken system configuration is found after both files are in place; the rule goes again.
-    QCOMPARE(QFileInfo::exists(l.helperPath), failVisudo == QLatin1String("fail-all"));
-    QVERIFY(!QFileInfo::exists(l.sudoersRuleFile));
-    QCOMPARE(world.staged(), QStringList());
-    QCOMPARE(helper.status(), CleanerHelperStatus::missing);
-    if (error == mismatchText())
-        QVERIFY(!QFileInfo::exists(world.path(QStringLiteral("visudo.log"))));   // nothing checked, nothing installed
-}
-
-void TestCleanerHelperProcess::uninstallAndRunThroughTheInstalledHelper()
-{
-    InstallWorld world;
-    const platform::SystemLocations& l = world.locations();
-    CleanerHelper helper;
-    QVERIFY(settle(helper.install()).succeeded());
-
-    const Settled<QStringList> denied =
-        settle(helper.run(CleanerAction::clean({QStringLiteral("/etc"), QStringLiteral("/private/tmp/")}), QStringLiteral("r")));
-    QVERIFY2(denied.succeeded(), qPrintable(denied.errorText()));
-    QCOMPARE(*denied.value, (QStringList{"DENIED /etc", "DENIED /private/tmp/"}));
-
-    // A helper that prints nothing and fails.
-    makeFile(l.helperPath, "#!/bin/sh\n[ \"$1\" = version ] && { echo 2.2.0; exit 0; }\nexit 1\n");
-    const Settled<QStringList> silent = settle(helper.run(CleanerAction::purge(), QStringLiteral("r")));
-    QCOMPARE(silent.errorAs<CleanerError>(), std::optional<CleanerError>(CleanerError::execFailed(QStringLiteral("exit 1"))));
-
-    QVERIFY(settle(helper.uninstall()).succeeded());
-    QVERIFY(!QFileInfo::exists(l.helperPath));
-    QVERIFY(!QFileInfo::exists(l.sudoersRuleFile));
-    QCOMPARE(helper.status(), CleanerHelperStatus::missing);
-}
-
-QTEST_GUILESS_MAIN(TestCleanerHelperProcess)
+QTEST_GUILESS_MAIN(TestCleanerHelper)
 #include "tst_cleanerhelper_process.moc"

@@ -30,18 +30,13 @@ private slots:
     void humanReadable()
     {
         QFETCH(qint64, bytes);
-        QTEST(::humanReadable(bytes), "text");
-    }
-    void humanReadableIgnoresTheUserLocale()
-    {
-        // QApplication adopts the environment's locale; a German one must not give "1,5 KB".
-        const char* previous = std::setlocale(LC_NUMERIC, nullptr);
-        const std::string saved = previous ? previous : "C";
-        if (!std::setlocale(LC_NUMERIC, "de_DE.UTF-8") && !std::setlocale(LC_NUMERIC, "fr_FR.UTF-8"))
-            QSKIP("no locale with a decimal comma is installed");
-        const QString text = ::humanReadable(1536);
+        // QApplication adopts the environment's locale; one with a decimal comma must not give "1,5 KB".
+        const std::string saved = std::setlocale(LC_NUMERIC, nullptr);
+        if (!std::setlocale(LC_NUMERIC, "de_DE.UTF-8"))
+            std::setlocale(LC_NUMERIC, "fr_FR.UTF-8");
+        const QString text = ::humanReadable(bytes);
         std::setlocale(LC_NUMERIC, saved.c_str());
-        QCOMPARE(text, QStringLiteral("1.5 KB"));
+        QTEST(text, "text");
     }
 
     void lines_data()
@@ -86,10 +81,8 @@ private slots:
 
     void describeShowsTheOwnTextOfAnyError()
     {
-        const AuthError cancelled = AuthError::userCancelled();
-        QCOMPARE(LocalizedError::describe(cancelled), QStringLiteral("認証がキャンセルされました。"));
-        QCOMPARE(QString::fromUtf8(cancelled.what()), QStringLiteral("認証がキャンセルされました。"));
-        QCOMPARE(LocalizedError::describe(std::runtime_error("disk full")), QStringLiteral("disk full"));
+        QCOMPARE(LocalizedError::describe(AuthError::userCancelled()) + QStringLiteral("|") + LocalizedError::describe(std::runtime_error("disk full")),
+                 QString::fromUtf8(AuthError::userCancelled().what()) + QStringLiteral("|disk full"));
     }
 };
 

@@ -9,31 +9,50 @@
 
 #include <functional>
 
-// Stands in for zsh for the length of one test: records every command line, in order, and
-// answers from a table. A line with no answer gets an empty result with exit code 0, so a
-// test sees an unexpected command in `commands()` rather than a hang.
-class FakeCommandRunner final : public CommandRunner {
+// Answers to command lines: exact lines first, then patterns in insertion order, then the
+// computed fallback; with nothing matching, a default answer, so that a test sees an
+// unexpected line in its log rather than a hang. Safe to ask from the command pool's threads.
+template <typename Answer>
+class AnswerTable {
 public:
-    FakeCommandRunner();
-    ~FakeCommandRunner() override;
+    void on(const QString& line, Answer answer) { QMutexLocker lock(&mutex_); exact_.append({line, std::move(answer)}); }
+    void onMatch(const QRegularExpression& pattern, Answer answer) { QMutexLocker lock(&mutex_); patterns_.append({pattern, std::move(answer)}); }
+    void otherwise(std::function<Answer(const QString&)> answer) { QMutexLocker lock(&mutex_); fallback_ = std::move(answer); }
+    QStringList commands() const { QMutexLocker lock(&mutex_); return commands_; }
+    void clear() { QMutexLocker lock(&mutex_); commands_.clear(); }
 
-    // Exact command line -> result.
-    void on(const QString& commandLine, ShellResult result);
-    // Any line matching the pattern -> result (checked after exact lines, in insertion order).
-    void onMatch(const QRegularExpression& pattern, ShellResult result);
-    // A computed answer for every line nothing else answers.
-    void otherwise(std::function<ShellResult(const QString&)> answer);
-
-    QStringList commands() const;
-    void clear();
-
-    ShellResult run(const QString& commandLine) override;
+protected:
+    // Logs `line` and answers it; the fallback runs unlocked, since it may block on the test.
+    Answer answer(const QString& line)
+    {
+        std::function<Answer(const QString&)> fallback;
+        {
+            QMutexLocker lock(&mutex_);
+            commands_.append(line);
+            for (const auto& [exact, scripted] : exact_)
+                if (exact == line)
+                    return scripted;
+            for (const auto& [pattern, scripted] : patterns_)
+                if (pattern.match(line).hasMatch())
+                    return scripted;
+            fallback = fallback_;
+        }
+        return fallback ? fallback(line) : Answer{};
+    }
 
 private:
     mutable QMutex mutex_;
-    QList<std::pair<QString, ShellResult>> exact_;
-    QList<std::pair<QRegularExpression, ShellResult>> patterns_;
-    std::function<ShellResult(const QString&)> fallback_;
+    QList<std::pair<QString, Answer>> exact_;
+    QList<std::pair<QRegularExpression, Answer>> patterns_;
+    std::function<Answer(const QString&)> fallback_;
     QStringList commands_;
-    platform::Service<CommandRunner>::Override override_;
+};
+
+// Stands in for zsh for the length of one test.
+class FakeCommandRunner final : public CommandRunner, public AnswerTable<ShellResult> {
+public:
+    ShellResult run(const QString& commandLine) override { return answer(commandLine); }
+
+private:
+    platform::Service<CommandRunner>::Override override_{*this};
 };

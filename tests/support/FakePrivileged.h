@@ -2,14 +2,11 @@
 
 #include "exec/AuthorizationManager.h"
 #include "exec/CleanerHelper.h"
+#include "support/FakeCommandRunner.h"
 
-#include <QList>
-#include <QRegularExpression>
-#include <QStringList>
 #include <qcoro/qcorotask.h>
 
 #include <exception>
-#include <functional>
 #include <optional>
 #include <type_traits>
 #include <variant>
@@ -23,60 +20,48 @@ struct PrivilegedAnswer {
     static PrivilegedAnswer fail(const AuthError& error) { return {QString(), error}; }
 };
 
-// What a fake streaming run answers: the lines it delivers and the exit status, or the error.
-struct StreamingAnswer {
-    QStringList lines;
-    int exitStatus = 0;
-    std::optional<AuthError> error;
-};
-
-// Stands in for AuthorizationManager::shared() for its lifetime. Records every root command
-// line, in order, and answers from a table (exact lines first, then patterns in insertion
-// order, then the fallback; with nothing matching: empty output). Runs complete at once.
-class FakeAuthorization final : public AuthorizationManager {
+// Stands in for AuthorizationManager::shared() for its lifetime: logs every root command line
+// (commands()) and answers from its table; runs complete at once. Streaming runs deliver no
+// lines and end with status 0.
+class FakeAuthorization final : public AuthorizationManager, public AnswerTable<PrivilegedAnswer> {
     Q_OBJECT
 public:
-    FakeAuthorization();
-    ~FakeAuthorization() override;
-
-    void on(const QString& commandLine, PrivilegedAnswer answer);
-    void onMatch(const QRegularExpression& pattern, PrivilegedAnswer answer);
-    void otherwise(std::function<PrivilegedAnswer(const QString&)> answer);
-    // Every administrator run fails with `error` (overrides the table).
+    // Every run fails with `error`, whatever the table says.
     void failAll(const AuthError& error) { failAll_ = error; }
-    // A streaming run of `commandLine` delivers the answer's lines (others: none, status 0).
-    void onStreaming(const QString& commandLine, StreamingAnswer answer);
     void setBiometricResult(const BiometricResult& result) { biometric_ = result; }
-
-    // Root command lines of runPrivilegedShell, in call order.
-    QStringList commands() const { return commands_; }
-    // Command lines of runPrivilegedStreaming, in call order.
-    QStringList streamingCommands() const { return streamingCommands_; }
     // Reason texts of authenticate(), in call order.
     QStringList authenticationReasons() const { return reasons_; }
-    int authorizationRequests() const { return authorizationRequests_; }
-    void clear();
 
-    QCoro::Task<QString> runPrivilegedShell(QString commandLine) override;
-    QCoro::Task<int> runPrivilegedStreaming(QString commandLine, std::function<void(const QString&)> onLine) override;
-    QCoro::Task<bool> requestAuthorization() override;
+    QCoro::Task<QString> runPrivilegedShell(QString commandLine) override
+    {
+        const PrivilegedAnswer scripted = answer(commandLine);
+        if (failAll_ || scripted.error)
+            throw failAll_ ? *failAll_ : *scripted.error;
+        co_return scripted.output;
+    }
+    QCoro::Task<int> runPrivilegedStreaming(QString, std::function<void(const QString&)>) override
+    {
+        if (failAll_)
+            throw *failAll_;
+        co_return 0;
+    }
+    QCoro::Task<bool> requestAuthorization() override
+    {
+        setAuthorized(true);
+        co_return true;
+    }
     bool canUseTouchID() const override { return true; }
-    QCoro::Task<BiometricResult> authenticate(QString reason) override;
+    QCoro::Task<BiometricResult> authenticate(QString reason) override
+    {
+        reasons_.append(reason);
+        co_return biometric_;
+    }
 
 private:
-    PrivilegedAnswer answerFor(const QString& commandLine) const;
-
-    QList<std::pair<QString, PrivilegedAnswer>> exact_;
-    QList<std::pair<QRegularExpression, PrivilegedAnswer>> patterns_;
-    std::function<PrivilegedAnswer(const QString&)> fallback_;
     std::optional<AuthError> failAll_;
-    QList<std::pair<QString, StreamingAnswer>> streaming_;
     BiometricResult biometric_ = BiometricResult::success();
-    QStringList commands_;
-    QStringList streamingCommands_;
     QStringList reasons_;
-    int authorizationRequests_ = 0;
-    platform::Service<AuthorizationManager>::Override override_;
+    platform::Service<AuthorizationManager>::Override override_{*this};
 };
 
 // Stands in for CleanerHelper::shared() for its lifetime. refreshStatus() publishes the
@@ -86,9 +71,6 @@ private:
 class FakeCleanerHelper final : public CleanerHelper {
     Q_OBJECT
 public:
-    FakeCleanerHelper();
-    ~FakeCleanerHelper() override;
-
     void setScriptedStatus(CleanerHelperStatus status) { scriptedStatus_ = status; }
     void setRunLines(const QStringList& lines) { runLines_ = lines; }
     void setRunError(std::optional<CleanerError> error) { runError_ = std::move(error); }
@@ -101,12 +83,41 @@ public:
     int installCount() const { return installCount_; }
     int uninstallCount() const { return uninstallCount_; }
 
-    QCoro::Task<CleanerHelperStatus> refreshStatus() override;
-    QCoro::Task<> install() override;
-    QCoro::Task<> uninstall() override;
-    QCoro::Task<QStringList> run(CleanerAction action, QString reason) override;
+    QCoro::Task<CleanerHelperStatus> refreshStatus() override
+    {
+        ++refreshCount_;
+        setStatus(scriptedStatus_);
+        co_return scriptedStatus_;
+    }
+    QCoro::Task<> install() override
+    {
+        ++installCount_;
+        return change(installError_, CleanerHelperStatus::installed);
+    }
+    QCoro::Task<> uninstall() override
+    {
+        ++uninstallCount_;
+        return change(uninstallError_, CleanerHelperStatus::missing);
+    }
+    QCoro::Task<QStringList> run(CleanerAction action, QString reason) override
+    {
+        actions_.append(action);
+        reasons_.append(reason);
+        if (runError_)
+            throw *runError_;
+        co_return runLines_;
+    }
 
 private:
+    QCoro::Task<> change(std::optional<AuthError> error, CleanerHelperStatus status)
+    {
+        if (error)
+            throw *error;
+        scriptedStatus_ = status;
+        setStatus(status);
+        co_return;
+    }
+
     CleanerHelperStatus scriptedStatus_ = CleanerHelperStatus::missing;
     QStringList runLines_;
     std::optional<CleanerError> runError_;
@@ -117,25 +128,23 @@ private:
     int refreshCount_ = 0;
     int installCount_ = 0;
     int uninstallCount_ = 0;
-    platform::Service<CleanerHelper>::Override override_;
+    platform::Service<CleanerHelper>::Override override_{*this};
 };
 
 // The end of one task, value or exception, for tests that must see both: QCoro::waitFor
 // never returns for a task that throws, so the task is awaited inside a catching coroutine.
 template <typename T>
 struct Settled {
-    using Value = std::conditional_t<std::is_void_v<T>, std::monostate, T>;
-    std::optional<Value> value;
+    std::optional<std::conditional_t<std::is_void_v<T>, std::monostate, T>> value;
     std::exception_ptr error;
 
     bool succeeded() const { return value.has_value(); }
     template <typename E>
     std::optional<E> errorAs() const
     {
-        if (!error)
-            return std::nullopt;
         try {
-            std::rethrow_exception(error);
+            if (error)
+                std::rethrow_exception(error);
         } catch (const E& e) {
             return e;
         } catch (...) {
@@ -145,15 +154,15 @@ struct Settled {
     // LocalizedError::describe of the exception, "" without one.
     QString errorText() const
     {
-        if (!error)
-            return QString();
         try {
-            std::rethrow_exception(error);
+            if (error)
+                std::rethrow_exception(error);
         } catch (const std::exception& e) {
             return LocalizedError::describe(e);
         } catch (...) {
+            return QStringLiteral("unknown exception");
         }
-        return QStringLiteral("unknown exception");
+        return QString();
     }
 };
 

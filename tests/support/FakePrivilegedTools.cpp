@@ -5,22 +5,6 @@
 
 #include <QFile>
 
-namespace {
-
-QByteArray quotedForShell(const QString& value)
-{
-    return Quote::singleQuoted(value).toUtf8();
-}
-
-void writeFile(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes)
-{
-    QFile file(dir.filePath(name));
-    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        file.write(bytes);
-}
-
-} // namespace
-
 bool writeExecutableFile(const QString& path, const QByteArray& text)
 {
     QFile file(path);
@@ -36,88 +20,55 @@ QByteArray readWholeFile(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-ScriptedScriptRunner::ScriptedScriptRunner(const QByteArray& body, bool execRealStandIn)
-    : locations_([this] {
-          platform::SystemLocations l = platform::SystemLocations::macOS();
-          l.scriptRunner = dir_.filePath(QStringLiteral("osascript"));
-          return l;
-      }()),
-      override_(locations_)
+ScriptedTool::ScriptedTool(QString platform::SystemLocations::*tool, const platform::SystemLocations& base,
+                           const QByteArray& body)
+    : locations_(base)
 {
-    const QByteArray tail = execRealStandIn
-        ? "exec " + quotedForShell(platform::standInDirectory() + QStringLiteral("/osascript")) + " < \"$D/script.$n\"\n"
-        : QByteArray("[ -f \"$D/stdout\" ] && cat \"$D/stdout\"\n"
-                     "[ -f \"$D/stderr\" ] && cat \"$D/stderr\" >&2\n"
-                     "exit $(cat \"$D/status\" 2>/dev/null || echo 0)\n");
-    writeExecutableFile(locations_.scriptRunner,
-                        "#!/bin/sh\n"
-                        "D=" + quotedForShell(dir_.path()) + "\n"
+    locations_.*tool = path(QStringLiteral("tool"));
+    writeExecutableFile(locations_.*tool,
+                        "#!/bin/sh\nD=" + Quote::singleQuoted(dir_.path()).toUtf8() + "; k=run\n"
                         "n=$(cat \"$D/count\" 2>/dev/null || echo 0); n=$((n+1)); echo $n > \"$D/count\"\n"
-                        "cat > \"$D/script.$n\"\n"
-                      + body + "\n" + tail);
+                        "printf '%s\\n' \"$@\" > \"$D/args.$n\"; readlink /proc/self/fd/0 > \"$D/stdin.$n\"\n"
+                      + body + "\ncat \"$D/$k.out\" 2>/dev/null; cat \"$D/$k.err\" >&2 2>/dev/null\n"
+                        "exit $(cat \"$D/$k.status\" 2>/dev/null || echo 0)\n");
 }
 
-ScriptedScriptRunner::~ScriptedScriptRunner() = default;
-
-void ScriptedScriptRunner::answer(const QByteArray& out, const QByteArray& err, int status)
+void ScriptedTool::answer(const QByteArray& out, const QByteArray& err, int status, const QString& key)
 {
-    writeFile(dir_, QStringLiteral("stdout"), out);
-    writeFile(dir_, QStringLiteral("stderr"), err);
-    writeFile(dir_, QStringLiteral("status"), QByteArray::number(status));
+    for (const auto& [suffix, bytes] : {std::pair{".out", out}, {".err", err}, {".status", QByteArray::number(status)}}) {
+        QFile file(path(key + QLatin1String(suffix)));
+        if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            file.write(bytes);
+    }
 }
 
-QByteArrayList ScriptedScriptRunner::scripts() const
+QByteArrayList ScriptedTool::numbered(const QString& name) const
 {
     QByteArrayList all;
-    for (int n = 1; QFile::exists(dir_.filePath(QStringLiteral("script.%1").arg(n))); ++n)
-        all << readWholeFile(dir_.filePath(QStringLiteral("script.%1").arg(n)));
+    for (int n = 1; QFile::exists(path(QStringLiteral("%1.%2").arg(name).arg(n))); ++n)
+        all << readWholeFile(path(QStringLiteral("%1.%2").arg(name).arg(n)));
     return all;
+}
+
+QList<QStringList> ScriptedTool::calls() const
+{
+    QList<QStringList> all;
+    for (const QByteArray& args : numbered(QStringLiteral("args")))
+        all << QString::fromUtf8(args.chopped(1)).split(QLatin1Char('\n'));
+    return all;
+}
+
+ScriptedScriptRunner::ScriptedScriptRunner(const QByteArray& body, bool execRealStandIn)
+    : ScriptedTool(&platform::SystemLocations::scriptRunner, platform::SystemLocations::macOS(),
+                   "cat > \"$D/script.$n\"\n" + body
+                       + (execRealStandIn ? "\nexec " + Quote::singleQuoted(platform::standInDirectory() + QStringLiteral("/osascript")).toUtf8()
+                                                + " < \"$D/script.$n\""
+                                          : QByteArray()))
+{
 }
 
 ScriptedSudo::ScriptedSudo(bool execCommand)
-    : locations_([this] {
-          platform::SystemLocations l = platform::SystemLocations::shared();
-          l.sudo = dir_.filePath(QStringLiteral("sudo"));
-          return l;
-      }()),
-      override_(locations_)
+    : ScriptedTool(&platform::SystemLocations::sudo, platform::SystemLocations::shared(),
+                   execCommand ? "[ \"$1\" = -n ] && shift\nexec \"$@\"" : "[ \"$3\" = version ] && k=version")
 {
-    const QByteArray answer = execCommand
-        ? QByteArray("[ \"$1\" = -n ] && shift\nexec \"$@\"\n")
-        : QByteArray("if [ \"$3\" = version ]; then\n"
-                     "  cat \"$D/version.out\" 2>/dev/null; exit $(cat \"$D/version.status\" 2>/dev/null || echo 0)\n"
-                     "fi\n"
-                     "cat \"$D/run.out\" 2>/dev/null; exit $(cat \"$D/run.status\" 2>/dev/null || echo 0)\n");
-    writeExecutableFile(locations_.sudo,
-                        "#!/bin/sh\n"
-                        "D=" + quotedForShell(dir_.path()) + "\n"
-                        "n=$(cat \"$D/count\" 2>/dev/null || echo 0); n=$((n+1)); echo $n > \"$D/count\"\n"
-                        "printf '%s\\n' \"$@\" > \"$D/args.$n\"\n"
-                        "readlink /proc/self/fd/0 > \"$D/stdin.$n\" 2>/dev/null\n"
-                      + answer);
-}
-
-ScriptedSudo::~ScriptedSudo() = default;
-
-void ScriptedSudo::answerVersion(const QByteArray& out, int status)
-{
-    writeFile(dir_, QStringLiteral("version.out"), out);
-    writeFile(dir_, QStringLiteral("version.status"), QByteArray::number(status));
-}
-
-void ScriptedSudo::answerRun(const QByteArray& out, int status)
-{
-    writeFile(dir_, QStringLiteral("run.out"), out);
-    writeFile(dir_, QStringLiteral("run.status"), QByteArray::number(status));
-}
-
-QList<QStringList> ScriptedSudo::calls() const
-{
-    QList<QStringList> all;
-    for (int n = 1; QFile::exists(dir_.filePath(QStringLiteral("args.%1").arg(n))); ++n) {
-        QString text = QString::fromUtf8(readWholeFile(dir_.filePath(QStringLiteral("args.%1").arg(n))));
-        text.chop(1);
-        all << text.split(QLatin1Char('\n'));
-    }
-    return all;
 }

@@ -3,56 +3,42 @@
 #include "platform/Service.h"
 #include "platform/SystemLocations.h"
 
-#include <QByteArray>
 #include <QByteArrayList>
-#include <QString>
 #include <QTemporaryDir>
-
-// Scripted stand-ins for the system tools of administrator work, as real executables in a
-// temporary directory. Each installs its SystemLocations for its lifetime: macOS values
-// with its own tool swapped in (for ScriptedSudo, on top of whatever is installed).
 
 // Writes `text` as an executable file (mode 700). Returns false on failure.
 bool writeExecutableFile(const QString& path, const QByteArray& text);
 QByteArray readWholeFile(const QString& path);
 
-// A script runner that keeps each script it reads (scripts()) and answers with the files
-// "stdout", "stderr" and "status" of its directory (answer()). `body` is shell code run after
-// the script was kept and before answering; it sees $D (the directory) and $n (the run number).
-// With `execRealStandIn`, the runner hands the script to the real osascript stand-in after
-// `body` instead of answering itself.
-class ScriptedScriptRunner {
+// A system tool scripted in sh inside a temporary directory and installed in SystemLocations
+// for its lifetime. Each call gets a number $n and leaves its arguments in args.$n and where
+// its standard input came from in stdin.$n; then `body` runs, seeing $D (the directory);
+// then, unless the body ended the call, the tool answers with the answer named $k ("run"
+// unless the body chose another name).
+class ScriptedTool {
 public:
-    explicit ScriptedScriptRunner(const QByteArray& body = QByteArray(), bool execRealStandIn = false);
-    ~ScriptedScriptRunner();
-
-    void answer(const QByteArray& out, const QByteArray& err = QByteArray(), int status = 0);
-    QByteArrayList scripts() const;
+    ScriptedTool(QString platform::SystemLocations::*tool, const platform::SystemLocations& base, const QByteArray& body);
+    void answer(const QByteArray& out, const QByteArray& err = {}, int status = 0, const QString& key = QStringLiteral("run"));
+    QList<QStringList> calls() const;
+    QByteArrayList numbered(const QString& name) const;   // the files name.1, name.2, ...
     QString path(const QString& name) const { return dir_.filePath(name); }
     platform::SystemLocations& locations() { return locations_; }
 
 private:
     QTemporaryDir dir_;
     platform::SystemLocations locations_;
-    platform::Service<platform::SystemLocations>::Override override_;
+    platform::Service<platform::SystemLocations>::Override override_{locations_};
 };
 
-// A sudo that records its arguments (calls(), one list per call) and answers `<helper>
-// version` from "version.out"/"version.status" and everything else from "run.out"/
-// "run.status". With `execCommand`, it instead runs the command it was given (we are root).
-class ScriptedSudo {
-public:
+// The macOS locations with a script runner that keeps each script it reads (scripts()). With
+// `execRealStandIn`, the osascript stand-in then runs the script instead of the answer.
+struct ScriptedScriptRunner : ScriptedTool {
+    explicit ScriptedScriptRunner(const QByteArray& body = {}, bool execRealStandIn = false);
+    QByteArrayList scripts() const { return numbered(QStringLiteral("script")); }
+};
+
+// A sudo over the installed locations that answers `<helper> version` with the answer
+// "version"; with `execCommand`, it runs the command it was given instead (we are root).
+struct ScriptedSudo : ScriptedTool {
     explicit ScriptedSudo(bool execCommand = false);
-    ~ScriptedSudo();
-
-    void answerVersion(const QByteArray& out, int status = 0);
-    void answerRun(const QByteArray& out, int status = 0);
-    QList<QStringList> calls() const;
-    QString path(const QString& name) const { return dir_.filePath(name); }
-    platform::SystemLocations& locations() { return locations_; }
-
-private:
-    QTemporaryDir dir_;
-    platform::SystemLocations locations_;
-    platform::Service<platform::SystemLocations>::Override override_;
 };
