@@ -269,17 +269,13 @@ private slots:
         QSemaphore slowMayFinish;
         GateRunner runner;
         runner.answer = [&](const QString& line) -> ShellResult {
-            if (!line.contains("Slow.app"))
-                return {"20", {}, 0};
-            return {slowMayFinish.tryAcquire(1, 60000) ? "10" : "-1", {}, 0};
+            return {!line.contains("Slow.app") ? "20" : slowMayFinish.tryAcquire(1, 60000) ? "10" : "-1", {}, 0};
         };
         QList<std::pair<QUuid, bool>> applied;
         QCoro::waitFor(measureSizes(apps, [&](const QUuid& id, qint64 mb) {
             applied.append({id, applyMeasuredSize(apps, id, mb)});
-            if (id == fast) {
-                apps.removeAt(0);
-                slowMayFinish.release();
-            }
+            if (id == fast)
+                apps.removeAt(0), slowMayFinish.release();
         }));
         QCOMPARE(applied, (QList<std::pair<QUuid, bool>>{{fast, true}, {slow, false}}));
         QCOMPARE(apps.size() == 1 ? apps[0].sizeMB : -1, qint64(20));
