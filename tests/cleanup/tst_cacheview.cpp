@@ -3,11 +3,7 @@
 #include "support/Render.h"
 #include "support/ViewSandbox.h"
 
-#include <QCheckBox>
-#include <QLabel>
-#include <QMessageBox>
-#include <QPlainTextEdit>
-#include <QPushButton>
+#include <QtWidgets>
 #include <QtTest>
 
 class CacheViewTest : public QObject {
