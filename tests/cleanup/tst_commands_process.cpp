@@ -1,5 +1,4 @@
-// The cleanup screens' command lines through the real zsh, find, du and awk, with names that
-// would break a carelessly built line.
+// The cleanup command lines through the real shell tools, with names that break careless quoting.
 #include "cleanup/ArchScanner.h"
 #include "cleanup/CacheModel.h"
 #include "cleanup/UninstallerModel.h"
