@@ -3,17 +3,12 @@
 #include "support/Render.h"
 #include "support/ViewSandbox.h"
 
-#include <QCheckBox>
-#include <QLabel>
-#include <QMessageBox>
-#include <QPlainTextEdit>
-#include <QPushButton>
+#include <QtWidgets>
 #include <QtTest>
 
 class CacheViewTest : public QObject {
     Q_OBJECT
 
-    // Shows the screen and waits for its first measurement.
     static void show(CacheView& view)
     {
         renderOffscreen(&view, {730, 640});
@@ -21,31 +16,22 @@ class CacheViewTest : public QObject {
     }
 
 private slots:
-    void groupCardsAndButtonsReachTheModel()
-    {
-        ViewSandbox box;
-        CacheView view;
-        show(view);
-        QCOMPARE(box.helper.refreshCount(), 1);
-        QCOMPARE(view.sizeLabels()[0]->text(), QStringLiteral("〜321 MB"));   // measured: the user's caches
-        // A click on a card, not only on its box, ticks the group.
-        QTest::mouseClick(view.checkBoxes()[0]->parentWidget(), Qt::LeftButton, {}, QPoint(20, 20));
-        QVERIFY(!view.model()->categories()[0].isSelected);
-        for (QCheckBox* check : view.checkBoxes())
-            check->setChecked(false);
-        QVERIFY(!view.cleanButton()->isEnabled());
-        QCOMPARE(view.totalLabel()->text(), QStringLiteral("0 MB 以上"));
-    }
-
-    void helperButtonRemovesAnInstalledHelper()
+    void cardsAndButtonsReachTheModel()
     {
         ViewSandbox box;
         box.helper.setScriptedStatus(CleanerHelperStatus::installed);
         CacheView view;
         show(view);
+        QCOMPARE(QString::number(box.helper.refreshCount()) + view.sizeLabels()[0]->text(), QStringLiteral("1〜321 MB"));
         QTRY_COMPARE(view.helperButton()->text(), QStringLiteral("解除"));
         view.helperButton()->click();
         QTRY_COMPARE(view.helperButton()->text(), QStringLiteral("セットアップ"));
+        // A click on a card, not only on its box, ticks the group.
+        QTest::mouseClick(view.checkBoxes()[0]->parentWidget(), Qt::LeftButton, {}, QPoint(20, 20));
+        QVERIFY(!view.model()->categories()[0].isSelected);
+        for (QCheckBox* check : view.checkBoxes())
+            check->setChecked(false);
+        QVERIFY(!view.cleanButton()->isEnabled() && view.totalLabel()->text() == QStringLiteral("0 MB 以上"));
     }
 
     void setupQuestionOffersBothWays()
@@ -58,14 +44,13 @@ private slots:
         QTRY_VERIFY(view.setupPrompt());
         QMessageBox* question = view.setupPrompt();
         QStringList buttons;
-        for (QAbstractButton* b : question->buttons())
+        const QList<QAbstractButton*> shown = question->buttons() << question->defaultButton() << question->escapeButton();
+        for (QAbstractButton* b : shown)
             buttons << b->text();
-        QCOMPARE(buttons, (QStringList{"セットアップして実行", "今回はパスワードで実行", "キャンセル"}));
-        QCOMPARE(question->defaultButton()->text(), buttons[0]);
-        QCOMPARE(question->escapeButton()->text(), buttons[2]);
+        QCOMPARE(buttons, (QStringList{"セットアップして実行", "今回はパスワードで実行", "キャンセル", "セットアップして実行", "キャンセル"}));
 
         question->buttons()[1]->click();
-        QTRY_COMPARE(view.model()->log().value(view.model()->log().size() - 1), QStringLiteral("🎉 クリーンアップ完了！"));
+        QTRY_VERIFY(view.model()->log().endsWith(QStringLiteral("🎉 クリーンアップ完了！")));
         QVERIFY(!box.auth.commands().isEmpty());   // the system directory went to the password run
         QCOMPARE(view.logView()->toPlainText().split('\n'), view.model()->log());
     }

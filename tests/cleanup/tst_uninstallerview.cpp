@@ -5,15 +5,7 @@
 #include "support/RootPaths.h"
 #include "support/ViewSandbox.h"
 
-#include <QLabel>
-#include <QLineEdit>
-#include <QListWidget>
-#include <QMessageBox>
-#include <QPlainTextEdit>
-#include <QPushButton>
-#include <QScopeGuard>
-#include <QSemaphore>
-#include <QStackedWidget>
+#include <QtWidgets>
 #include <QtTest>
 
 class UninstallerViewTest : public QObject {
@@ -32,15 +24,13 @@ private slots:
         auto release = qScopeGuard([&] { gate.release(100); });
         UninstallerView view;
         renderOffscreen(&view, QSize(730, 640));
-        QVERIFY(view.model()->isScanning());
-        QVERIFY(!view.scanButton()->isEnabled());
+        QVERIFY(view.model()->isScanning() && !view.scanButton()->isEnabled());
         gate.release(100);
         QTRY_COMPARE(view.list()->count(), 2);
         QVERIFY(view.scanButton()->isEnabled());
         // Typing filters the list; the count stays that of every application.
         QTest::keyClicks(view.searchField(), QStringLiteral("native"));
-        QCOMPARE(view.list()->count(), 1);
-        QCOMPARE(view.countLabel()->text(), QStringLiteral("2 個のアプリ"));
+        QCOMPARE(QString::number(view.list()->count()) + view.countLabel()->text(), QStringLiteral("12 個のアプリ"));
     }
 
     void choosingAndRemovingAnApplication()
@@ -52,20 +42,15 @@ private slots:
         view.list()->setCurrentRow(0);
         QCOMPARE(view.detailStack()->currentIndex(), 1);
         QCOMPARE(view.detail()->findChild<QLabel*>(QStringLiteral("leftoverHeading"))->text(), QStringLiteral("残存ファイル (1件)"));
-
         // Cancelling is the default and the Escape button.
         view.detail()->uninstallButton()->click();
         ViewSandbox::drain();
         QMessageBox* dialog = view.confirmationDialog();
-        QVERIFY(dialog);
-        QCOMPARE(dialog->text(), QStringLiteral("「Legacy」を完全に削除しますか？"));
-        QCOMPARE(dialog->buttons().size(), 2);
+        QVERIFY(dialog && dialog->buttons().size() == 2 && dialog->escapeButton() == dialog->defaultButton());
         QCOMPARE(dialog->defaultButton()->text(), QStringLiteral("キャンセル"));
-        QCOMPARE(dialog->escapeButton(), dialog->defaultButton());
         dialog->defaultButton()->click();
         ViewSandbox::drain();
-        QVERIFY(!view.model()->showConfirm());
-        QVERIFY(box.auth.commands().isEmpty());
+        QVERIFY(!view.model()->showConfirm() && box.auth.commands().isEmpty());
 
         box.auth.otherwise([&](const QString& line) {
             if (line == UninstallerModel::removeCommand(clearedForRoot(box.legacy)))
@@ -77,8 +62,7 @@ private slots:
         view.confirmationDialog()->findChild<QPushButton*>(QStringLiteral("confirmRemove"))->click();
         QTRY_VERIFY(!view.model()->isUninstalling());
         ViewSandbox::drain();
-        QCOMPARE(view.list()->count(), 2);
-        QCOMPARE(view.detailStack()->currentIndex(), 0);
+        QVERIFY(view.list()->count() == 2 && view.detailStack()->currentIndex() == 0);
     }
 
     void detailPaneDuringARemoval()
@@ -89,10 +73,8 @@ private slots:
         detail.setUninstalling(true);
         QVERIFY(!detail.uninstallButton()->isEnabled() && detail.logIndicator()->isVisibleTo(&detail));
         detail.setLog({QStringLiteral("❌ 削除失敗: A")});
-        detail.setUninstalling(false);
-        // The log of the run stays.
-        QVERIFY(detail.uninstallButton()->isEnabled() && detail.logSection()->isVisibleTo(&detail));
-        QVERIFY(!detail.logIndicator()->isVisibleTo(&detail));
+        detail.setUninstalling(false);   // the log of the run stays
+        QVERIFY(detail.uninstallButton()->isEnabled() && detail.logSection()->isVisibleTo(&detail) && !detail.logIndicator()->isVisibleTo(&detail));
         QCOMPARE(detail.logView()->toPlainText(), QStringLiteral("❌ 削除失敗: A"));
     }
 };
