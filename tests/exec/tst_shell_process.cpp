@@ -10,15 +10,11 @@
 #include <QThread>
 #include <qcoro/qcorotask.h>
 
-
 namespace {
 
 QByteArray zshRaw(const QString& line)
 {
-    platform::ProcessRequest request;
-    request.program = QStringLiteral("/bin/zsh");
-    request.arguments = {QStringLiteral("-c"), line};
-    return platform::runProcess(request).standardOutput;
+    return platform::runProcess({.program = QStringLiteral("/bin/zsh"), .arguments = {QStringLiteral("-c"), line}, .input = {}, .nullInput = false, .mergeOutput = false}).standardOutput;
 }
 
 } // namespace
@@ -94,20 +90,11 @@ private slots:
     void quotedValuesStayOneWord_data()
     {
         QTest::addColumn<QString>("value");
-        QTest::newRow("single quote") << QStringLiteral("Bob's App.app");
-        QTest::newRow("only quotes") << QStringLiteral("'''");
-        QTest::newRow("double quote") << QStringLiteral("say \"hi\"");
-        QTest::newRow("substitutions") << QStringLiteral("x$(touch INJECTED) `touch INJECTED`.app");
-        QTest::newRow("variables") << QStringLiteral("$HOME and ${PATH}");
-        QTest::newRow("separators") << QStringLiteral("a; touch INJECTED & b | c > d 2>&1");
-        QTest::newRow("newline") << QStringLiteral("line one\nline two");
-        QTest::newRow("glob") << QStringLiteral("*.app ?[a-z]{1,2}");
-        QTest::newRow("leading dashes") << QStringLiteral("-rf --no-preserve-root");
-        QTest::newRow("backslashes") << QStringLiteral("C:\\path\\\\to\\\"x");
-        QTest::newRow("tilde and history") << QStringLiteral("~root !! ^a^b");
-        QTest::newRow("japanese and emoji") << QStringLiteral("アプリ 🩺 白そらみ嬢");
-        QTest::newRow("trailing blanks") << QStringLiteral("  padded  ");
-        QTest::newRow("empty") << QString();
+        // Quotes, substitutions, separators, a line break, globs, leading dashes, backslashes, UTF-8, blanks.
+        for (const char* value : {"Bob's App.app", "'''", "x$(touch INJECTED) `touch INJECTED`.app $HOME and ${PATH}", "a; touch INJECTED & b | c > d 2>&1",
+                                  "line one\nline two", "*.app ?[a-z]{1,2}", "-rf --no-preserve-root ~root !! ^a^b", "say \"hi\" C:\\path\\\\to\\\"x",
+                                  "  アプリ 🩺 白そらみ嬢  ", ""})
+            QTest::addRow("[%s]", value) << QString::fromUtf8(value);
     }
     void quotedValuesStayOneWord()
     {
