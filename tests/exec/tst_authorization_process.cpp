@@ -30,19 +30,14 @@ public:
         asked << reason << cancelTitle;
         co_return reply;
     }
-
-private:
     platform::Service<platform::OwnerAuthentication>::Override override_{*this};
 };
 
-QByteArray scriptFor(const char* escaped)
-{
-    return QByteArray("do shell script \"") + escaped + "\" with administrator privileges";
-}
+QByteArray scriptFor(const char* escaped) { return QByteArray("do shell script \"") + escaped + "\" with administrator privileges"; }
 
-platform::ProcessOutcome runStandIn(const QByteArray& script, const QStringList& arguments = {})
+platform::ProcessOutcome runStandIn(const QByteArray& script)
 {
-    return platform::runProcess({.program = platform::standInDirectory() + QStringLiteral("/osascript"), .arguments = arguments, .input = script, .nullInput = false, .mergeOutput = false});
+    return platform::runProcess({.program = platform::standInDirectory() + QStringLiteral("/osascript"), .arguments = {}, .input = script, .nullInput = false, .mergeOutput = false});
 }
 
 platform::ProcessOutcome runShell(const QString& command)
@@ -87,11 +82,10 @@ private slots:
             QVERIFY(settle(manager.runPrivilegedShell(command)).succeeded());
             QCOMPARE(runner.scripts(), QByteArrayList{script});
         }
-        const platform::ProcessOutcome direct = runShell(command);
-        const platform::ProcessOutcome viaStandIn = runStandIn(AuthorizationManager::appleScript(command).toUtf8());
-        QCOMPARE(direct.exitStatus, 0);
+        const platform::ProcessOutcome direct = runShell(command), viaStandIn = runStandIn(AuthorizationManager::appleScript(command).toUtf8());
         QCOMPARE(viaStandIn.standardOutput + viaStandIn.standardError + QByteArray::number(viaStandIn.exitStatus),
-                 direct.standardOutput + "0");
+                 direct.standardOutput + QByteArray::number(direct.exitStatus));
+        QCOMPARE(direct.exitStatus, 0);
     }
 
     void successReturnsOutputWithLineFeeds()
@@ -179,13 +173,14 @@ private slots:
         QSemaphore release;
         commands.otherwise([&release](const QString&) { return release.acquire(), ShellResult{}; });
         const int poolSize = Shell::commandPool().maxThreadCount();
-        int ended = 0;
+        int ended = 0;   // on the main thread
         for (int i = 0; i < poolSize; ++i)
             [](int& counter) -> QCoro::Task<> {
                 QCoro::Task<ShellResult> run = Shell::runAsync(QStringLiteral("du -sk /never-ends"));
                 co_await std::move(run);
-                ++counter;
+                counter += QThread::currentThread() == qApp->thread();
             }(ended);
+        QCOMPARE(ended, 0);   // the callers were suspended, not blocked
         QTRY_COMPARE(Shell::commandPool().activeThreadCount(), poolSize);
 
         // An administrator run and the helper's status probe still get through.
@@ -214,8 +209,8 @@ private slots:
         ScriptedScriptRunner runner;
         AuthorizationManager manager;
         QSignalSpy changed(&manager, &AuthorizationManager::isAuthorizedChanged);
-        QCoro::waitFor(manager.runStartupStep());
-        QCoro::waitFor(manager.runStartupStep());
+        for (int i = 0; i < 2; ++i)
+            QCoro::waitFor(manager.runStartupStep());
         QCOMPARE(changed, QList<QList<QVariant>>{{true}});
         QCOMPARE(runner.scripts(), QByteArrayList());
     }
@@ -248,7 +243,7 @@ private slots:
     // nothing may reach, not even a refused command.
     void standInAnswers_data()
     {
-        QTest::addColumn<QByteArray>("script");   // "-e": given as arguments instead
+        QTest::addColumn<QByteArray>("script");
         QTest::addColumn<QByteArray>("out");
         QTest::addColumn<QByteArray>("err");
         const auto run = [](const char* command) { return AuthorizationManager::appleScript(QString::fromUtf8(command)).toUtf8(); };
@@ -257,9 +252,7 @@ private slots:
         QTest::newRow("at / as root with the system's PATH last")
             << run("pwd; case $PATH in */usr/bin:/bin:/usr/sbin:/sbin) echo system path ;; esac; id -u") << QByteArray("/\nsystem path\n0\n") << QByteArray();
         QTest::newRow("failure") << run("echo out; echo 'it broke' >&2; exit 3") << QByteArray() << QByteArray("execution error: it broke (3)\n");
-        QTest::newRow("no final line feed") << run("printf half >&2; exit 4") << QByteArray() << QByteArray("execution error: half (4)\n");
         QTest::newRow("silent failure") << run("exit 5") << QByteArray() << QByteArray("execution error:  (5)\n");
-        QTest::newRow("error text ending in a number") << run("printf 'x\\n0\\n' >&2; exit 6") << QByteArray() << QByteArray("execution error: x\n0 (6)\n");
         QTest::newRow("error text of a success dropped") << run("echo warn >&2; echo fine") << QByteArray("fine\n") << QByteArray();
         QTest::newRow("output file outside the caller's TMPDIR")
             << run("case $(readlink /proc/$$/fd/1) in @/*) echo inside ;; *) echo outside ;; esac") << QByteArray("outside\n") << QByteArray();
@@ -270,8 +263,6 @@ private slots:
         QTest::newRow("unknown escape") << scriptFor("touch \\q @/ran") << QByteArray()
                                         << QByteArray("osascript: syntax error: unsupported escape in the string literal\n");
         QTest::newRow("trailing text") << scriptFor("touch @/ran") + "\nbeep" << QByteArray() << unsupported;
-        QTest::newRow("arguments") << QByteArray("-e") << QByteArray()
-                                   << QStringLiteral("osascript: only a script on standard input is supported (do shell script \"…\" with administrator privileges)\n").toUtf8();
     }
     void standInAnswers()
     {
@@ -280,7 +271,7 @@ private slots:
         const QByteArray savedTemporary = qgetenv("TMPDIR");
         qputenv("TMPDIR", QFile::encodeName(userTemporary.path()));
         script.replace("@", QFile::encodeName(userTemporary.path()));
-        const platform::ProcessOutcome outcome = script == "-e" ? runStandIn("", {"-e", QString::fromUtf8(scriptFor("touch @/ran")).replace('@', userTemporary.path())}) : runStandIn(script);
+        const platform::ProcessOutcome outcome = runStandIn(script);
         qputenv("TMPDIR", savedTemporary);
         QTEST(outcome.standardOutput, "out");
         QTEST(outcome.standardError, "err");
