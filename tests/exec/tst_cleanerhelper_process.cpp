@@ -17,8 +17,6 @@ class LoginName final : public platform::Kernel {
 public:
     explicit LoginName(QString name) : name_(std::move(name)) {}
     QString loginName() const override { return name_; }
-
-private:
     QString name_;
     platform::Service<platform::Kernel>::Override override_{*this};
 };
@@ -27,8 +25,7 @@ private:
 struct MacWithHelper {
     explicit MacWithHelper(bool present)
     {
-        locations.helperPath = dir.filePath(QStringLiteral("helper"));
-        if (present)
+        if (locations.helperPath = dir.filePath(QStringLiteral("helper")); present)
             QFile(locations.helperPath).open(QIODevice::WriteOnly);
     }
     QTemporaryDir dir;
@@ -44,11 +41,8 @@ platform::ProcessOutcome sh(const QStringList& arguments)
 // Every entry below `dir` with its mode, sorted; links are listed, not followed.
 QString tree(const QString& dir)
 {
-    return QString::fromUtf8(sh({QStringLiteral("-c"), QStringLiteral("cd \"$1\" && find . -mindepth 1 -printf '%P %m\\n' | LC_ALL=C sort"),
-                                 QStringLiteral("sh"), dir})
-                                 .standardOutput)
-        .trimmed()
-        .replace(QLatin1Char('\n'), QStringLiteral(", "));
+    const QByteArray listing = sh({"-c", "cd \"$1\" && find . -mindepth 1 -printf '%P %m\\n' | LC_ALL=C sort", "sh", dir}).standardOutput;
+    return QString::fromUtf8(listing).trimmed().replace(QLatin1Char('\n'), QStringLiteral(", "));
 }
 
 // Everything install() touches in one temporary directory, with a logging visudo that fails on
@@ -140,16 +134,11 @@ private slots:
     void statusProbe()
     {
         // The helper file present or not, sudo's answer ("no sudo": it cannot be started) and status.
-        const struct {
-            bool helperFile;
-            QByteArray output;
-            int exitStatus;
-            CleanerHelperStatus expected;
-        } rows[] = {{true, "2.2.0\n", 0, CleanerHelperStatus::installed}, {true, "  2.2.0 \n\n", 0, CleanerHelperStatus::installed},
-                    {true, "2.1.0\n", 0, CleanerHelperStatus::outdated},  {true, "2.2.1\n", 0, CleanerHelperStatus::outdated},
-                    {true, "", 0, CleanerHelperStatus::outdated},          {true, "sudo: a password is required\n", 1, CleanerHelperStatus::missing},
-                    {true, "2.2.0\n", 1, CleanerHelperStatus::missing},   {false, "2.2.0\n", 0, CleanerHelperStatus::missing},
-                    {true, "no sudo", 0, CleanerHelperStatus::missing}};
+        using S = CleanerHelperStatus;
+        const struct { bool helperFile; QByteArray output; int exitStatus; S expected; } rows[] = {
+            {true, "2.2.0\n", 0, S::installed}, {true, "  2.2.0 \n\n", 0, S::installed}, {true, "2.1.0\n", 0, S::outdated}, {true, "2.2.1\n", 0, S::outdated},
+            {true, "", 0, S::outdated}, {true, "sudo: a password is required\n", 1, S::missing}, {true, "2.2.0\n", 1, S::missing},
+            {false, "2.2.0\n", 0, S::missing}, {true, "no sudo", 0, S::missing}};
         for (const auto& row : rows) {
             MacWithHelper mac(row.helperFile);
             ScriptedSudo sudo;
@@ -311,8 +300,7 @@ private slots:
         QCOMPARE(readWholeFile(l.sudoersRuleFile), CleanerHelper::makeSudoers().toUtf8());
         QVERIFY(CleanerHelper::makeSudoers().contains(QStringLiteral("\"o'hara \\\"x\\\" $HOME `id` a\\\\b\" ALL=(root)")));
         QCOMPARE(helper.status(), CleanerHelperStatus::installed);
-        const QString installed = QStringLiteral("Tools 755, Tools/cleaner 755, sudoers.d 755, sudoers.d/rule 440, tmp 755, visudo 700, visudo.log 644");
-        QCOMPARE(tree(world.dir.path()), installed);
+        QCOMPARE(tree(world.dir.path()), QStringLiteral("Tools 755, Tools/cleaner 755, sudoers.d 755, sudoers.d/rule 440, tmp 755, visudo 700, visudo.log 644"));
         QCOMPARE(readWholeFile(world.path(QStringLiteral("visudo.log"))), QByteArray("-cf\n-c\n"));
 
         // Installing again overwrites both files (checked with the macOS digest tool where present).
@@ -343,8 +331,7 @@ private slots:
         QTest::addColumn<QString>("after");       // what stays in the world
         const QString mismatch = QStringLiteral("コマンド失敗: execution error: ヘルパーの作業ファイルが作成時の内容と一致しません");
         const QString none = QStringLiteral("Tools 755, sudoers.d 755, tmp 755, visudo 700");
-        QTest::newRow("script altered on the way") << QByteArray("sed -i 's/HELPER_VERSION=/HELPER_VERSION=1/' \"$D/script.$n\"")
-                                                   << "" << mismatch << none;
+        QTest::newRow("script altered on the way") << QByteArray("sed -i 's/HELPER_VERSION=/HELPER_VERSION=1/' \"$D/script.$n\"") << "" << mismatch << none;
         QTest::newRow("rule widened on the way") << QByteArray("sed -i 's/NOPASSWD: /NOPASSWD: ALL, /' \"$D/script.$n\"") << "" << mismatch << none;
         QTest::newRow("rule fails the check") << QByteArray() << "fail-file" << "コマンド失敗: execution error: /"
                                               << "Tools 755, fail-file 644, sudoers.d 755, tmp 755, visudo 700, visudo.log 644";
