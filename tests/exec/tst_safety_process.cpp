@@ -54,11 +54,6 @@ std::pair<QList<QByteArray>, QList<QByteArray>> changes(const Listing& before, c
     return {changed, stray};
 }
 
-void setEnv(const char* name, const QString& value)
-{
-    value == QLatin1String("<unset>") ? void(qunsetenv(name)) : void(qputenv(name, QFile::encodeName(value)));
-}
-
 // A name with everything a shell or a parser might trip on.
 const QString hostileName = QStringLiteral("-Foo's $(touch pwned) `touch pwned2`\nzwei 日本🍎");
 
@@ -112,10 +107,7 @@ private slots:
         QTest::addColumn<QString>("temporary");
         QTest::addColumn<bool>("temporaryRefused");
         QTest::addColumn<QString>("action");
-        const struct {
-            const char *name, *home, *temporary;
-            bool refused;
-        } environments[] = {
+        const struct { const char *name, *home, *temporary; bool refused; } environments[] = {
             {"ordinary", "@/home", "@/tmp/", false},
             {"TMPDIR unset", "@/home", "<unset>", true},
             {"TMPDIR empty", "@/home", "", true},
@@ -140,8 +132,8 @@ private slots:
         Tree tree;
         QVERIFY(QFileInfo::exists(tree.bundle));
         const auto restore = qScopeGuard([savedHome = qgetenv("HOME")] { qputenv("HOME", savedHome), qunsetenv("TMPDIR"); });
-        setEnv("HOME", QString(home).replace(QLatin1Char('@'), tree.root));
-        setEnv("TMPDIR", QString(temporary).replace(QLatin1Char('@'), tree.root));
+        for (const auto& [name, value] : {std::pair{"HOME", home}, {"TMPDIR", temporary}})
+            value == QLatin1String("<unset>") ? qunsetenv(name) : qputenv(name, QFile::encodeName(QString(value).replace(QLatin1Char('@'), tree.root)));
         QDir::setCurrent(tree.root);   // what an injected command would create lands in the tree
         const bool homeInTree = home.startsWith(QLatin1Char('@')), temporaryInTree = temporary == QLatin1String("@/tmp/");
         const QString systemTemporary = platform::FileManager::shared().temporaryDirectory();
@@ -167,14 +159,14 @@ private slots:
         const QList<QByteArray> leftovers{"/home/Library/Preferences/com.example.foo.plist", "/home/Library/Containers/com.example.foo",
                                           QFile::encodeName("/home/Library/Application Support/" + tree.appName)};
 
+        if (temporaryInTree && (action == QLatin1String("cache") || action == QLatin1String("optimize")))
+            targets << "/tmp/";
         if (action == QLatin1String("cache")) {
             auto model = std::make_shared<CacheModel>();
             settle(model->clean(PrivilegeMode::password));
             log = model->log();
             if (homeInTree)
                 targets << "/home/Library/Caches/" << "/home/Library/Logs/" << "/home/.Trash/";
-            if (temporaryInTree)
-                targets << "/tmp/";
             QCOMPARE(log.join('\n').contains(QStringLiteral("⛔️ 許可外のため拒否: ")), temporaryRefused);
             if (!temporaryRefused && homeInTree) {
                 // Everything went, the name that is not UTF-8 too, and the browser folders
@@ -188,8 +180,6 @@ private slots:
             settle(model->quickOptimize());
             if (homeInTree)
                 targets << "/home/Library/Caches/";
-            if (temporaryInTree)
-                targets << "/tmp/";
         } else if (action.startsWith(QLatin1String("uninstall"))) {
             const bool linked = action == QLatin1String("uninstall link");
             const QString path = linked ? tree.root + "/Applications/Linked.app" : tree.bundle;
