@@ -66,9 +66,9 @@ struct Tree {
     Tree()
     {
         for (const QString& file : QStringList{"home/Library/Caches/a", "home/Library/Caches/sub/b", "home/Library/Caches/Google/Chrome/c", "home/Library/Logs/l",
-                                    "home/Library/Preferences/com.example.foo.plist", "home/Library/Containers/com.example.foo/data",
-                                    "home/Library/Application Support/" + appName + "/x", "home/Library/Preferences/com.example.real.plist",
-                                    "home/Documents/keep", "tmp/t1", "tmp/d/t2", "outside/keep"})
+                                                "home/Library/Preferences/com.example.foo.plist", "home/Library/Containers/com.example.foo/data",
+                                                "home/Library/Application Support/" + appName + "/x", "home/Library/Preferences/com.example.real.plist",
+                                                "home/Documents/keep", "tmp/t1", "tmp/d/t2", "outside/keep"})
             BundleFactory::writeFile(root + "/" + file, "x");
         QDir().mkpath(root + "/home/.Trash");
         // A name that is not UTF-8, and links out of the emptied folders.
