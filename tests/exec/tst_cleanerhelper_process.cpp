@@ -1,29 +1,22 @@
-// The cleanup helper: its texts and command lines against a scripted sudo and a recording
-// administrator; its script run by sh on temporary trees; its rule checked by the real
-// visudo; install / uninstall / run carried out as root with every target in a temporary
-// directory.
+// The cleanup helper against a scripted sudo and a recording administrator, its script run
+// by sh on temporary trees, its rule checked by the real visudo, and install / uninstall / run
+// as root with every target in a temporary directory.
 #include "exec/CleanerHelper.h"
 #include "platform/Kernel.h"
 #include "platform/Process.h"
 #include "support/FakePrivileged.h"
 #include "support/FakePrivilegedTools.h"
 
-#include <QCryptographicHash>
 #include <QtTest>
 
 #include <unistd.h>
 
 namespace {
 
-const QString kMacHelper = QStringLiteral("/Library/PrivilegedHelperTools/com.orvelle.Tessarin.cleaner");
-
-// The login name of the user running the program, for the length of one test.
 class LoginName final : public platform::Kernel {
 public:
     explicit LoginName(QString name) : name_(std::move(name)) {}
     QString loginName() const override { return name_; }
-
-private:
     QString name_;
     platform::Service<platform::Kernel>::Override override_{*this};
 };
@@ -32,8 +25,7 @@ private:
 struct MacWithHelper {
     explicit MacWithHelper(bool present)
     {
-        locations.helperPath = dir.filePath(QStringLiteral("helper"));
-        if (present)
+        if (locations.helperPath = dir.filePath(QStringLiteral("helper")); present)
             QFile(locations.helperPath).open(QIODevice::WriteOnly);
     }
     QTemporaryDir dir;
@@ -43,28 +35,19 @@ struct MacWithHelper {
 
 platform::ProcessOutcome sh(const QStringList& arguments)
 {
-    platform::ProcessRequest request;
-    request.program = QStringLiteral("/bin/sh");
-    request.arguments = arguments;
-    request.nullInput = true;
-    request.mergeOutput = true;
-    return platform::runProcess(request);
+    return platform::runProcess({.program = QStringLiteral("/bin/sh"), .arguments = arguments, .input = {}, .nullInput = true, .mergeOutput = true});
 }
 
 // Every entry below `dir` with its mode, sorted; links are listed, not followed.
 QString tree(const QString& dir)
 {
-    return QString::fromUtf8(sh({QStringLiteral("-c"), QStringLiteral("cd \"$1\" && find . -mindepth 1 -printf '%P %m\\n' | LC_ALL=C sort"),
-                                 QStringLiteral("sh"), dir})
-                                 .standardOutput)
-        .trimmed()
-        .replace(QLatin1Char('\n'), QStringLiteral(", "));
+    const QByteArray listing = sh({"-c", "cd \"$1\" && find . -mindepth 1 -printf '%P %m\\n' | LC_ALL=C sort", "sh", dir}).standardOutput;
+    return QString::fromUtf8(listing).trimmed().replace(QLatin1Char('\n'), QStringLiteral(", "));
 }
 
-// Everything install() touches, inside one temporary directory: the system's temporary
-// directory, the helper and rule directories, a logging visudo that fails on request (files
-// "fail-file", "fail-all"), the real stand-in script runner behind a recorder that may alter
-// the script first, and a sudo that runs the helper directly. Root needs no authentication.
+// Everything install() touches in one temporary directory, with a logging visudo that fails on
+// request ("fail-file", "fail-all"), the real stand-in runner behind a recorder that may alter
+// the script first, and a sudo that runs the helper directly.
 struct InstallWorld {
     explicit InstallWorld(const QByteArray& tamper = QByteArray())
         : runner(tamper, true)
@@ -109,14 +92,11 @@ private slots:
         // `written` is the user field of the rule, or for a refused name the reason given.
         QTest::addColumn<QString>("user");
         QTest::addColumn<QString>("written");
-        QTest::newRow("letters, digits, dots") << QStringLiteral("sorami.w2") << QStringLiteral("sorami.w2");
-        QTest::newRow("underscore and hyphen") << QStringLiteral("_dev-user") << QStringLiteral("_dev-user");
-        QTest::newRow("blank") << QStringLiteral("Sorami Shiro") << QStringLiteral("\"Sorami Shiro\"");
-        QTest::newRow("at sign") << QStringLiteral("a@b") << QStringLiteral("\"a@b\"");
-        QTest::newRow("quote and backslash") << QStringLiteral("a\"b\\c") << QStringLiteral("\"a\\\"b\\\\c\"");
-        QTest::newRow("comma would start a list") << QStringLiteral("a,b ALL") << QStringLiteral("\"a,b ALL\"");
-        QTest::newRow("lowercase all is a name") << QStringLiteral("all") << QStringLiteral("all");
-        QTest::newRow("capitalised name") << QStringLiteral("Sorami") << QStringLiteral("Sorami");
+        // Quoted: a blank, "@", quote and backslash, a comma that would start a list.
+        for (const auto& [user, written] : std::initializer_list<std::pair<const char*, const char*>>{
+                 {"sorami.w2", "sorami.w2"}, {"_dev-user", "_dev-user"}, {"Sorami Shiro", "\"Sorami Shiro\""}, {"a@b", "\"a@b\""},
+                 {"a\"b\\c", "\"a\\\"b\\\\c\""}, {"a,b ALL", "\"a,b ALL\""}, {"all", "all"}, {"Sorami", "Sorami"}})
+            QTest::addRow("%s", user) << QString::fromUtf8(user) << QString::fromUtf8(written);
         for (const char* name : {"ALL", "ADMINS", "A", "WHEEL_2", "CWD", "Defaults", "Defaults:sorami", "User_Alias", "Cmnd_Alias"})
             QTest::addRow("refused: %s", name) << QString::fromUtf8(name)
                                                << QStringLiteral("ユーザー名「%1」は sudoers のキーワードとして解釈されるため、ヘルパーをセットアップできません").arg(name);
@@ -134,7 +114,6 @@ private slots:
         QFETCH(QString, user);
         QFETCH(QString, written);
         MacWithHelper mac(false);
-        mac.locations.helperPath = kMacHelper;
         QString rule;
         try {
             rule = CleanerHelper::makeSudoers(user);
@@ -144,171 +123,81 @@ private slots:
         }
         QCOMPARE(rule, QStringLiteral("# Tessarin: Touch ID 認証後に一時ファイル削除ヘルパーをパスワードなしで実行するためのルール\n"
                                       "# 削除: sudo rm /private/etc/sudoers.d/tessarin_cleaner %1\n%2 ALL=(root) NOPASSWD: %1\n")
-                           .arg(kMacHelper, written));
-        // The real visudo accepts every rule written.
-        QTemporaryDir dir;
+                           .arg(mac.locations.helperPath, written));
+        QTemporaryDir dir;   // the real visudo accepts every rule written
         const QString file = dir.filePath(QStringLiteral("sudoers"));
         QVERIFY(writeExecutableFile(file, rule.toUtf8()));
         const platform::ProcessOutcome check = sh({QStringLiteral("-c"), QStringLiteral("/usr/sbin/visudo -cf \"$1\""), QStringLiteral("sh"), file});
         QVERIFY2(check.exitStatus == 0, check.standardOutput.constData());
     }
 
-    void statusProbe_data()
-    {
-        QTest::addColumn<bool>("helperFile");
-        QTest::addColumn<QByteArray>("output");   // "no sudo": sudo cannot be started
-        QTest::addColumn<int>("exitStatus");
-        QTest::addColumn<CleanerHelperStatus>("expected");
-        QTest::newRow("current version") << true << QByteArray("2.2.0\n") << 0 << CleanerHelperStatus::installed;
-        QTest::newRow("current version padded") << true << QByteArray("  2.2.0 \n\n") << 0 << CleanerHelperStatus::installed;
-        QTest::newRow("older version") << true << QByteArray("2.1.0\n") << 0 << CleanerHelperStatus::outdated;
-        QTest::newRow("newer version") << true << QByteArray("2.2.1\n") << 0 << CleanerHelperStatus::outdated;
-        QTest::newRow("says nothing") << true << QByteArray() << 0 << CleanerHelperStatus::outdated;
-        QTest::newRow("rule missing: sudo refuses") << true << QByteArray("sudo: a password is required\n") << 1 << CleanerHelperStatus::missing;
-        QTest::newRow("current version but failing") << true << QByteArray("2.2.0\n") << 1 << CleanerHelperStatus::missing;
-        QTest::newRow("no helper file: nobody asked") << false << QByteArray("2.2.0\n") << 0 << CleanerHelperStatus::missing;
-        QTest::newRow("sudo cannot be started") << true << QByteArray("no sudo") << 0 << CleanerHelperStatus::missing;
-    }
     void statusProbe()
     {
-        QFETCH(bool, helperFile);
-        QFETCH(QByteArray, output);
-        QFETCH(int, exitStatus);
-        QFETCH(CleanerHelperStatus, expected);
-        MacWithHelper mac(helperFile);
-        ScriptedSudo sudo;
-        sudo.answer(output, {}, exitStatus, QStringLiteral("version"));
-        if (output == "no sudo")
-            sudo.locations().sudo = sudo.path(QStringLiteral("no-sudo"));
-        CleanerHelper helper;
-        QSignalSpy changed(&helper, &CleanerHelper::statusChanged);
-        QCOMPARE(QCoro::waitFor(helper.refreshStatus()), expected);
-        QCOMPARE(helper.status(), expected);
-        QCOMPARE(changed.count(), expected == CleanerHelperStatus::missing ? 0 : 1);
-        const bool asked = helperFile && output != "no sudo";
-        QCOMPARE(sudo.calls(), asked ? QList<QStringList>({{"-n", mac.locations.helperPath, "version"}}) : QList<QStringList>());
-        QCOMPARE(sudo.numbered(QStringLiteral("stdin")), asked ? QByteArrayList{"/dev/null\n"} : QByteArrayList());
+        // The helper file present or not, sudo's answer ("no sudo": it cannot be started) and status.
+        using S = CleanerHelperStatus;
+        const struct { bool helperFile; QByteArray output; int exitStatus; S expected; } rows[] = {
+            {true, "2.2.0\n", 0, S::installed}, {true, "  2.2.0 \n\n", 0, S::installed}, {true, "2.1.0\n", 0, S::outdated}, {true, "2.2.1\n", 0, S::outdated},
+            {true, "", 0, S::outdated}, {true, "sudo: a password is required\n", 1, S::missing}, {true, "2.2.0\n", 1, S::missing},
+            {false, "2.2.0\n", 0, S::missing}, {true, "no sudo", 0, S::missing}};
+        for (const auto& row : rows) {
+            MacWithHelper mac(row.helperFile);
+            ScriptedSudo sudo;
+            sudo.answer(row.output, {}, row.exitStatus, QStringLiteral("version"));
+            if (row.output == "no sudo")
+                sudo.locations().sudo = sudo.path(QStringLiteral("no-sudo"));
+            CleanerHelper helper;
+            QSignalSpy changed(&helper, &CleanerHelper::statusChanged);
+            const bool asked = row.helperFile && row.output != "no sudo";
+            QCOMPARE(QCoro::waitFor(helper.refreshStatus()), row.expected);
+            QCOMPARE(helper.status(), row.expected);
+            QCOMPARE(changed.count(), row.expected == CleanerHelperStatus::missing ? 0 : 1);
+            QCOMPARE(sudo.calls(), asked ? QList<QStringList>({{"-n", mac.locations.helperPath, "version"}}) : QList<QStringList>());
+            QCOMPARE(sudo.numbered(QStringLiteral("stdin")), asked ? QByteArrayList{"/dev/null\n"} : QByteArrayList());
+        }
     }
 
-    void installRunsOneCheckedCommand()
+    void failureBeforeOrAfterTheDialogKeepsStatus()
     {
         MacWithHelper mac(false);
-        mac.locations.helperPath = kMacHelper;
-        // A name that needs every layer of quoting on its way into the rule.
-        LoginName login(QStringLiteral("o'hara \"x\" $HOME `id` \\"));
-        ScriptedSudo sudo;
-        sudo.answer("2.2.0\n", {}, 0, QStringLiteral("version"));
-        FakeAuthorization authorization;
-        authorization.otherwise([&](const QString&) {
-            QFile(sudo.locations().helperPath = mac.dir.filePath(QStringLiteral("helper"))).open(QIODevice::WriteOnly);   // now sudo is asked
-            return PrivilegedAnswer::ok();
-        });
-        const QString script = CleanerHelper::makeScript(), sudoers = CleanerHelper::makeSudoers();
-        CleanerHelper helper;
-        QVERIFY(settle(helper.install()).succeeded());
-        QCOMPARE(helper.status(), CleanerHelperStatus::installed);
-
-        // The fixed steps around the two texts, with the macOS tools, paths and group.
-        const auto sha256 = [](const QString& text) { return QCryptographicHash::hash(text.toUtf8(), QCryptographicHash::Sha256).toHex(); };
-        const QString command = authorization.commands().value(0);
-        const qsizetype from = command.indexOf(QStringLiteral("( set -C; ")) + 10;
-        const QString writes = command.mid(from, command.indexOf(QStringLiteral(" && { [ \"$("), from) - from);
-        QCOMPARE(authorization.commands(),
-                 QStringList{QStringLiteral(
-                     "/bin/mkdir -p /Library/PrivilegedHelperTools /private/etc/sudoers.d || exit 1; "
-                     "T=$(/usr/bin/mktemp -d '/private/tmp/TessarinHelper.XXXXXX') || exit 1; ( set -C; %1 && "
-                     "{ [ \"$(/usr/bin/shasum -a 256 < \"$T/cleaner\")\" = '%2  -' ] && [ \"$(/usr/bin/shasum -a 256 < \"$T/sudoers\")\" = '%3  -' ] || "
-                     "{ echo 'ヘルパーの作業ファイルが作成時の内容と一致しません' >&2; exit 1; }; } && /usr/sbin/visudo -cf \"$T/sudoers\" >/dev/null && "
-                     "/usr/bin/install -o root -g wheel -m 755 \"$T/cleaner\" '%4' && "
-                     "/usr/bin/install -o root -g wheel -m 440 \"$T/sudoers\" '/private/etc/sudoers.d/tessarin_cleaner' && "
-                     "{ /usr/sbin/visudo -c >/dev/null || { /bin/rm -f '/private/etc/sudoers.d/tessarin_cleaner'; exit 1; }; } ); "
-                     "S=$?; /bin/rm -rf \"$T\"; exit $S")
-                                 .arg(writes, sha256(script), sha256(sudoers), kMacHelper)});
-        QVERIFY(!writes.contains(QLatin1Char('\n')));
-
-        // The writes, run by a real shell with noclobber, produce exactly the two texts.
-        QTemporaryDir target;
-        QCOMPARE(sh({QStringLiteral("-c"), QStringLiteral("T=\"$1\"; set -C; ") + writes, QStringLiteral("sh"), target.path()}).exitStatus, 0);
-        QCOMPARE(readWholeFile(target.filePath(QStringLiteral("cleaner"))), script.toUtf8());
-        QCOMPARE(readWholeFile(target.filePath(QStringLiteral("sudoers"))), sudoers.toUtf8());
-        QVERIFY(sudoers.contains(QStringLiteral("\"o'hara \\\"x\\\" $HOME `id` \\\\\" ALL=(root)")));
-    }
-
-    void installOrUninstallFailureKeepsStatus_data()
-    {
-        QTest::addColumn<bool>("install");
-        QTest::addColumn<QString>("login");
-        QTest::addColumn<AuthError>("error");
-        QTest::addColumn<int>("commands");
-        const AuthError syntax = AuthError::commandFailed(QStringLiteral("/tmp/x/sudoers:3:1: syntax error\n"));
-        QTest::newRow("install: dialog dismissed") << true << "sorami" << AuthError::userCancelled() << 1;
-        QTest::newRow("install: rule fails the check") << true << "sorami" << syntax << 1;
-        QTest::newRow("install: keyword login name, no dialog") << true << "ALL" << AuthError::userCancelled() << 0;
-        QTest::newRow("uninstall: dialog dismissed") << false << "sorami" << AuthError::userCancelled() << 1;
-    }
-    void installOrUninstallFailureKeepsStatus()
-    {
-        QFETCH(bool, install);
-        QFETCH(QString, login);
-        QFETCH(AuthError, error);
-        QFETCH(int, commands);
-        MacWithHelper mac(false);
-        LoginName name(login);
         ScriptedSudo sudo;
         FakeAuthorization authorization;
-        authorization.failAll(error);
+        authorization.failAll(AuthError::userCancelled());
         CleanerHelper helper;
-        const Settled<void> result = settle(install ? helper.install() : helper.uninstall());
-        QCOMPARE(result.errorText(), commands ? LocalizedError::describe(error)
-                                              : QStringLiteral("ユーザー名「ALL」は sudoers のキーワードとして解釈されるため、ヘルパーをセットアップできません"));
-        QCOMPARE(authorization.commands().size(), commands);
+        const Settled<void> uninstalled = settle(helper.uninstall());
+        LoginName keyword(QStringLiteral("ALL"));
+        QCOMPARE(settle(helper.install()).errorText() + "|" + uninstalled.errorText(),
+                 QStringLiteral("ユーザー名「ALL」は sudoers のキーワードとして解釈されるため、ヘルパーをセットアップできません|")
+                     + LocalizedError::describe(AuthError::userCancelled()));
+        QCOMPARE(authorization.commands().size(), 1);   // no dialog for the refused name
         QCOMPARE(sudo.calls(), QList<QStringList>());   // no refresh after a failure
-    }
-
-    void uninstallRemovesBothFiles()
-    {
-        MacWithHelper mac(true);
-        mac.locations.helperPath = kMacHelper;
-        FakeAuthorization authorization;
-        CleanerHelper helper;
-        QVERIFY(settle(helper.uninstall()).succeeded());
-        QCOMPARE(authorization.commands(), QStringList{"/bin/rm -f '/private/etc/sudoers.d/tessarin_cleaner' '" + kMacHelper + "'"});
-        QCOMPARE(helper.status(), CleanerHelperStatus::missing);
-        platform::Service<platform::SystemLocations>::Override onLinux(platform::SystemLocations::systemDefault());
-        QCOMPARE(CleanerHelper::uninstallCommandLine(), "/bin/rm -f '/etc/sudoers.d/tessarin_cleaner' '" + kMacHelper + "'");
     }
 
     void run_data()
     {
         // What the version probe answers ("-": no helper file, "": sudo refuses), the owner
-        // authentication, the action, what the helper answers, and what run() gives: the
-        // lines joined by "|", or the error's text; `ran` tells whether the helper was run.
+        // authentication, the action, the helper's answer, and the lines joined by "|" or the error.
         QTest::addColumn<QByteArray>("version");
         QTest::addColumn<BiometricResult>("authentication");
         QTest::addColumn<CleanerAction>("action");
         QTest::addColumn<QByteArray>("output");
         QTest::addColumn<int>("exitStatus");
         QTest::addColumn<QString>("result");
-        QTest::addColumn<bool>("ran");
         const BiometricResult ok = BiometricResult::success();
         const CleanerAction purge = CleanerAction::purge(), clean = CleanerAction::clean({"/Library/Caches", "/private/tmp/"});
         const auto fails = [](const CleanerError& e) { return LocalizedError::describe(e); };
         const QString failed = QStringLiteral("認証に失敗しました"), notInstalled = fails(CleanerError::notInstalled());
         QTest::newRow("clean") << QByteArray("2.2.0\n") << ok << clean << QByteArray("CLEANED /Library/Caches\n\nDENIED /private/tmp/\n") << 0
-                               << "CLEANED /Library/Caches|DENIED /private/tmp/" << true;
-        QTest::newRow("purge") << QByteArray("2.2.0\n") << ok << purge << QByteArray("PURGED\n") << 0 << "PURGED" << true;
-        QTest::newRow("silent exit 1") << QByteArray("2.2.0\n") << ok << clean << QByteArray() << 1 << fails(CleanerError::execFailed("exit 1")) << true;
+                               << "CLEANED /Library/Caches|DENIED /private/tmp/";
+        QTest::newRow("purge") << QByteArray("2.2.0\n") << ok << purge << QByteArray("PURGED\n") << 0 << "PURGED";
+        QTest::newRow("silent exit 1") << QByteArray("2.2.0\n") << ok << clean << QByteArray() << 1 << fails(CleanerError::execFailed("exit 1"));
         QTest::newRow("exit 64 with text") << QByteArray("2.2.0\n") << ok << purge << QByteArray("usage: x\n") << 64
-                                           << fails(CleanerError::execFailed("usage: x\n")) << true;
-        QTest::newRow("missing") << QByteArray("-") << ok << purge << QByteArray() << 0 << notInstalled << false;
-        QTest::newRow("refused by sudo") << QByteArray() << ok << purge << QByteArray() << 0 << notInstalled << false;
-        QTest::newRow("outdated helper not used") << QByteArray("2.0.0\n") << ok << purge << QByteArray() << 0 << notInstalled << false;
-        QTest::newRow("authentication cancelled") << QByteArray("2.2.0\n") << BiometricResult::cancelled() << purge << QByteArray() << 0
-                                                  << fails(CleanerError::cancelled()) << false;
-        QTest::newRow("authentication unavailable") << QByteArray("2.2.0\n") << BiometricResult::unavailable() << purge << QByteArray() << 0
-                                                    << fails(CleanerError::authFailed("このMacでは生体認証/パスワード認証が利用できません")) << false;
-        QTest::newRow("authentication failed") << QByteArray("2.2.0\n") << BiometricResult::failed(failed) << purge << QByteArray() << 0
-                                               << fails(CleanerError::authFailed(failed)) << false;
+                                           << fails(CleanerError::execFailed("usage: x\n"));
+        for (const char* version : {"-", "", "2.0.0\n"})   // missing, refused by sudo, outdated
+            QTest::addRow("not installed: [%s]", version) << QByteArray(version) << ok << purge << QByteArray() << 0 << notInstalled;
+        for (const auto& [authentication, error] : {std::pair{BiometricResult::cancelled(), CleanerError::cancelled()},
+                                                    {BiometricResult::unavailable(), CleanerError::authFailed("このMacでは生体認証/パスワード認証が利用できません")},
+                                                    {BiometricResult::failed(failed), CleanerError::authFailed(failed)}})
+            QTest::addRow("authentication: %s", qPrintable(fails(error))) << QByteArray("2.2.0\n") << authentication << purge << QByteArray() << 0 << fails(error);
     }
     void run()
     {
@@ -316,13 +205,13 @@ private slots:
         QFETCH(CleanerAction, action);
         QFETCH(QByteArray, output);
         QFETCH(int, exitStatus);
-        QFETCH(bool, ran);
+        QFETCH(BiometricResult, authentication);
+        const bool ran = version == "2.2.0\n" && authentication == BiometricResult::success();
         MacWithHelper mac(version != "-");
         ScriptedSudo sudo;
         sudo.answer(version, {}, version.isEmpty(), QStringLiteral("version"));
         sudo.answer(output, {}, exitStatus);
         FakeAuthorization authorization;
-        QFETCH(BiometricResult, authentication);
         authorization.setBiometricResult(authentication);
         CleanerHelper helper;
         const Settled<QStringList> result = settle(helper.run(action, QStringLiteral("理由")));
@@ -341,14 +230,15 @@ private slots:
     // The script on a tree: allowed A, B (below var/) and M (never created), O outside.
     void script_data()
     {
-        QTest::addColumn<QString>("setup");   // shell code run in the tree first
-        QTest::addColumn<QString>("arguments");   // shell words
-        QTest::addColumn<QString>("output");      // both streams and the status, the tree's path left out
-        QTest::addColumn<QString>("after");       // the tree afterwards; "" for unchanged
+        // Shell code run in the tree first, the arguments as shell words, both streams and the
+        // status with the tree's path left out, and the tree afterwards ("": unchanged).
+        QTest::addColumn<QString>("setup");
+        QTest::addColumn<QString>("arguments");
+        QTest::addColumn<QString>("output");
+        QTest::addColumn<QString>("after");
         QTest::newRow("version") << "" << "version" << "2.2.0\nexit 0" << "";
-        QTest::newRow("no arguments") << "" << "" << "usage: /cleaner version | clean <dir>... | purge\nexit 64" << "";
-        QTest::newRow("unknown") << "" << "delete /" << "usage: /cleaner version | clean <dir>... | purge\nexit 64" << "";
-        QTest::newRow("empty argument") << "" << "''" << "usage: /cleaner version | clean <dir>... | purge\nexit 64" << "";
+        for (const char* arguments : {"", "delete /", "''"})
+            QTest::addRow("usage: [%s]", arguments) << "" << arguments << "usage: /cleaner version | clean <dir>... | purge\nexit 64" << "";
         QTest::newRow("clean nothing") << "" << "clean" << "exit 0" << "";
         QTest::newRow("contents go, the folders and their modes stay, links are not followed")
             << "mkdir -p $A/deep/er && touch $A/file $A/.hidden $A/deep/er/file $A/-rf \"$A/sp ' \\\" \\$x\" \"$B/.h\" $O/keep && ln -s $O $A/link && chmod 705 $A"
@@ -372,9 +262,8 @@ private slots:
         QTemporaryDir dir;
         const QString root = QFileInfo(dir.path()).canonicalFilePath();
         QVERIFY(QDir(root).mkpath(QStringLiteral("a")) && QDir(root).mkpath(QStringLiteral("o")) && QDir(root).mkpath(QStringLiteral("var/b")));
-        const QString tools = root + QStringLiteral("-tools");
-        QVERIFY(QDir().mkpath(tools));
-        const auto cleanup = qScopeGuard([&] { QDir(tools).removeRecursively(); });
+        QTemporaryDir toolsDir;   // outside the tree
+        const QString tools = QFileInfo(toolsDir.path()).canonicalFilePath();
         QVERIFY(writeExecutableFile(tools + QStringLiteral("/purge"), "#!/bin/sh\ntouch purged\n[ ! -f fail ]\n"));
         QVERIFY(writeExecutableFile(tools + QStringLiteral("/cleaner"),
                                     CleanerHelper::makeScript({root + QStringLiteral("/a"), root + QStringLiteral("/var/b"), root + QStringLiteral("/m")},
@@ -403,14 +292,15 @@ private slots:
     void installsExactlyTheGeneratedFilesAndUninstalls()
     {
         InstallWorld world;
+        LoginName login(QStringLiteral("o'hara \"x\" $HOME `id` a\\b"));   // every layer of quoting on its way into the rule
         const platform::SystemLocations& l = platform::SystemLocations::shared();
         CleanerHelper helper;
         QCOMPARE(settle(helper.install()).errorText(), QString());
         QCOMPARE(readWholeFile(l.helperPath), CleanerHelper::makeScript().toUtf8());
         QCOMPARE(readWholeFile(l.sudoersRuleFile), CleanerHelper::makeSudoers().toUtf8());
+        QVERIFY(CleanerHelper::makeSudoers().contains(QStringLiteral("\"o'hara \\\"x\\\" $HOME `id` a\\\\b\" ALL=(root)")));
         QCOMPARE(helper.status(), CleanerHelperStatus::installed);
-        const QString installed = QStringLiteral("Tools 755, Tools/cleaner 755, sudoers.d 755, sudoers.d/rule 440, tmp 755, visudo 700, visudo.log 644");
-        QCOMPARE(tree(world.dir.path()), installed);
+        QCOMPARE(tree(world.dir.path()), QStringLiteral("Tools 755, Tools/cleaner 755, sudoers.d 755, sudoers.d/rule 440, tmp 755, visudo 700, visudo.log 644"));
         QCOMPARE(readWholeFile(world.path(QStringLiteral("visudo.log"))), QByteArray("-cf\n-c\n"));
 
         // Installing again overwrites both files (checked with the macOS digest tool where present).
@@ -441,8 +331,7 @@ private slots:
         QTest::addColumn<QString>("after");       // what stays in the world
         const QString mismatch = QStringLiteral("コマンド失敗: execution error: ヘルパーの作業ファイルが作成時の内容と一致しません");
         const QString none = QStringLiteral("Tools 755, sudoers.d 755, tmp 755, visudo 700");
-        QTest::newRow("script altered on the way") << QByteArray("sed -i 's/HELPER_VERSION=/HELPER_VERSION=1/' \"$D/script.$n\"")
-                                                   << "" << mismatch << none;
+        QTest::newRow("script altered on the way") << QByteArray("sed -i 's/HELPER_VERSION=/HELPER_VERSION=1/' \"$D/script.$n\"") << "" << mismatch << none;
         QTest::newRow("rule widened on the way") << QByteArray("sed -i 's/NOPASSWD: /NOPASSWD: ALL, /' \"$D/script.$n\"") << "" << mismatch << none;
         QTest::newRow("rule fails the check") << QByteArray() << "fail-file" << "コマンド失敗: execution error: /"
                                               << "Tools 755, fail-file 644, sudoers.d 755, tmp 755, visudo 700, visudo.log 644";
@@ -466,6 +355,7 @@ private slots:
         QTEST(tree(world.dir.path()), "after");
         QCOMPARE(helper.status(), CleanerHelperStatus::missing);
         QCOMPARE(world.runner.scripts().size(), 1);
+        QCOMPARE(world.sudo->calls(), QList<QStringList>());   // no refresh after a failure
     }
 };
 

@@ -12,31 +12,18 @@
 class FormatsTest : public QObject {
     Q_OBJECT
 private slots:
-    void humanReadable_data()
-    {
-        QTest::addColumn<qint64>("bytes");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("zero") << qint64(0) << "0.0 B";
-        QTest::newRow("1023") << qint64(1023) << "1023.0 B";
-        QTest::newRow("1024") << qint64(1024) << "1.0 KB";
-        QTest::newRow("1536") << qint64(1536) << "1.5 KB";
-        QTest::newRow("just below a MB stays in KB") << qint64(1048575) << "1024.0 KB";
-        QTest::newRow("1 GB") << qint64(1073741824) << "1.0 GB";
-        QTest::newRow("2^50 stays in TB") << (qint64(1) << 50) << "1024.0 TB";
-        QTest::newRow("max") << std::numeric_limits<qint64>::max() << "8388608.0 TB";
-        QTest::newRow("negative stays in bytes") << qint64(-2048) << "-2048.0 B";
-        QTest::newRow("rounding") << qint64(1024 * 1024 * 5 / 2 + 52429) << "2.6 MB";
-    }
     void humanReadable()
     {
-        QFETCH(qint64, bytes);
         // QApplication adopts the environment's locale; one with a decimal comma must not give "1,5 KB".
         const std::string saved = std::setlocale(LC_NUMERIC, nullptr);
         if (!std::setlocale(LC_NUMERIC, "de_DE.UTF-8"))
             std::setlocale(LC_NUMERIC, "fr_FR.UTF-8");
-        const QString text = ::humanReadable(bytes);
+        QStringList texts;
+        for (const qint64 bytes : {qint64(0), qint64(1023), qint64(1024), qint64(1536), qint64(1048575), qint64(1) << 50,
+                                   std::numeric_limits<qint64>::max(), qint64(-2048), qint64(1024 * 1024 * 5 / 2 + 52429)})
+            texts << ::humanReadable(bytes);
         std::setlocale(LC_NUMERIC, saved.c_str());
-        QTEST(text, "text");
+        QCOMPARE(texts.join(QStringLiteral(" | ")), QStringLiteral("0.0 B | 1023.0 B | 1.0 KB | 1.5 KB | 1024.0 KB | 1024.0 TB | 8388608.0 TB | -2048.0 B | 2.6 MB"));
     }
 
     void lines_data()
@@ -44,9 +31,6 @@ private slots:
         QTest::addColumn<QList<QByteArray>>("chunks");
         QTest::addColumn<QStringList>("expected");
         QTest::newRow("line, empty line, line in one chunk") << QList<QByteArray>{"first\n\nsecond\n"} << QStringList{"first", "second"};
-        QTest::newRow("line cut in two") << QList<QByteArray>{"hel", "lo\nwor", "ld\n"} << QStringList{"hello", "world"};
-        QTest::newRow("four-byte character split byte by byte")
-            << QList<QByteArray>{"x\xf0", "\x9f", "\x8e", "\x89y\n"} << QStringList{QStringLiteral("x🎉y")};
         QTest::newRow("only line feeds and empty chunks") << QList<QByteArray>{"\n", "", "\n\n", ""} << QStringList{};
         QTest::newRow("whitespace and carriage returns stay") << QList<QByteArray>{" \n50%\r\n"} << QStringList{" ", "50%\r"};
         QTest::newRow("invalid byte keeps its line")
@@ -66,17 +50,16 @@ private slots:
     }
     void everySplitPointGivesTheSameLines()
     {
-        const QByteArray stream = QStringLiteral("インストーラを展開中…\n\n進行状況: 10%\nDone.\n最後の行").toUtf8();
-        const QStringList expected = {QStringLiteral("インストーラを展開中…"), QStringLiteral("進行状況: 10%"),
-                                      QStringLiteral("Done."), QStringLiteral("最後の行")};
-        for (qsizetype a = 0; a <= stream.size(); ++a) {
+        const QByteArray stream = QStringLiteral("インストーラを展開中…\n\n進行状況: 10%\nDone 🎉\n最後の行").toUtf8();
+        const QStringList expected = {QStringLiteral("インストーラを展開中…"), QStringLiteral("進行状況: 10%"), QStringLiteral("Done 🎉"),
+                                      QStringLiteral("最後の行")};
+        for (qsizetype a = 0; a <= stream.size(); ++a)
             for (qsizetype b = a; b <= stream.size(); b += 3) {
                 LineSplitter splitter;
                 QStringList lines = splitter.feed(stream.first(a));
                 lines << splitter.feed(stream.sliced(a, b - a)) << splitter.feed(stream.sliced(b)) << splitter.finish();
                 QVERIFY2(lines == expected, qPrintable(QStringLiteral("split at %1 and %2").arg(a).arg(b)));
             }
-        }
     }
 
     void describeShowsTheOwnTextOfAnyError()

@@ -9,96 +9,49 @@
 #include "platform/Process.h"
 #include "support/BundleFactory.h"
 #include "support/FakePrivileged.h"
+#include "support/FakePrivilegedTools.h"
 #include "support/RootPaths.h"
 
-#include <QDir>
-#include <QMap>
-#include <QProcess>
-#include <QTemporaryDir>
 #include <QtTest>
 #include <qcoro/qcorotask.h>
 
-#include <dirent.h>
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
-// Every entry below `root` by the raw bytes of its relative path: "d" or "f" with the mode
-// (a removal must never change one), "l:" + target for a link (never followed).
-void listInto(const QByteArray& root, const QByteArray& relative, QMap<QByteArray, QByteArray>& entries)
-{
-    DIR* dir = ::opendir((root + relative).constData());
-    if (!dir)
-        return;
-    while (const dirent* entry = ::readdir(dir)) {
-        const QByteArray name = entry->d_name;
-        if (name == "." || name == "..")
-            continue;
-        const QByteArray path = relative + '/' + name;
-        struct stat st;
-        if (::lstat((root + path).constData(), &st) != 0)
-            continue;
-        if (S_ISLNK(st.st_mode)) {
-            char target[4096];
-            const ssize_t size = ::readlink((root + path).constData(), target, sizeof target);
-            entries.insert(path, "l:" + QByteArray(target, size > 0 ? size : 0));
-        } else if (S_ISDIR(st.st_mode)) {
-            entries.insert(path, "d" + QByteArray::number(st.st_mode & 07777, 8));
-            listInto(root, path, entries);
-        } else {
-            entries.insert(path, "f" + QByteArray::number(st.st_mode & 07777, 8));
-        }
-    }
-    ::closedir(dir);
-}
+using Listing = QMap<QByteArray, QByteArray>;
 
-QMap<QByteArray, QByteArray> listTree(const QString& root)
+// Every entry below `root` by the raw bytes of its relative path, with its type and mode (a
+// removal must never change one) and a link's target (never followed).
+Listing listTree(const QString& root)
 {
-    QMap<QByteArray, QByteArray> entries;
-    listInto(QFile::encodeName(root), QByteArray(), entries);
+    const QList<QByteArray> fields =
+        platform::runProcess({.program = QStringLiteral("/usr/bin/find"),
+                              .arguments = {root, QStringLiteral("-mindepth"), QStringLiteral("1"), QStringLiteral("-printf"), QStringLiteral("/%P\\0%y%m %l\\0")},
+                              .input = {},
+                              .nullInput = true,
+                              .mergeOutput = false})
+            .standardOutput.split('\0');
+    Listing entries;
+    for (qsizetype i = 0; i + 1 < fields.size(); i += 2)
+        entries.insert(fields[i], fields[i + 1]);
     return entries;
 }
 
-// The relative paths that differ between two listings.
-QList<QByteArray> changes(const QMap<QByteArray, QByteArray>& before, const QMap<QByteArray, QByteArray>& after)
+// The paths that differ between two listings, and those of them no target allows: a target
+// "x/" allows what lies inside x; "x" allows x itself and what lies inside it.
+std::pair<QList<QByteArray>, QList<QByteArray>> changes(const Listing& before, const Listing& after, const QList<QByteArray>& targets)
 {
-    QList<QByteArray> changed;
-    for (auto it = before.cbegin(); it != before.cend(); ++it) {
-        if (after.value(it.key()) != it.value())
-            changed << it.key();
-    }
-    for (auto it = after.cbegin(); it != after.cend(); ++it) {
-        if (!before.contains(it.key()))
-            changed << it.key();
-    }
-    return changed;
-}
-
-// A target "x/" allows what lies inside x; "x" allows x itself and what lies inside it.
-bool allowed(const QByteArray& path, const QList<QByteArray>& targets)
-{
-    for (const QByteArray& target : targets) {
-        if (target.endsWith('/') ? path.startsWith(target) : (path == target || path.startsWith(target + '/')))
-            return true;
-    }
-    return false;
-}
-
-void makeFile(const QByteArray& path)
-{
-    const int fd = ::open(path.constData(), O_CREAT | O_WRONLY | O_TRUNC, 0644);
-    QVERIFY(fd >= 0);
-    ::close(fd);
-}
-
-void setEnv(const char* name, const QString& value)
-{
-    if (value == QLatin1String("<unset>"))
-        qunsetenv(name);
-    else
-        qputenv(name, QFile::encodeName(value));
+    QList<QByteArray> changed, stray;
+    for (const Listing* listing : {&before, &after})
+        for (auto it = listing->cbegin(); it != listing->cend(); ++it)
+            if (before.value(it.key()) != after.value(it.key()) && !changed.contains(it.key()))
+                changed << it.key();
+    for (const QByteArray& path : changed)
+        if (std::none_of(targets.cbegin(), targets.cend(), [&](const QByteArray& t) { return t.endsWith('/') ? path.startsWith(t) : (path == t || path.startsWith(t + '/')); }))
+            stray << path;
+    return {changed, stray};
 }
 
 // A name with everything a shell or a parser might trip on.
@@ -112,23 +65,18 @@ struct Tree {
 
     Tree()
     {
-        const QStringList files{
-            "home/Library/Caches/a", "home/Library/Caches/sub/b", "home/Library/Caches/Google/Chrome/c",
-            "home/Library/Logs/l", "home/Library/Preferences/com.example.foo.plist",
-            "home/Library/Containers/com.example.foo/data", "home/Library/Application Support/" + appName + "/x",
-            "home/Library/Preferences/com.example.real.plist", "home/Documents/keep", "tmp/t1", "tmp/d/t2",
-            "outside/keep"};
-        for (const QString& file : files)
+        for (const QString& file : QStringList{"home/Library/Caches/a", "home/Library/Caches/sub/b", "home/Library/Caches/Google/Chrome/c", "home/Library/Logs/l",
+                                                "home/Library/Preferences/com.example.foo.plist", "home/Library/Containers/com.example.foo/data",
+                                                "home/Library/Application Support/" + appName + "/x", "home/Library/Preferences/com.example.real.plist",
+                                                "home/Documents/keep", "tmp/t1", "tmp/d/t2", "outside/keep"})
             BundleFactory::writeFile(root + "/" + file, "x");
         QDir().mkpath(root + "/home/.Trash");
         // A name that is not UTF-8, and links out of the emptied folders.
-        makeFile(QFile::encodeName(root + "/home/Library/Caches/") + "bad\xff\xfe");
+        ::close(::open((QFile::encodeName(root + "/home/Library/Caches/") + "bad\xff\xfe").constData(), O_CREAT | O_WRONLY, 0644));
         QFile::link(root + "/outside", root + "/home/Library/Caches/outlink");
         QFile::link(root + "/outside", root + "/tmp/outlink");
-        BundleFactory::createApp(root + "/Applications", hostileName + ".app",
-                                 BundleFactory::thinMachO(BundleFactory::cpuX86_64), {}, "com.example.foo");
-        BundleFactory::createApp(root + "/Elsewhere", "Real.app", BundleFactory::thinMachO(BundleFactory::cpuX86_64),
-                                 {}, "com.example.real");
+        BundleFactory::createApp(root + "/Applications", hostileName + ".app", BundleFactory::thinMachO(BundleFactory::cpuX86_64), {}, "com.example.foo");
+        BundleFactory::createApp(root + "/Elsewhere", "Real.app", BundleFactory::thinMachO(BundleFactory::cpuX86_64), {}, "com.example.real");
         QFile::link(root + "/Elsewhere/Real.app", root + "/Applications/Linked.app");
         QFile::link(root + "/Applications", root + "/tmplink");
     }
@@ -139,20 +87,6 @@ struct Tree {
         platform::FileManager::systemDefault().removeItem(root);
     }
 };
-
-// The root runner of the test: the command runs for real, as this (capability-less) user.
-void runAsRootForReal(FakeAuthorization& auth)
-{
-    auth.otherwise([](const QString& line) {
-        if (line.startsWith(QLatin1String("purge")))
-            return PrivilegedAnswer::ok();
-        platform::ProcessRequest request;
-        request.program = QStringLiteral("/bin/sh");
-        request.arguments = QStringList{QStringLiteral("-c"), line};
-        request.nullInput = true;
-        return PrivilegedAnswer::ok(QString::fromUtf8(platform::runProcess(request).standardOutput));
-    });
-}
 
 } // namespace
 
@@ -173,12 +107,7 @@ private slots:
         QTest::addColumn<QString>("temporary");
         QTest::addColumn<bool>("temporaryRefused");
         QTest::addColumn<QString>("action");
-        const struct {
-            const char* name;
-            const char* home;
-            const char* temporary;
-            bool refused;
-        } environments[] = {
+        const struct { const char *name, *home, *temporary; bool refused; } environments[] = {
             {"ordinary", "@/home", "@/tmp/", false},
             {"TMPDIR unset", "@/home", "<unset>", true},
             {"TMPDIR empty", "@/home", "", true},
@@ -188,13 +117,10 @@ private slots:
             {"HOME /", "/", "@/tmp/", false},
             {"HOME empty", "", "@/tmp/", false},
         };
-        for (const auto& environment : environments) {
-            for (const char* action : {"cache", "optimize", "uninstall", "uninstall link", "intel", "intel trash",
-                                       "intel cancelled"}) {
+        for (const auto& environment : environments)
+            for (const char* action : {"cache", "optimize", "uninstall", "uninstall link", "intel", "intel trash", "intel cancelled"})
                 QTest::addRow("%s, %s", environment.name, action)
                     << environment.home << environment.temporary << environment.refused << QString::fromLatin1(action);
-            }
-        }
     }
 
     void hostileEnvironments()
@@ -205,20 +131,21 @@ private slots:
         QFETCH(QString, action);
         Tree tree;
         QVERIFY(QFileInfo::exists(tree.bundle));
-        const QString savedHome = qEnvironmentVariable("HOME");
-        auto restore = qScopeGuard([savedHome] {
-            qputenv("HOME", savedHome.toLocal8Bit());
-            qunsetenv("TMPDIR");
-        });
-        setEnv("HOME", QString(home).replace(QLatin1Char('@'), tree.root));
-        setEnv("TMPDIR", QString(temporary).replace(QLatin1Char('@'), tree.root));
+        const auto restore = qScopeGuard([savedHome = qgetenv("HOME")] { qputenv("HOME", savedHome), qunsetenv("TMPDIR"); });
+        for (const auto& [name, value] : {std::pair{"HOME", home}, {"TMPDIR", temporary}})
+            value == QLatin1String("<unset>") ? qunsetenv(name) : qputenv(name, QFile::encodeName(QString(value).replace(QLatin1Char('@'), tree.root)));
         QDir::setCurrent(tree.root);   // what an injected command would create lands in the tree
-        const bool homeInTree = home.startsWith(QLatin1Char('@'));
-        const bool temporaryInTree = temporary == QLatin1String("@/tmp/");
+        const bool homeInTree = home.startsWith(QLatin1Char('@')), temporaryInTree = temporary == QLatin1String("@/tmp/");
         const QString systemTemporary = platform::FileManager::shared().temporaryDirectory();
 
-        FakeAuthorization auth;
-        runAsRootForReal(auth);
+        FakeAuthorization auth;   // runs the command for real, as this capability-less user
+        auth.otherwise([](const QString& line) {
+            return line.startsWith(QLatin1String("purge"))
+                       ? PrivilegedAnswer::ok()
+                       : PrivilegedAnswer::ok(QString::fromUtf8(
+                             platform::runProcess({.program = QStringLiteral("/bin/sh"), .arguments = {QStringLiteral("-c"), line}, .input = {}, .nullInput = true, .mergeOutput = false})
+                                 .standardOutput));
+        });
         FakeCleanerHelper helper;
         const bool cancelled = action == QLatin1String("intel cancelled");
         if (cancelled) {
@@ -229,15 +156,17 @@ private slots:
         const auto before = listTree(tree.root);
         QList<QByteArray> targets;
         QStringList log;
+        const QList<QByteArray> leftovers{"/home/Library/Preferences/com.example.foo.plist", "/home/Library/Containers/com.example.foo",
+                                          QFile::encodeName("/home/Library/Application Support/" + tree.appName)};
 
+        if (temporaryInTree && (action == QLatin1String("cache") || action == QLatin1String("optimize")))
+            targets << "/tmp/";
         if (action == QLatin1String("cache")) {
             auto model = std::make_shared<CacheModel>();
             settle(model->clean(PrivilegeMode::password));
             log = model->log();
             if (homeInTree)
                 targets << "/home/Library/Caches/" << "/home/Library/Logs/" << "/home/.Trash/";
-            if (temporaryInTree)
-                targets << "/tmp/";
             QCOMPARE(log.join('\n').contains(QStringLiteral("⛔️ 許可外のため拒否: ")), temporaryRefused);
             if (!temporaryRefused && homeInTree) {
                 // Everything went, the name that is not UTF-8 too, and the browser folders
@@ -251,8 +180,6 @@ private slots:
             settle(model->quickOptimize());
             if (homeInTree)
                 targets << "/home/Library/Caches/";
-            if (temporaryInTree)
-                targets << "/tmp/";
         } else if (action.startsWith(QLatin1String("uninstall"))) {
             const bool linked = action == QLatin1String("uninstall link");
             const QString path = linked ? tree.root + "/Applications/Linked.app" : tree.bundle;
@@ -263,8 +190,7 @@ private slots:
             log = model->log();
             targets << QFile::encodeName(path.mid(tree.root.size()));
             if (homeInTree && !linked)
-                targets << "/home/Library/Preferences/com.example.foo.plist" << "/home/Library/Containers/com.example.foo"
-                        << QFile::encodeName("/home/Library/Application Support/" + tree.appName);
+                targets << leftovers;
             QCOMPARE(QFileInfo::exists(tree.root + "/Elsewhere/Real.app/Contents/Info.plist"), true);
             QVERIFY(!QFileInfo::exists(path) && !QFileInfo(path).isSymLink());
         } else {
@@ -279,18 +205,15 @@ private slots:
                 // The link goes, the bundle it points at and that one's leftovers stay.
                 targets << QFile::encodeName(tree.bundle.mid(tree.root.size())) << "/Applications/Linked.app";
                 if (homeInTree)
-                    targets << "/home/Library/Preferences/com.example.foo.plist" << "/home/Library/Containers/com.example.foo"
-                            << QFile::encodeName("/home/Library/Application Support/" + tree.appName)
-                            << "/home/.Trash/" << "/home/.local";
+                    targets << leftovers << "/home/.Trash/" << "/home/.local";
             } else {
                 QVERIFY(log.contains(IntelAppsModel::keptLeftoversLine(tree.bundle)));
             }
         }
 
         const auto after = listTree(tree.root);
-        const QList<QByteArray> changed = changes(before, after);
-        for (const QByteArray& path : changed)
-            QVERIFY2(allowed(path, targets), path + " changed\nlog:\n" + log.join('\n').toUtf8());
+        const auto [changed, stray] = changes(before, after, targets);
+        QVERIFY2(stray.isEmpty(), stray.join('\n') + "\nchanged; log:\n" + log.join('\n').toUtf8());
         QVERIFY(after.contains("/outside/keep") && after.contains("/home/Documents/keep"));
         // The ordinary case really removes what it was asked to.
         if (!temporaryRefused && homeInTree && !action.endsWith(QLatin1String("cancelled")))
@@ -307,30 +230,21 @@ private slots:
                                 "vim " + bundle + ".bak/notes.txt", bundle + ".bak/Contents/MacOS/Foo"};
         std::vector<std::unique_ptr<QProcess>> processes;
         for (const QString& name : names) {
-            auto process = std::make_unique<QProcess>();
-            process->start(QStringLiteral("perl"), {QStringLiteral("-e"), QStringLiteral("$0 = shift; sleep 60"), name});
-            QVERIFY(process->waitForStarted());
-            processes.push_back(std::move(process));
+            processes.push_back(std::make_unique<QProcess>());
+            processes.back()->start(QStringLiteral("perl"), {QStringLiteral("-e"), QStringLiteral("$0 = shift; sleep 60"), name});
+            QVERIFY(processes.back()->waitForStarted());
+            // Until the process shows its new command line.
+            QTRY_VERIFY_WITH_TIMEOUT(!readWholeFile(QStringLiteral("/proc/%1/cmdline").arg(processes.back()->processId())).startsWith("perl"), 5000);
         }
-        // Until every process shows its new command line.
-        for (const auto& process : processes) {
-            QTRY_VERIFY_WITH_TIMEOUT(
-                [&] {
-                    QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(process->processId()));
-                    return cmdline.open(QIODevice::ReadOnly) && !cmdline.readAll().startsWith("perl");
-                }(),
-                5000);
-        }
-        platform::ProcessRequest request;
-        request.program = QStringLiteral("/bin/sh");
-        request.arguments = QStringList{QStringLiteral("-c"), UninstallerModel::killCommand(clearedForRoot(bundle))};
-        QCOMPARE(platform::runProcess(request).exitStatus, 0);
+        const QString kill = UninstallerModel::killCommand(clearedForRoot(bundle));
+        QCOMPARE(platform::runProcess({.program = QStringLiteral("/bin/sh"), .arguments = {QStringLiteral("-c"), kill}, .input = {}, .nullInput = false, .mergeOutput = false}).exitStatus, 0);
         QVERIFY(processes[0]->waitForFinished(5000));
-        for (size_t i = 1; i < processes.size(); ++i) {
-            QVERIFY2(processes[i]->state() == QProcess::Running, qPrintable(names[qsizetype(i)]));
-            processes[i]->kill();
-            processes[i]->waitForFinished();
-        }
+        QStringList running;
+        for (const auto& process : processes)
+            running << (process->state() == QProcess::Running ? "running" : "ended");
+        for (const auto& process : processes)
+            process->kill(), process->waitForFinished();
+        QCOMPARE(running, (QStringList{"ended", "running", "running", "running"}));
     }
 };
 
