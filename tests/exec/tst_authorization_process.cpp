@@ -308,6 +308,21 @@ private slots:
         QVERIFY(large == expected);
     }
 
+    // Root makes its own folder in the system's temporary directory, under noclobber, and sends
+    // the command, quoted whole, into a file there.
+    void streamingRootWritesIntoAFolderItMakes()
+    {
+        ScriptedScriptRunner runner;
+        AuthorizationManager manager;
+        settle(manager.runPrivilegedStreaming(QStringLiteral("echo never"), nullptr));
+        const QString script = QString::fromUtf8(runner.scripts().value(0));
+        const QRegularExpressionMatch m = QRegularExpression(QStringLiteral(
+            "^do shell script \"umask 022; set -C; /bin/mkdir -m 755 '(/private/tmp/TessarinStream-[0-9a-f-]{36})' "
+            "\\|\\| exit 1; /bin/sh -c 'echo never' </dev/null >'(.*)/output' 2>&1; ")).match(script);
+        QVERIFY2(m.hasMatch() && m.captured(2) == m.captured(1), qPrintable(script));
+        QCOMPARE(runner.scripts().size(), 1);
+    }
+
     void streamingReturnsTheExitStatus()
     {
         AuthorizationManager manager;

@@ -7,6 +7,7 @@
 #include "support/FakePrivileged.h"
 #include "support/FakePrivilegedTools.h"
 
+#include <QCryptographicHash>
 #include <QtTest>
 
 #include <unistd.h>
@@ -287,6 +288,36 @@ private slots:
         const QStringList denied{"/", "/private/tmp/", "/Library/Caches/com.apple", "/etc", "/Users", "/Library", "/private/var"};
         QCOMPARE(sh(QStringList{path, QStringLiteral("clean")} + denied).standardOutput,
                  ("DENIED " + denied.join(QStringLiteral("\nDENIED ")) + "\n").toUtf8());
+    }
+
+    // The root lines as a Mac runs them (tools, paths, group, the order of the checks) around
+    // the two written texts, which the real install below runs.
+    void macCommandLines()
+    {
+        MacWithHelper mac(false);
+        FakeAuthorization authorization;
+        CleanerHelper helper;
+        settle(helper.install());
+        settle(helper.uninstall());
+        const QString install = authorization.commands().value(0);
+        const qsizetype from = install.indexOf(QStringLiteral("( set -C; ")) + 10;
+        const QString writes = install.mid(from, install.indexOf(QStringLiteral(" && { [ \"$("), from) - from);
+        const auto sha = [](const QString& text) {
+            return QString::fromLatin1(QCryptographicHash::hash(text.toUtf8(), QCryptographicHash::Sha256).toHex());
+        };
+        QCOMPARE(authorization.commands(),
+                 (QStringList{QStringLiteral(
+                      "/bin/mkdir -p /Library/PrivilegedHelperTools /private/etc/sudoers.d || exit 1; "
+                      "T=$(/usr/bin/mktemp -d '/private/tmp/TessarinHelper.XXXXXX') || exit 1; ( set -C; %1 && "
+                      "{ [ \"$(/usr/bin/shasum -a 256 < \"$T/cleaner\")\" = '%2  -' ] && [ \"$(/usr/bin/shasum -a 256 < \"$T/sudoers\")\" = '%3  -' ] || "
+                      "{ echo 'ヘルパーの作業ファイルが作成時の内容と一致しません' >&2; exit 1; }; } && /usr/sbin/visudo -cf \"$T/sudoers\" >/dev/null && "
+                      "/usr/bin/install -o root -g wheel -m 755 \"$T/cleaner\" '%4' && "
+                      "/usr/bin/install -o root -g wheel -m 440 \"$T/sudoers\" '/private/etc/sudoers.d/tessarin_cleaner' && "
+                      "{ /usr/sbin/visudo -c >/dev/null || { /bin/rm -f '/private/etc/sudoers.d/tessarin_cleaner'; exit 1; }; } ); "
+                      "S=$?; /bin/rm -rf \"$T\"; exit $S")
+                      .arg(writes, sha(CleanerHelper::makeScript()), sha(CleanerHelper::makeSudoers()), mac.locations.helperPath),
+                  "/bin/rm -f '/private/etc/sudoers.d/tessarin_cleaner' '" + mac.locations.helperPath + "'"}));
+        QVERIFY(!writes.isEmpty() && !writes.contains(QLatin1Char('\n')));
     }
 
     void installsExactlyTheGeneratedFilesAndUninstalls()
