@@ -1,8 +1,8 @@
-// Bundles, icons, running applications and the reveal command, on temporary trees and real
-// processes.
+// Bundles, icons, running applications and the reveal command, on temporary trees and real processes.
 #include "platform/Symbols.h"
 #include "platform/Workspace.h"
 #include "support/BundleFactory.h"
+#include "support/FakePrivilegedTools.h"
 
 #include <QImageWriter>
 #include <QProcess>
@@ -11,24 +11,19 @@
 #include <sys/stat.h>
 
 using namespace platform;
+using BundleFactory::PlistFormat;
 
 namespace {
 
-QString makeBundle(const QString& parent, const QVariantMap& info, BundleFactory::PlistFormat format = BundleFactory::PlistFormat::xml)
+QString makeBundle(const QString& parent, const QVariantMap& info, PlistFormat format = PlistFormat::xml)
 {
-    BundleFactory::App app;
-    app.fileName = QStringLiteral("Foo.app");
-    app.info = info;
-    app.format = format;
-    app.writeExecutable = false;
-    return BundleFactory::create(parent, app);
+    return BundleFactory::create(parent, {QStringLiteral("Foo.app"), info, format, std::nullopt, true, {}, false});
 }
 
-// A copy of a system executable at `target` (folders included), started with `arguments`.
+// A copy of a system executable at `target`, started with `arguments`.
 bool start(QProcess& child, const QString& source, const QString& target, const QStringList& arguments)
 {
-    QDir().mkpath(QFileInfo(target).absolutePath());
-    if (!QFile::copy(source, target))
+    if (!QDir().mkpath(QFileInfo(target).absolutePath()) || !QFile::copy(source, target))
         return false;
     child.start(target, arguments);
     return child.waitForStarted();
@@ -46,27 +41,13 @@ std::optional<RunningApplication> listed(qint64 pid)
 QString signalled(const RunningApplication& app)
 {
     Workspace& w = Workspace::systemDefault();
-    QString result(w.isRunning(app) ? u'r' : u'-');
-    result += w.terminate(app) ? u't' : u'-';
-    return result + (w.forceTerminate(app) ? u'f' : u'-');
+    return QString(w.isRunning(app) ? u'r' : u'-') + (w.terminate(app) ? u't' : u'-') + (w.forceTerminate(app) ? u'f' : u'-');
 }
-
-bool writeScript(const QString& path, const QByteArray& body) { return BundleFactory::writeFile(path, "#!/bin/sh\n" + body, true); }
-
-QByteArray readWholeFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-QString readAll(const QString& path) { return QString::fromUtf8(readWholeFile(path)); }
 
 } // namespace
 
 class WorkspaceTest : public QObject {
     Q_OBJECT
-
-private:
     QTemporaryDir dir_;
     QString root_;
 
@@ -79,142 +60,96 @@ private slots:
         QCOMPARE(workspace::applicationName(QStringLiteral("/Applications/My お手当.app/")), QStringLiteral("My お手当"));
     }
 
-    void bundlePathForExecutable_data()
-    {
-        QTest::addColumn<QString>("executable");
-        QTest::addColumn<QString>("bundle");
-        QTest::newRow("main executable") << "/Applications/Foo.app/Contents/MacOS/Foo" << "/Applications/Foo.app";
-        QTest::newRow("helper bundle: the outermost") << "/A/Foo.app/Contents/Frameworks/H.app/Contents/MacOS/H" << "/A/Foo.app";
-        QTest::newRow("plain executable") << "/usr/bin/sleep" << "";
-        QTest::newRow("executable named .app") << "/opt/tools/run.app" << "";
-        QTest::newRow("bare .app folder name") << "/opt/.app/Contents/MacOS/x" << "";
-        QTest::newRow("upper-case extension") << "/A/Foo.APP/Contents/MacOS/Foo" << "/A/Foo.APP";
-        QTest::newRow("redundant separators") << "/A//Foo.app/./Contents/MacOS/Foo" << "/A/Foo.app";
-        QTest::newRow("dot-dot resolved first") << "/A/Foo.app/../bin/tool" << "";
-        QTest::newRow("relative path") << "Foo.app/Contents/MacOS/Foo" << "";
-        QTest::newRow("empty") << "" << "";
-        QTest::newRow("suffix inside a name") << "/A/Foo.application/bin/x" << "";
-    }
     void bundlePathForExecutable()
     {
-        QFETCH(QString, executable);
-        QTEST(workspace::bundlePathForExecutable(executable), "bundle");
+        for (const char* plain : {"/usr/bin/sleep", "/opt/tools/run.app", "/opt/.app/Contents/MacOS/x", "/A/Foo.app/../bin/tool",
+                                  "Foo.app/Contents/MacOS/Foo", "", "/A/Foo.application/bin/x"})
+            QCOMPARE(workspace::bundlePathForExecutable(plain), QString());
+        for (const auto& [executable, bundle] : {std::pair{"/Applications/Foo.app/Contents/MacOS/Foo", "/Applications/Foo.app"},
+                                                 {"/A/Foo.app/Contents/Frameworks/H.app/Contents/MacOS/H", "/A/Foo.app"},
+                                                 {"/A/Foo.APP/Contents/MacOS/Foo", "/A/Foo.APP"}, {"/A//Foo.app/./Contents/MacOS/Foo", "/A/Foo.app"}})
+            QCOMPARE(workspace::bundlePathForExecutable(executable), QString(bundle));
     }
 
-    void bundleIconPath_data()
-    {
-        QTest::addColumn<QVariant>("iconFile");   // invalid: key left out
-        QTest::addColumn<BundleFactory::PlistFormat>("format");
-        QTest::addColumn<QString>("expected");    // relative to the bundle; "" for none
-        const auto xml = BundleFactory::PlistFormat::xml, binary = BundleFactory::PlistFormat::binary;
-        QTest::newRow("xml, no extension") << QVariant("AppIcon") << xml << "Contents/Resources/AppIcon.icns";
-        QTest::newRow("binary, no extension") << QVariant("AppIcon") << binary << "Contents/Resources/AppIcon.icns";
-        QTest::newRow("with extension") << QVariant("AppIcon.icns") << binary << "Contents/Resources/AppIcon.icns";
-        QTest::newRow("other extension kept") << QVariant("icon.png") << xml << "Contents/Resources/icon.png";
-        QTest::newRow("key absent") << QVariant() << xml << "";
-        QTest::newRow("not text") << QVariant(3) << binary << "";
-        QTest::newRow("empty text") << QVariant("") << xml << "";
-        QTest::newRow("climbs out") << QVariant("../../../../etc/passwd") << xml << "";
-        QTest::newRow("sub path") << QVariant("sub/icon.icns") << xml << "";
-        QTest::newRow("absolute") << QVariant("/etc/passwd") << binary << "";
-        QTest::newRow("dot-dot") << QVariant("..") << xml << "";
-        QTest::newRow("no Info.plist") << QVariant("<no plist>") << xml << "";
-        QTest::newRow("Info.plist through a link is read") << QVariant("<linked>") << binary << "Contents/Resources/AppIcon.icns";
-        QTest::newRow("non-ascii") << QVariant("アイコン") << binary << "Contents/Resources/アイコン.icns";
-        QTest::newRow("Info.plist empty") << QVariant("<>") << xml << "";
-        QTest::newRow("Info.plist garbage") << QVariant("<not a property list at all>") << xml << "";
-        QTest::newRow("Info.plist truncated") << QVariant("<truncated>") << binary << "";
-        QTest::newRow("Info.plist root is an array")
-            << QVariant("<<?xml version=\"1.0\"?><plist version=\"1.0\"><array><string>CFBundleIconFile</string></array></plist>>") << xml << "";
-    }
+    // Every icon key in both plist formats, then broken Info.plist files: "<linked>", "<no plist>",
+    // "<truncated>" or the text inside the brackets; "@" stands for the bundle's Resources folder.
     void bundleIconPath()
     {
-        QFETCH(QVariant, iconFile);
-        QFETCH(BundleFactory::PlistFormat, format);
-        QFETCH(QString, expected);
-        QTemporaryDir dir;
-        const bool special = iconFile.toString().startsWith('<');
-        QVariantMap info{{"CFBundleName", "Foo"}};
-        if (iconFile.isValid())
-            info.insert(QStringLiteral("CFBundleIconFile"), special ? QVariant("AppIcon") : iconFile);
-        const QString bundle = makeBundle(dir.path(), info, format);
-        const QString plist = bundle + "/Contents/Info.plist";
-        if (special)
-            QVERIFY(QFile::rename(plist, dir.filePath("real.plist")));
-        if (iconFile == QVariant("<linked>"))
-            QVERIFY(QFile::link(dir.filePath("real.plist"), plist));
-        else if (iconFile == QVariant("<truncated>"))
-            QVERIFY(BundleFactory::writeFile(plist, readWholeFile(dir.filePath("real.plist")).left(20)));
-        else if (special && iconFile != QVariant("<no plist>"))
-            QVERIFY(BundleFactory::writeFile(plist, iconFile.toString().mid(1).chopped(1).toUtf8()));
-        QCOMPARE(workspace::bundleIconPath(bundle), expected.isEmpty() ? QString() : bundle + "/" + expected);
+        const auto iconPath = [](const QVariant& key, PlistFormat format, const QString& special = {}) {
+            QTemporaryDir dir;
+            QVariantMap info{{"CFBundleName", "Foo"}};
+            if (key.isValid())
+                info.insert(QStringLiteral("CFBundleIconFile"), key);
+            const QString bundle = makeBundle(dir.path(), info, format), plist = bundle + "/Contents/Info.plist", real = dir.filePath("real.plist");
+            if (!special.isEmpty() && QFile::rename(plist, real) && special == "<linked>")
+                QFile::link(real, plist);
+            else if (special == "<truncated>")
+                BundleFactory::writeFile(plist, readWholeFile(real).left(20));
+            else if (!special.isEmpty() && special != "<no plist>")
+                BundleFactory::writeFile(plist, special.mid(1).chopped(1).toUtf8());
+            return workspace::bundleIconPath(bundle).replace(bundle + "/Contents/Resources/", "@");
+        };
+        const std::pair<QVariant, QString> keys[] = {{"AppIcon", "@AppIcon.icns"}, {"AppIcon.icns", "@AppIcon.icns"}, {"icon.png", "@icon.png"},
+            {"アイコン", "@アイコン.icns"}, {QVariant(), ""}, {3, ""}, {"", ""}, {"../../../../etc/passwd", ""}, {"sub/icon.icns", ""},
+            {"/etc/passwd", ""}, {"..", ""}};
+        QStringList got, want;
+        for (const auto format : {PlistFormat::xml, PlistFormat::binary})
+            for (const auto& [key, expected] : keys)
+                got << iconPath(key, format), want << expected;
+        for (const char* special : {"<no plist>", "<>", "<not a property list at all>", "<truncated>",
+                                    "<<?xml version=\"1.0\"?><plist version=\"1.0\"><array><string>CFBundleIconFile</string></array></plist>>"})
+            got << iconPath("AppIcon", PlistFormat::binary, special), want << "";
+        QCOMPARE(got << iconPath("AppIcon", PlistFormat::binary, "<linked>"), want << "@AppIcon.icns");
     }
 
-    void iconForFile_data()
-    {
-        QTest::addColumn<QString>("name");   // in the temporary directory; Foo.app: a bundle
-        QTest::addColumn<QString>("iconFile");
-        QTest::addColumn<QByteArray>("iconBytes");   // written to Resources/<iconFile>; empty: no file
-        QTest::addColumn<QString>("fifo");           // a FIFO put in place of this file of the bundle
-        QTest::addColumn<QString>("iconName");       // "red": the bundle's own icon; "": no particular one
-        const QString generic = QStringLiteral("application-x-executable");
-        QTest::newRow("bundle's own icon") << "Foo.app" << "AppIcon" << QByteArray("red") << "" << "red";
-        QTest::newRow("trailing slash") << "Foo.app/" << "AppIcon" << QByteArray("red") << "" << "red";
-        QTest::newRow("icon file missing") << "Foo.app" << "AppIcon.icns" << QByteArray() << "" << generic;
-        QTest::newRow("icon file corrupt") << "Foo.app" << "AppIcon.icns" << QByteArray("icns\x00\x00\x00\x08garbage", 15) << "" << generic;
-        QTest::newRow("no key") << "Foo.app" << "" << QByteArray() << "" << generic;
-        // Opening a FIFO for reading waits for a writer: returning at all is the point.
-        QTest::newRow("Info.plist is a FIFO") << "Foo.app" << "AppIcon" << QByteArray() << "Contents/Info.plist" << generic;
-        QTest::newRow("icon is a FIFO") << "Foo.app" << "AppIcon" << QByteArray() << "Contents/Resources/AppIcon.icns" << generic;
-        QTest::newRow("text") << "notes.txt" << "" << QByteArray("hello\n") << "" << "text-plain";
-        QTest::newRow("folder") << "Folder/" << "" << QByteArray() << "" << "inode-directory";
-        QTest::newRow("file named .app is no bundle") << "fake.app" << "" << QByteArray("x") << "" << "";
-        QTest::newRow("missing file") << "missing/report.pdf" << "" << QByteArray() << "" << "";
-    }
+    // The icon each file gets: "red" for the bundle's own (red) icon, else the theme icon's name;
+    // "!x" stands for any name but x. A FIFO (in place of `fifo`) blocks a reader: returning is the point.
     void iconForFile()
     {
-        QFETCH(QString, name);
-        QFETCH(QString, iconFile);
-        QFETCH(QByteArray, iconBytes);
-        QFETCH(QString, fifo);
-        QFETCH(QString, iconName);
-        QTemporaryDir dir;
-        QString path = dir.filePath(name);
-        if (name.startsWith(QLatin1String("Foo.app"))) {
-            const QString bundle = makeBundle(dir.path(), iconFile.isEmpty() ? QVariantMap{} : QVariantMap{{"CFBundleIconFile", iconFile}});
-            const QString icon = bundle + "/Contents/Resources/" + (iconFile.contains('.') ? iconFile : iconFile + ".icns");
-            QImage red(128, 128, QImage::Format_ARGB32);
-            red.fill(QColor(250, 10, 20));
-            QVERIFY(iconBytes != "red" || (QDir().mkpath(QFileInfo(icon).path()) && QImageWriter(icon, "icns").write(red)));
-            QVERIFY(iconBytes.isEmpty() || iconBytes == "red" || BundleFactory::writeFile(icon, iconBytes));
-            if (!fifo.isEmpty()) {
-                QFile::remove(bundle + "/" + fifo);
-                QVERIFY(QDir().mkpath(QFileInfo(bundle + "/" + fifo).absolutePath()));
-                QCOMPARE(::mkfifo(QFile::encodeName(bundle + "/" + fifo).constData(), 0600), 0);
+        const auto iconOf = [](const QString& name, const QString& iconFile, const QByteArray& bytes, const QString& fifo) {
+            QTemporaryDir dir;
+            const QString path = dir.filePath(name);
+            if (name.startsWith(QLatin1String("Foo.app"))) {
+                const QString bundle = makeBundle(dir.path(), iconFile.isEmpty() ? QVariantMap{} : QVariantMap{{"CFBundleIconFile", iconFile}});
+                const QString icon = bundle + "/Contents/Resources/" + (iconFile.contains('.') ? iconFile : iconFile + ".icns");
+                QImage red(128, 128, QImage::Format_ARGB32);
+                red.fill(QColor(250, 10, 20));
+                if (bytes == "red" && QDir().mkpath(QFileInfo(icon).path()))
+                    QImageWriter(icon, "icns").write(red);
+                else if (!bytes.isEmpty())
+                    BundleFactory::writeFile(icon, bytes);
+                const QString fifoPath = bundle + "/" + fifo;
+                if (!fifo.isEmpty() && (!QFile::exists(fifoPath) || QFile::remove(fifoPath)) && QDir().mkpath(QFileInfo(fifoPath).path()))
+                    ::mkfifo(QFile::encodeName(fifoPath).constData(), 0600);
+            } else if (name.endsWith('/') ? !QDir().mkpath(path) : !bytes.isEmpty() && !BundleFactory::writeFile(path, bytes)) {
+                return QStringLiteral("not set up");
             }
-        } else if (name.endsWith('/')) {
-            QVERIFY(QDir().mkpath(path));
-        } else if (!iconBytes.isEmpty()) {
-            QVERIFY(BundleFactory::writeFile(path, iconBytes));
+            const QIcon icon = Workspace::systemDefault().iconForFile(path);
+            const QImage image = icon.pixmap(64, 64).toImage();
+            const QColor centre = image.pixelColor(image.width() / 2, image.height() / 2);
+            return image.isNull() ? QStringLiteral("null") : centre.red() > 200 && centre.green() < 60 && centre.blue() < 60 ? QStringLiteral("red") : icon.name();
+        };
+        const QString generic = QStringLiteral("application-x-executable");
+        const struct { const char *name, *iconFile; QByteArray bytes; const char* fifo; QString expected; } rows[] = {
+            {"Foo.app", "AppIcon", "red", "", "red"}, {"Foo.app/", "AppIcon", "red", "", "red"},
+            {"Foo.app", "AppIcon.icns", {}, "", generic}, {"Foo.app", "AppIcon.icns", QByteArray("icns\x00\x00\x00\x08garbage", 15), "", generic},
+            {"Foo.app", "", {}, "", generic}, {"Foo.app", "AppIcon", {}, "Contents/Info.plist", generic},
+            {"Foo.app", "AppIcon", {}, "Contents/Resources/AppIcon.icns", generic}, {"notes.txt", "", "hello\n", "", "text-plain"},
+            {"Folder/", "", {}, "", "inode-directory"}, {"fake.app", "", "x", "", "!" + generic}, {"missing/report.pdf", "", {}, "", "!" + generic}};
+        QStringList got, want;
+        for (const auto& row : rows) {
+            const QString icon = iconOf(row.name, row.iconFile, row.bytes, row.fifo);
+            got << (row.expected.startsWith('!') && icon != row.expected.mid(1) ? row.expected : icon), want << row.expected;
         }
-        const QIcon icon = Workspace::systemDefault().iconForFile(path);
-        const QImage image = icon.pixmap(64, 64).toImage();
-        QVERIFY(!image.isNull());
-        const QColor centre = image.pixelColor(image.width() / 2, image.height() / 2);
-        if (iconName == QLatin1String("red"))
-            QVERIFY2(centre.red() > 200 && centre.green() < 60 && centre.blue() < 60, qPrintable(centre.name()));
-        else if (!iconName.isEmpty())
-            QCOMPARE(icon.name(), iconName);
-        else
-            QVERIFY(icon.name() != QStringLiteral("application-x-executable"));
+        QCOMPARE(got, want);
     }
 
     void runningApplications_data()
     {
         QTest::addColumn<QString>("executable");   // below the temporary root
-        QTest::addColumn<QString>("bundle");       // what the listing reports; "" for the executable itself
+        QTest::addColumn<QString>("bundle");       // what the listing reports; "": the executable
         QTest::addColumn<QString>("name");
-        QTest::addColumn<bool>("deleted");         // the executable is removed while it runs
+        QTest::addColumn<bool>("deleted");         // removed while it runs
         QTest::newRow("bundle") << "/Foo.app/Contents/MacOS/Foo" << "/Foo.app" << "Foo" << false;
         QTest::newRow("helper of a nested bundle: the outer one")
             << "/Outer.app/Contents/Frameworks/Outer Helper.app/Contents/MacOS/Outer Helper" << "/Outer.app" << "Outer" << false;
@@ -225,24 +160,22 @@ private slots:
     {
         QFETCH(QString, executable);
         QFETCH(QString, bundle);
-        QFETCH(bool, deleted);
         QProcess child;
         QVERIFY(start(child, QStringLiteral("/bin/sleep"), root_ + executable, {"60"}));
-        if (deleted)
-            QVERIFY(QFile::remove(root_ + executable));
+        QFETCH(bool, deleted);
+        QVERIFY(!deleted || QFile::remove(root_ + executable));
         const auto app = listed(child.processId());
         QVERIFY(app);
         QCOMPARE(app->bundlePath, root_ + (bundle.isEmpty() ? executable : bundle));
         QTEST(app->name, "name");
-        // An entry that names another program than the one with its process id is left alone.
+        // An entry naming another program than the one with its process id is left alone.
         QCOMPARE(signalled({app->processId, root_ + "/Other.app", "Other"}), QStringLiteral("---"));
         QCOMPARE(signalled({0, {}, {}}) + signalled({-1, {}, {}}) + signalled({0x3fffffff, {}, {}}), QStringLiteral("---------"));
         QVERIFY(!child.waitForFinished(100));
-        QVERIFY(Workspace::systemDefault().isRunning(*app));
-        QVERIFY(Workspace::systemDefault().terminate(*app));
+        QVERIFY(Workspace::systemDefault().isRunning(*app) && Workspace::systemDefault().terminate(*app));
         QVERIFY(child.waitForFinished(10000));
         QCOMPARE(child.exitStatus(), QProcess::CrashExit);
-        QCOMPARE(signalled(*app), QStringLiteral("---"));   // gone: nothing is signalled any more
+        QCOMPARE(signalled(*app), QStringLiteral("---"));
     }
 
     void processIgnoringTerminateIsForced()
@@ -258,36 +191,29 @@ private slots:
         QCOMPARE(child.exitStatus(), QProcess::CrashExit);
     }
 
-    // The reveal command with stand-ins for dbus-send and xdg-open on PATH: the file URL
-    // reaches the file manager as one array element (a comma would split it), and the parent
-    // folder reaches the fallback untouched, whatever characters the path holds.
-    void revealCommandPassesPathsVerbatim_data()
-    {
-        QTest::addColumn<bool>("fileManagerAnswers");
-        QTest::newRow("file manager answers") << true;
-        QTest::newRow("no file manager: parent folder opened") << false;
-    }
+    // With stand-ins for dbus-send and xdg-open: the file URL reaches the file manager as one
+    // array element (a comma would split it), the parent folder reaches the fallback untouched.
     void revealCommandPassesPathsVerbatim()
     {
-        QFETCH(bool, fileManagerAnswers);
-        QTemporaryDir tools;
-        QVERIFY(writeScript(tools.filePath("dbus-send"), "printf '%s\\n' \"$@\" > dbus.log\nexit " + QByteArray(fileManagerAnswers ? "0" : "1")));
-        QVERIFY(writeScript(tools.filePath("xdg-open"), "printf '%s' \"$1\" > open.log"));
-        const QString folder = root_ + "/it's a \"folder\" $(touch pwned), too";
-        const QString file = folder + "/report;rm -rf x.txt";
-        QStringList command = workspace::revealCommand(file);
-        QProcess shell;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert("PATH", tools.path() + ":/usr/bin:/bin");
-        shell.setProcessEnvironment(environment);
-        shell.setWorkingDirectory(tools.path());
-        shell.start(command.takeFirst(), command);
-        QVERIFY(shell.waitForFinished(10000));
-        const QString url = QString::fromLatin1(QUrl::fromLocalFile(file).toEncoded()).replace(",", "%2C");
-        QVERIFY(readAll(tools.filePath("dbus.log")).split('\n').contains("array:string:" + url));
-        QVERIFY(readAll(tools.filePath("dbus.log")).contains("org.freedesktop.FileManager1.ShowItems"));
-        QCOMPARE(readAll(tools.filePath("open.log")), fileManagerAnswers ? QString() : folder);
-        QVERIFY(!QFile::exists(tools.filePath("pwned")));
+        for (const bool fileManagerAnswers : {true, false}) {
+            QTemporaryDir tools;
+            QVERIFY(BundleFactory::writeFile(tools.filePath("dbus-send"), "#!/bin/sh\nprintf '%s\\n' \"$@\" > dbus.log\nexit " + QByteArray(fileManagerAnswers ? "0" : "1"), true));
+            QVERIFY(BundleFactory::writeFile(tools.filePath("xdg-open"), "#!/bin/sh\nprintf '%s' \"$1\" > open.log", true));
+            const QString folder = root_ + "/it's a \"folder\" $(touch pwned), too", file = folder + "/report;rm -rf x.txt";
+            QStringList command = workspace::revealCommand(file);
+            QProcess shell;
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            environment.insert("PATH", tools.path() + ":/usr/bin:/bin");
+            shell.setProcessEnvironment(environment);
+            shell.setWorkingDirectory(tools.path());
+            shell.start(command.takeFirst(), command);
+            QVERIFY(shell.waitForFinished(10000));
+            const QString url = QString::fromLatin1(QUrl::fromLocalFile(file).toEncoded()).replace(",", "%2C");
+            const QStringList dbus = QString::fromUtf8(readWholeFile(tools.filePath("dbus.log"))).split('\n');
+            QVERIFY(dbus.contains("array:string:" + url) && dbus.join(' ').contains("org.freedesktop.FileManager1.ShowItems"));
+            QCOMPARE(QString::fromUtf8(readWholeFile(tools.filePath("open.log"))), fileManagerAnswers ? QString() : folder);
+            QVERIFY(!QFile::exists(tools.filePath("pwned")));
+        }
     }
 };
 

@@ -1,9 +1,7 @@
 #include "support/BundleFactory.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
 
 #include <plist/plist.h>
 
@@ -11,76 +9,25 @@ namespace BundleFactory {
 
 namespace {
 
-void append32(QByteArray& bytes, quint32 value, Endian endian = Endian::big)
+void append32(QByteArray& bytes, std::initializer_list<quint32> values, Endian endian = Endian::big)
 {
-    for (int i = 0; i < 4; ++i)
-        bytes.append(char(value >> (endian == Endian::big ? 24 - 8 * i : 8 * i)));
+    for (quint32 value : values)
+        for (int i = 0; i < 4; ++i)
+            bytes.append(char(value >> (endian == Endian::big ? 24 - 8 * i : 8 * i)));
 }
 
 plist_t toPlist(const QVariant& value)
 {
-    switch (value.typeId()) {
-    case QMetaType::Bool:
-        return plist_new_bool(value.toBool());
-    case QMetaType::Int:
-    case QMetaType::LongLong:
-        return plist_new_uint(value.toULongLong());
-    case QMetaType::Double:
-        return plist_new_real(value.toDouble());
-    case QMetaType::QVariantMap: {
-        plist_t dict = plist_new_dict();
-        const QVariantMap map = value.toMap();
-        for (auto it = map.begin(); it != map.end(); ++it)
-            plist_dict_set_item(dict, it.key().toUtf8().constData(), toPlist(it.value()));
-        return dict;
-    }
-    default:
-        return plist_new_string(value.toString().toUtf8().constData());
-    }
-}
-
-} // namespace
-
-QByteArray thinMachO(quint32 cpuType, Endian endian, bool is64)
-{
-    QByteArray bytes;
-    // magic, cputype, cpusubtype ALL, MH_EXECUTE, no load commands, flags
-    for (quint32 field : {is64 ? 0xFEEDFACFu : 0xFEEDFACEu, cpuType, 3u, 2u, 0u, 0u, 0x00200085u})
-        append32(bytes, field, endian);
-    return bytes.leftJustified(4096, '\0');
-}
-
-QByteArray fatMachO(const QList<quint32>& cpuTypes, bool is64)
-{
-    QByteArray bytes;
-    append32(bytes, is64 ? 0xCAFEBABF : 0xCAFEBABE);
-    append32(bytes, quint32(cpuTypes.size()));
-    for (qsizetype i = 0; i < cpuTypes.size(); ++i) {
-        for (quint32 field : {cpuTypes[i], 3u})
-            append32(bytes, field);
-        if (is64)   // 64-bit offset and size, then align and reserved
-            for (quint32 field : {0u, quint32(i + 1) * 4096, 0u, 4096u, 12u, 0u})
-                append32(bytes, field);
-        else
-            for (quint32 field : {quint32(i + 1) * 4096, 4096u, 12u})
-                append32(bytes, field);
-    }
-    bytes = bytes.leftJustified(4096, '\0');
-    for (quint32 cpu : cpuTypes)
-        bytes += thinMachO(cpu, cpu == cpuPowerPC || cpu == cpuPowerPC64 ? Endian::big : Endian::little, cpu & 0x01000000);
-    return bytes;
-}
-
-QByteArray fatHeader(quint32 magic, quint32 count, const QList<quint32>& cpuTypes, qsizetype recordSize)
-{
-    QByteArray bytes;
-    append32(bytes, magic);
-    append32(bytes, count);
-    for (quint32 cpu : cpuTypes) {
-        append32(bytes, cpu);
-        bytes.append(QByteArray(recordSize - 4, '\0'));
-    }
-    return bytes;
+    const int type = value.typeId();
+    if (type != QMetaType::QVariantMap)
+        return type == QMetaType::Bool ? plist_new_bool(value.toBool())
+            : type == QMetaType::Int || type == QMetaType::LongLong ? plist_new_uint(value.toULongLong())
+            : type == QMetaType::Double ? plist_new_real(value.toDouble()) : plist_new_string(value.toString().toUtf8().constData());
+    plist_t dict = plist_new_dict();
+    const QVariantMap map = value.toMap();
+    for (auto it = map.begin(); it != map.end(); ++it)
+        plist_dict_set_item(dict, it.key().toUtf8().constData(), toPlist(it.value()));
+    return dict;
 }
 
 QByteArray plist(const QVariantMap& dictionary, PlistFormat format)
@@ -92,6 +39,41 @@ QByteArray plist(const QVariantMap& dictionary, PlistFormat format)
     const QByteArray bytes(data, qsizetype(length));
     format == PlistFormat::xml ? plist_to_xml_free(data) : plist_to_bin_free(data);
     plist_free(root);
+    return bytes;
+}
+
+} // namespace
+
+QByteArray thinMachO(quint32 cpuType, Endian endian, bool is64)
+{
+    QByteArray bytes;
+    // magic, cputype, cpusubtype ALL, MH_EXECUTE, no load commands, flags
+    append32(bytes, {is64 ? 0xFEEDFACFu : 0xFEEDFACEu, cpuType, 3u, 2u, 0u, 0u, 0x00200085u}, endian);
+    return bytes.leftJustified(4096, '\0');
+}
+
+QByteArray fatMachO(const QList<quint32>& cpuTypes, bool is64)
+{
+    QByteArray bytes;
+    append32(bytes, {is64 ? 0xCAFEBABFu : 0xCAFEBABEu, quint32(cpuTypes.size())});
+    for (qsizetype i = 0; i < cpuTypes.size(); ++i) {
+        append32(bytes, {cpuTypes[i], 3u});
+        // offset (64-bit: two words), size, align, (64-bit: reserved)
+        append32(bytes, is64 ? std::initializer_list<quint32>{0u, quint32(i + 1) * 4096, 0u, 4096u, 12u, 0u}
+                             : std::initializer_list<quint32>{quint32(i + 1) * 4096, 4096u, 12u});
+    }
+    bytes = bytes.leftJustified(4096, '\0');
+    for (quint32 cpu : cpuTypes)
+        bytes += thinMachO(cpu, cpu == cpuPowerPC || cpu == cpuPowerPC64 ? Endian::big : Endian::little, cpu & 0x01000000);
+    return bytes;
+}
+
+QByteArray fatHeader(quint32 magic, quint32 count, const QList<quint32>& cpuTypes, qsizetype recordSize)
+{
+    QByteArray bytes;
+    append32(bytes, {magic, count});
+    for (quint32 cpu : cpuTypes)
+        append32(bytes, {cpu}), bytes.append(QByteArray(recordSize - 4, '\0'));
     return bytes;
 }
 
@@ -117,17 +99,15 @@ QString create(const QString& parentFolder, const App& app)
     const QString bundle = parentFolder + QLatin1Char('/') + app.fileName;
     const QString executable = app.info.value(QStringLiteral("CFBundleExecutable")).toString();
     const bool written = QDir().mkpath(bundle + QStringLiteral("/Contents/MacOS"))
-        && (!app.writeInfoPlist
-            || writeFile(bundle + QStringLiteral("/Contents/Info.plist"), app.rawInfoPlist.value_or(plist(app.info, app.format))))
-        && (!app.writeExecutable || executable.isEmpty()
-            || writeFile(bundle + QStringLiteral("/Contents/MacOS/") + executable, app.executable, true));
+        && (!app.writeInfoPlist || writeFile(bundle + "/Contents/Info.plist", app.rawInfoPlist.value_or(plist(app.info, app.format))))
+        && (!app.writeExecutable || executable.isEmpty() || writeFile(bundle + "/Contents/MacOS/" + executable, app.executable, true));
     return written ? bundle : QString();
 }
 
 QString createApp(const QString& parentFolder, const QString& fileName, const QByteArray& executable,
                   const QString& displayName, const QString& bundleID, PlistFormat format)
 {
-    const QString name = displayName.isEmpty() ? QString(fileName).remove(QRegularExpression(QStringLiteral("\\.app$"))) : displayName;
+    const QString name = !displayName.isEmpty() ? displayName : fileName.endsWith(".app") ? fileName.chopped(4) : fileName;
     return create(parentFolder, App{fileName, appInfo(name, bundleID, QStringLiteral("1.0"), QStringLiteral("Main")), format,
                                     std::nullopt, true, executable, true});
 }

@@ -1,24 +1,16 @@
 #pragma once
 
-#include <QByteArray>
-#include <QList>
-#include <QString>
 #include <QVariantMap>
 
 #include <optional>
 
-// Application bundles on disk for tests: an Info.plist written by libplist (XML or binary)
-// and a main executable whose first bytes are a real Mach-O header or anything else.
+// Application bundles on disk: an Info.plist (XML or binary) and a main executable.
 namespace BundleFactory {
 
 enum class PlistFormat { xml, binary };
 enum class Endian { little, big };
 
-inline constexpr quint32 cpuX86_64 = 0x01000007;
-inline constexpr quint32 cpuI386 = 7;
-inline constexpr quint32 cpuARM64 = 0x0100000C;
-inline constexpr quint32 cpuPowerPC = 18;
-inline constexpr quint32 cpuPowerPC64 = 0x01000012;
+inline constexpr quint32 cpuX86_64 = 0x01000007, cpuI386 = 7, cpuARM64 = 0x0100000C, cpuPowerPC = 18, cpuPowerPC64 = 0x01000012;
 
 // The mach_header(_64) of an executable, zero-padded to 4096 bytes.
 QByteArray thinMachO(quint32 cpuType, Endian endian = Endian::little, bool is64 = true);
@@ -26,8 +18,6 @@ QByteArray thinMachO(quint32 cpuType, Endian endian = Endian::little, bool is64 
 QByteArray fatMachO(const QList<quint32>& cpuTypes, bool is64 = false);
 // Only a fat header: the magic, a count that need not match, records of `recordSize` bytes.
 QByteArray fatHeader(quint32 magic, quint32 count, const QList<quint32>& cpuTypes, qsizetype recordSize = 20);
-
-QByteArray plist(const QVariantMap& dictionary, PlistFormat format = PlistFormat::xml);
 // Empty arguments leave their key out.
 QVariantMap appInfo(const QString& name, const QString& bundleID, const QString& version, const QString& executable);
 

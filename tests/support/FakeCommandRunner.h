@@ -2,16 +2,11 @@
 
 #include "exec/Shell.h"
 
-#include <QList>
 #include <QMutex>
 #include <QRegularExpression>
-#include <QStringList>
 
-#include <functional>
-
-// Answers to command lines: exact lines first, then patterns in insertion order, then the
-// computed fallback; with nothing matching, a default answer, so that a test sees an
-// unexpected line in its log rather than a hang. Safe to ask from the command pool's threads.
+// Answers command lines (exact, then patterns in order, then the fallback, else a default answer
+// rather than a hang) and logs them; safe from the command pool's threads.
 template <typename Answer>
 class AnswerTable {
 public:
@@ -25,18 +20,16 @@ protected:
     // Logs `line` and answers it; the fallback runs unlocked, since it may block on the test.
     Answer answer(const QString& line)
     {
-        std::function<Answer(const QString&)> fallback;
-        {
-            QMutexLocker lock(&mutex_);
-            commands_.append(line);
-            for (const auto& [exact, scripted] : exact_)
-                if (exact == line)
-                    return scripted;
-            for (const auto& [pattern, scripted] : patterns_)
-                if (pattern.match(line).hasMatch())
-                    return scripted;
-            fallback = fallback_;
-        }
+        QMutexLocker lock(&mutex_);
+        commands_.append(line);
+        for (const auto& [exact, scripted] : exact_)
+            if (exact == line)
+                return scripted;
+        for (const auto& [pattern, scripted] : patterns_)
+            if (pattern.match(line).hasMatch())
+                return scripted;
+        const auto fallback = fallback_;
+        lock.unlock();
         return fallback ? fallback(line) : Answer{};
     }
 

@@ -4,14 +4,8 @@
 #include "exec/CleanerHelper.h"
 #include "support/FakeCommandRunner.h"
 
-#include <qcoro/qcorotask.h>
-
-#include <exception>
-#include <optional>
-#include <type_traits>
 #include <variant>
 
-// What a fake administrator run answers: the output, or the error it throws.
 struct PrivilegedAnswer {
     QString output;
     std::optional<AuthError> error;
@@ -20,42 +14,23 @@ struct PrivilegedAnswer {
     static PrivilegedAnswer fail(const AuthError& error) { return {QString(), error}; }
 };
 
-// Stands in for AuthorizationManager::shared() for its lifetime: logs every root command line
-// (commands()) and answers from its table; runs complete at once. Streaming runs deliver no
-// lines and end with status 0.
+// Stands in for AuthorizationManager::shared(), answering root lines from its table at once.
 class FakeAuthorization final : public AuthorizationManager, public AnswerTable<PrivilegedAnswer> {
     Q_OBJECT
 public:
-    // Every run fails with `error`, whatever the table says.
-    void failAll(const AuthError& error) { failAll_ = error; }
+    void failAll(const AuthError& error) { failAll_ = error; }   // whatever the table says
     void setBiometricResult(const BiometricResult& result) { biometric_ = result; }
-    // Reason texts of authenticate(), in call order.
     QStringList authenticationReasons() const { return reasons_; }
 
     QCoro::Task<QString> runPrivilegedShell(QString commandLine) override
     {
         const PrivilegedAnswer scripted = answer(commandLine);
-        if (failAll_ || scripted.error)
-            throw failAll_ ? *failAll_ : *scripted.error;
-        co_return scripted.output;
+        co_return failAll_ || scripted.error ? throw (failAll_ ? *failAll_ : *scripted.error) : scripted.output;
     }
-    QCoro::Task<int> runPrivilegedStreaming(QString, std::function<void(const QString&)>) override
-    {
-        if (failAll_)
-            throw *failAll_;
-        co_return 0;
-    }
-    QCoro::Task<bool> requestAuthorization() override
-    {
-        setAuthorized(true);
-        co_return true;
-    }
+    QCoro::Task<int> runPrivilegedStreaming(QString, std::function<void(const QString&)>) override { co_return failAll_ ? throw *failAll_ : 0; }
+    QCoro::Task<bool> requestAuthorization() override { co_return setAuthorized(true), true; }
     bool canUseTouchID() const override { return true; }
-    QCoro::Task<BiometricResult> authenticate(QString reason) override
-    {
-        reasons_.append(reason);
-        co_return biometric_;
-    }
+    QCoro::Task<BiometricResult> authenticate(QString reason) override { co_return reasons_.append(reason), biometric_; }
 
 private:
     std::optional<AuthError> failAll_;
@@ -64,10 +39,7 @@ private:
     platform::Service<AuthorizationManager>::Override override_{*this};
 };
 
-// Stands in for CleanerHelper::shared() for its lifetime. refreshStatus() publishes the
-// scripted status; run() records the action and reason and returns the scripted lines (or
-// throws the scripted error); install() and uninstall() count, optionally throw, and on
-// success move the status to installed / missing.
+// Stands in for CleanerHelper::shared(), recording runs and answering with the scripted outcome.
 class FakeCleanerHelper final : public CleanerHelper {
     Q_OBJECT
 public:
@@ -83,56 +55,27 @@ public:
     int installCount() const { return installCount_; }
     int uninstallCount() const { return uninstallCount_; }
 
-    QCoro::Task<CleanerHelperStatus> refreshStatus() override
-    {
-        ++refreshCount_;
-        setStatus(scriptedStatus_);
-        co_return scriptedStatus_;
-    }
-    QCoro::Task<> install() override
-    {
-        ++installCount_;
-        return change(installError_, CleanerHelperStatus::installed);
-    }
-    QCoro::Task<> uninstall() override
-    {
-        ++uninstallCount_;
-        return change(uninstallError_, CleanerHelperStatus::missing);
-    }
+    QCoro::Task<CleanerHelperStatus> refreshStatus() override { co_return ++refreshCount_, setStatus(scriptedStatus_), scriptedStatus_; }
+    QCoro::Task<> install() override { return ++installCount_, change(installError_, CleanerHelperStatus::installed); }
+    QCoro::Task<> uninstall() override { return ++uninstallCount_, change(uninstallError_, CleanerHelperStatus::missing); }
     QCoro::Task<QStringList> run(CleanerAction action, QString reason) override
     {
-        actions_.append(action);
-        reasons_.append(reason);
-        if (runError_)
-            throw *runError_;
-        co_return runLines_;
+        co_return actions_.append(action), reasons_.append(reason), runError_ ? throw *runError_ : runLines_;
     }
 
 private:
-    QCoro::Task<> change(std::optional<AuthError> error, CleanerHelperStatus status)
-    {
-        if (error)
-            throw *error;
-        scriptedStatus_ = status;
-        setStatus(status);
-        co_return;
-    }
+    QCoro::Task<> change(std::optional<AuthError> error, CleanerHelperStatus status) { co_return error ? throw *error : setStatus(scriptedStatus_ = status); }
 
     CleanerHelperStatus scriptedStatus_ = CleanerHelperStatus::missing;
-    QStringList runLines_;
+    QStringList runLines_, reasons_;
     std::optional<CleanerError> runError_;
-    std::optional<AuthError> installError_;
-    std::optional<AuthError> uninstallError_;
+    std::optional<AuthError> installError_, uninstallError_;
     QList<CleanerAction> actions_;
-    QStringList reasons_;
-    int refreshCount_ = 0;
-    int installCount_ = 0;
-    int uninstallCount_ = 0;
+    int refreshCount_ = 0, installCount_ = 0, uninstallCount_ = 0;
     platform::Service<CleanerHelper>::Override override_{*this};
 };
 
-// The end of one task, value or exception, for tests that must see both: QCoro::waitFor
-// never returns for a task that throws, so the task is awaited inside a catching coroutine.
+// The end of one task, value or exception: QCoro::waitFor never returns for a task that throws.
 template <typename T>
 struct Settled {
     std::optional<std::conditional_t<std::is_void_v<T>, std::monostate, T>> value;
@@ -143,26 +86,22 @@ struct Settled {
     std::optional<E> errorAs() const
     {
         try {
-            if (error)
-                std::rethrow_exception(error);
+            return error ? (std::rethrow_exception(error), std::nullopt) : std::nullopt;
         } catch (const E& e) {
             return e;
         } catch (...) {
+            return std::nullopt;
         }
-        return std::nullopt;
     }
-    // LocalizedError::describe of the exception, "" without one.
     QString errorText() const
     {
         try {
-            if (error)
-                std::rethrow_exception(error);
+            return error ? (std::rethrow_exception(error), QString()) : QString();
         } catch (const std::exception& e) {
             return LocalizedError::describe(e);
         } catch (...) {
             return QStringLiteral("unknown exception");
         }
-        return QString();
     }
 };
 
@@ -171,12 +110,10 @@ template <typename T>
 QCoro::Task<> settleInto(QCoro::Task<T> task, Settled<T>& out)
 {
     try {
-        if constexpr (std::is_void_v<T>) {
-            co_await std::move(task);
-            out.value = std::monostate{};
-        } else {
+        if constexpr (std::is_void_v<T>)
+            co_await std::move(task), out.value.emplace();
+        else
             out.value = co_await std::move(task);
-        }
     } catch (...) {
         out.error = std::current_exception();
     }
@@ -188,6 +125,5 @@ template <typename T>
 Settled<T> settle(QCoro::Task<T> task)
 {
     Settled<T> out;
-    QCoro::waitFor(detail::settleInto(std::move(task), out));
-    return out;
+    return QCoro::waitFor(detail::settleInto(std::move(task), out)), out;
 }

@@ -1,26 +1,59 @@
 #pragma once
 
-#include "platform/Service.h"
+#include "exec/Quote.h"
+#include "platform/StandIns.h"
 #include "platform/SystemLocations.h"
 
-#include <QByteArrayList>
+#include <QFile>
 #include <QTemporaryDir>
 
-// Writes `text` as an executable file (mode 700). Returns false on failure.
-bool writeExecutableFile(const QString& path, const QByteArray& text);
-QByteArray readWholeFile(const QString& path);
+inline bool writeExecutableFile(const QString& path, const QByteArray& text)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(text) == text.size()
+        && file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+}
 
-// A system tool scripted in sh inside a temporary directory and installed in SystemLocations
-// for its lifetime. Each call gets a number $n and leaves its arguments in args.$n and where
-// its standard input came from in stdin.$n; then `body` runs, seeing $D (the directory);
-// then, unless the body ended the call, the tool answers with the answer named $k ("run"
-// unless the body chose another name).
+inline QByteArray readWholeFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// A system tool scripted in sh, installed in SystemLocations while it lives. Call $n leaves args.$n
+// and stdin.$n in $D; then `body` runs and the tool gives the answer named $k (default "run").
 class ScriptedTool {
 public:
-    ScriptedTool(QString platform::SystemLocations::*tool, const platform::SystemLocations& base, const QByteArray& body);
-    void answer(const QByteArray& out, const QByteArray& err = {}, int status = 0, const QString& key = QStringLiteral("run"));
-    QList<QStringList> calls() const;
-    QByteArrayList numbered(const QString& name) const;   // the files name.1, name.2, ...
+    ScriptedTool(QString platform::SystemLocations::*tool, const platform::SystemLocations& base, const QByteArray& body)
+        : locations_(base)
+    {
+        writeExecutableFile(locations_.*tool = path(QStringLiteral("tool")),
+                            "#!/bin/sh\nD=" + Quote::singleQuoted(dir_.path()).toUtf8() + "; k=run\n"
+                            "n=$(cat \"$D/count\" 2>/dev/null || echo 0); n=$((n+1)); echo $n > \"$D/count\"\n"
+                            "printf '%s\\n' \"$@\" > \"$D/args.$n\"; readlink /proc/self/fd/0 > \"$D/stdin.$n\"\n"
+                          + body + "\ncat \"$D/$k.out\" 2>/dev/null; cat \"$D/$k.err\" >&2 2>/dev/null\n"
+                            "exit $(cat \"$D/$k.status\" 2>/dev/null || echo 0)\n");
+    }
+    void answer(const QByteArray& out, const QByteArray& err = {}, int status = 0, const QString& key = QStringLiteral("run"))
+    {
+        for (const auto& [suffix, bytes] : {std::pair{".out", out}, {".err", err}, {".status", QByteArray::number(status)}})
+            if (QFile file(path(key + QLatin1String(suffix))); file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+                file.write(bytes);
+    }
+    QList<QStringList> calls() const
+    {
+        QList<QStringList> all;
+        for (const QByteArray& args : numbered(QStringLiteral("args")))
+            all << QString::fromUtf8(args.chopped(1)).split(QLatin1Char('\n'));
+        return all;
+    }
+    QByteArrayList numbered(const QString& name) const   // the files name.1, name.2, ...
+    {
+        QByteArrayList all;
+        for (int n = 1; QFile::exists(path(name + '.' + QString::number(n))); ++n)
+            all << readWholeFile(path(name + '.' + QString::number(n)));
+        return all;
+    }
     QString path(const QString& name) const { return dir_.filePath(name); }
     platform::SystemLocations& locations() { return locations_; }
 
@@ -30,15 +63,21 @@ private:
     platform::Service<platform::SystemLocations>::Override override_{locations_};
 };
 
-// The macOS locations with a script runner that keeps each script it reads (scripts()). With
-// `execRealStandIn`, the osascript stand-in then runs the script instead of the answer.
+// A script runner keeping each script; with `execRealStandIn`, the osascript stand-in runs it.
 struct ScriptedScriptRunner : ScriptedTool {
-    explicit ScriptedScriptRunner(const QByteArray& body = {}, bool execRealStandIn = false);
+    explicit ScriptedScriptRunner(const QByteArray& body = {}, bool execRealStandIn = false)
+        : ScriptedTool(&platform::SystemLocations::scriptRunner, platform::SystemLocations::macOS(), "cat > \"$D/script.$n\"\n" + body
+                       + (execRealStandIn ? "\nexec " + Quote::singleQuoted(platform::standInDirectory() + "/osascript").toUtf8() + " < \"$D/script.$n\"" : ""))
+    {
+    }
     QByteArrayList scripts() const { return numbered(QStringLiteral("script")); }
 };
 
-// A sudo over the installed locations that answers `<helper> version` with the answer
-// "version"; with `execCommand`, it runs the command it was given instead (we are root).
+// A sudo answering `<helper> version` with the answer "version", or running its command (we are root).
 struct ScriptedSudo : ScriptedTool {
-    explicit ScriptedSudo(bool execCommand = false);
+    explicit ScriptedSudo(bool execCommand = false)
+        : ScriptedTool(&platform::SystemLocations::sudo, platform::SystemLocations::shared(),
+                       execCommand ? "[ \"$1\" = -n ] && shift\nexec \"$@\"" : "[ \"$3\" = version ] && k=version")
+    {
+    }
 };

@@ -3,27 +3,20 @@
 #include "platform/Workspace.h"
 
 #include <QSet>
-#include <QStringList>
 
-// The running applications are the test's list; terminate() ends those in `quitsWhenAsked`,
-// forceTerminate() any; what was revealed, asked and forced is recorded.
+// terminate() ends those in `quitsWhenAsked`, forceTerminate() any; every request is recorded.
 class FakeWorkspace final : public platform::Workspace {
 public:
-    FakeWorkspace() : override_(*this) {}
-
     QList<platform::RunningApplication> running;
-    QSet<qint64> quitsWhenAsked;
-    QSet<qint64> ended;
-    QList<qint64> terminated;
-    QList<qint64> forced;
+    QSet<qint64> quitsWhenAsked, ended;
+    QList<qint64> terminated, forced;
     QStringList revealed;
 
     QList<platform::RunningApplication> runningApplications() const override { return running; }
     bool revealInFileBrowser(const QString& path) override { return revealed << path, true; }
     bool terminate(const platform::RunningApplication& app) override
     {
-        terminated << app.processId;
-        if (quitsWhenAsked.contains(app.processId))
+        if (terminated << app.processId; quitsWhenAsked.contains(app.processId))
             ended.insert(app.processId);
         return true;
     }
@@ -31,5 +24,5 @@ public:
     bool isRunning(const platform::RunningApplication& app) const override { return !ended.contains(app.processId); }
 
 private:
-    platform::Service<platform::Workspace>::Override override_;
+    platform::Service<platform::Workspace>::Override override_{*this};
 };

@@ -6,27 +6,23 @@
 
 #include <map>
 
-// Replaces StateClock::shared() while it lives and stands still until advance(), which runs what
-// falls due by due time (ties in scheduling order) with now() at each one's due time.
+// StateClock::shared() standing still until advance() runs what falls due, in due-time order.
 class ManualClock final : public StateClock {
 public:
     void singleShot(std::chrono::milliseconds delay, QObject* context, std::function<void()> action) override
     {
         pending_.emplace(now_ + delay, std::make_pair(QPointer<QObject>(context), std::move(action)));
     }
-
     void advance(std::chrono::milliseconds step)
     {
         const std::chrono::milliseconds until = now_ + step;
         for (auto next = pending_.begin(); next != pending_.end() && next->first <= until; next = pending_.begin()) {
             auto [due, entry] = std::move(*next);
-            pending_.erase(next);
-            if (now_ = due; entry.first)
+            if (pending_.erase(next), now_ = due; entry.first)
                 entry.second();
         }
         now_ = until;
     }
-
     std::chrono::milliseconds now() const { return now_; }
 
 private:

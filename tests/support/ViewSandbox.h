@@ -6,12 +6,10 @@
 #include "platform/SystemLocations.h"
 #include "platform/Workspace.h"
 #include "support/BundleFactory.h"
-#include "support/FakeCommandRunner.h"
 #include "support/FakePrivileged.h"
 #include "support/FakeSettingsStore.h"
 #include "support/ScriptedFileManager.h"
 
-#include <QDir>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThreadPool>
@@ -29,8 +27,8 @@ public:
     bool isRunning(const platform::RunningApplication&) const override { return false; }
 };
 
-// A screen's whole outside world in a temporary folder. Legacy.app: Intel, 1536 MB, a home cache;
-// Tiny.app: PowerPC, no identifier, unmeasured; Native.app: arm64. du 321, df 245Gi unless !answer.
+// A screen's outside world: Legacy.app (Intel, 1536 MB, a cache), Tiny.app (PowerPC, no identifier),
+// Native.app (arm64); du 321, df 245Gi unless !answer.
 struct ViewSandbox {
     QTemporaryDir tmp;
     ScriptedFileManager files{tmp.path() + "/home", tmp.path() + "/folders/T/"};
@@ -66,11 +64,9 @@ struct ViewSandbox {
     ~ViewSandbox() { drain(); }   // nothing a screen started may outlive the fakes
     static void drain()
     {
-        for (int round = 0; round < 400; ++round, QTest::qWait(5)) {
-            QCoreApplication::sendPostedEvents();
-            QCoreApplication::processEvents();
-            if (round > 3 && Shell::commandPool().activeThreadCount() + QThreadPool::globalInstance()->activeThreadCount() == 0)
+        for (int round = 0; round < 400; ++round, QTest::qWait(5))
+            if (QCoreApplication::sendPostedEvents(), QCoreApplication::processEvents(); round > 3
+                && Shell::commandPool().activeThreadCount() + QThreadPool::globalInstance()->activeThreadCount() == 0)
                 return;
-        }
     }
 };
