@@ -155,7 +155,7 @@ private slots:
             QCoro::Task<QString> run = manager.runPrivilegedShell(command);
             const QString output = co_await std::move(run);
             finished << command + QStringLiteral(": ") + output
-                    + (QThread::currentThread() == qApp->thread() ? QString() : QStringLiteral(" off the main thread"));
+                    + (QThread::currentThread() == QCoreApplication::instance()->thread() ? QString() : QStringLiteral(" off the main thread"));
         };
         QTimer::singleShot(0, [&] { QFile(runner.path(QStringLiteral("go"))).open(QIODevice::WriteOnly); });
         QCoro::Task<> first = caller(QStringLiteral("echo 1")), second = caller(QStringLiteral("echo 2")), third = caller(QStringLiteral("echo 3"));
@@ -178,7 +178,7 @@ private slots:
             [](int& counter) -> QCoro::Task<> {
                 QCoro::Task<ShellResult> run = Shell::runAsync(QStringLiteral("du -sk /never-ends"));
                 co_await std::move(run);
-                counter += QThread::currentThread() == qApp->thread();
+                counter += QThread::currentThread() == QCoreApplication::instance()->thread();
             }(ended);
         QCOMPARE(ended, 0);   // the callers were suspended, not blocked
         QTRY_COMPARE(Shell::commandPool().activeThreadCount(), poolSize);

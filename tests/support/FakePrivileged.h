@@ -25,12 +25,29 @@ public:
     QCoro::Task<QString> runPrivilegedShell(QString commandLine) override
     {
         const PrivilegedAnswer scripted = answer(commandLine);
-        co_return failAll_ || scripted.error ? throw (failAll_ ? *failAll_ : *scripted.error) : scripted.output;
+        if (failAll_)
+            throw *failAll_;
+        if (scripted.error)
+            throw *scripted.error;
+        co_return scripted.output;
     }
-    QCoro::Task<int> runPrivilegedStreaming(QString, std::function<void(const QString&)>) override { co_return failAll_ ? throw *failAll_ : 0; }
-    QCoro::Task<bool> requestAuthorization() override { co_return setAuthorized(true), true; }
+    QCoro::Task<int> runPrivilegedStreaming(QString, std::function<void(const QString&)>) override
+    {
+        if (failAll_)
+            throw *failAll_;
+        co_return 0;
+    }
+    QCoro::Task<bool> requestAuthorization() override
+    {
+        setAuthorized(true);
+        co_return true;
+    }
     bool canUseTouchID() const override { return true; }
-    QCoro::Task<BiometricResult> authenticate(QString reason) override { co_return reasons_.append(reason), biometric_; }
+    QCoro::Task<BiometricResult> authenticate(QString reason) override
+    {
+        reasons_.append(reason);
+        co_return biometric_;
+    }
 
 private:
     std::optional<AuthError> failAll_;
@@ -55,16 +72,40 @@ public:
     int installCount() const { return installCount_; }
     int uninstallCount() const { return uninstallCount_; }
 
-    QCoro::Task<CleanerHelperStatus> refreshStatus() override { co_return ++refreshCount_, setStatus(scriptedStatus_), scriptedStatus_; }
-    QCoro::Task<> install() override { return ++installCount_, change(installError_, CleanerHelperStatus::installed); }
-    QCoro::Task<> uninstall() override { return ++uninstallCount_, change(uninstallError_, CleanerHelperStatus::missing); }
+    QCoro::Task<CleanerHelperStatus> refreshStatus() override
+    {
+        ++refreshCount_;
+        setStatus(scriptedStatus_);
+        co_return scriptedStatus_;
+    }
+    QCoro::Task<> install() override
+    {
+        ++installCount_;
+        return change(installError_, CleanerHelperStatus::installed);
+    }
+    QCoro::Task<> uninstall() override
+    {
+        ++uninstallCount_;
+        return change(uninstallError_, CleanerHelperStatus::missing);
+    }
     QCoro::Task<QStringList> run(CleanerAction action, QString reason) override
     {
-        co_return actions_.append(action), reasons_.append(reason), runError_ ? throw *runError_ : runLines_;
+        actions_.append(action);
+        reasons_.append(reason);
+        if (runError_)
+            throw *runError_;
+        co_return runLines_;
     }
 
 private:
-    QCoro::Task<> change(std::optional<AuthError> error, CleanerHelperStatus status) { co_return error ? throw *error : setStatus(scriptedStatus_ = status); }
+    QCoro::Task<> change(std::optional<AuthError> error, CleanerHelperStatus status)
+    {
+        if (error)
+            throw *error;
+        scriptedStatus_ = status;
+        setStatus(status);
+        co_return;
+    }
 
     CleanerHelperStatus scriptedStatus_ = CleanerHelperStatus::missing;
     QStringList runLines_, reasons_;
