@@ -57,18 +57,25 @@ ShellResult run(const QString& commandLine)
     return platform::Service<CommandRunner>::get().run(commandLine);
 }
 
+namespace {
+
+// Commands need little stack; small stacks make starting a thread cheaper.
+QThreadPool* makePool(int maxThreads)
+{
+    auto* pool = new QThreadPool;
+    pool->setMaxThreadCount(maxThreads);
+    pool->setExpiryTimeout(30000);
+    pool->setStackSize(512 * 1024);
+    return pool;
+}
+
+} // namespace
+
 QThreadPool& commandPool()
 {
     // Many commands at once (a screen measures eight folders in parallel, the uninstaller
     // one per application), but bounded so a burst queues instead of spawning threads.
-    static QThreadPool* pool = [] {
-        auto* p = new QThreadPool;
-        p->setMaxThreadCount(64);
-        p->setExpiryTimeout(30000);
-        // Commands need little stack; small stacks make starting a thread cheaper.
-        p->setStackSize(512 * 1024);
-        return p;
-    }();
+    static QThreadPool* pool = makePool(64);
     return *pool;
 }
 
@@ -76,13 +83,7 @@ QThreadPool& privilegedPool()
 {
     // Administrator runs take turns, so one thread is busy with a dialog or a streamed root
     // command at a time; the others serve the helper's status probes and runs.
-    static QThreadPool* pool = [] {
-        auto* p = new QThreadPool;
-        p->setMaxThreadCount(4);
-        p->setExpiryTimeout(30000);
-        p->setStackSize(512 * 1024);
-        return p;
-    }();
+    static QThreadPool* pool = makePool(4);
     return *pool;
 }
 
