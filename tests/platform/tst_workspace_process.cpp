@@ -40,8 +40,12 @@ std::optional<RunningApplication> listed(qint64 pid)
 // isRunning, terminate and forceTerminate of `app`, as "rtf" with "-" for false.
 QString signalled(const RunningApplication& app)
 {
+    // One statement each: the operands of + are unsequenced, and killing first would read as "--f".
     Workspace& w = Workspace::systemDefault();
-    return QString(w.isRunning(app) ? u'r' : u'-') + (w.terminate(app) ? u't' : u'-') + (w.forceTerminate(app) ? u'f' : u'-');
+    QString result(w.isRunning(app) ? u'r' : u'-');
+    result += w.terminate(app) ? u't' : u'-';
+    result += w.forceTerminate(app) ? u'f' : u'-';
+    return result;
 }
 
 } // namespace
