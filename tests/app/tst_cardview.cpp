@@ -12,7 +12,6 @@
 #include "support/Render.h"
 #include "support/ViewSandbox.h"
 
-#include <QEnterEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -23,14 +22,6 @@
 #include <QtTest>
 
 namespace {
-
-QImage renderOver(QWidget* widget, const QColor& background)
-{
-    QImage image(widget->size(), QImage::Format_ARGB32_Premultiplied);
-    image.fill(background);
-    widget->render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
-    return image;
-}
 
 // The window's background behind a screen, as the window content paints it.
 class Backdrop final : public QWidget {
@@ -127,29 +118,6 @@ private slots:
             host.reset();
             gate.release(1000);
             ViewSandbox::drain();
-        }
-    }
-
-    // The translucent fill lifts a light background towards white and keeps a dark one dark, a
-    // shadow falls below; the pointer lights an interactive card only.
-    void cardLooks()
-    {
-        for (const auto& [theme, background] : {std::pair(AppTheme::liquidGlass, QColor(180, 200, 220)), std::pair(AppTheme::cyberDark, QColor(20, 24, 34))}) {
-            ThemeManager::shared().setCurrentTheme(theme);
-            LiquidGlassCard card(16, true), still(16, false);
-            card.resize(300, 200);
-            const QImage image = renderOver(&card, background);
-            const QRectF body = card.cardRect();
-            const QColor centre = image.pixelColor(body.center().toPoint());
-            QVERIFY(Theme::isDark(theme) ? centre.lightness() < 80 && centre != background
-                                         : centre.lightness() > background.lightness() + 20 && centre.lightness() < 255);
-            QVERIFY(image.pixelColor(int(body.center().x()), int(body.bottom()) + 3).lightness() < background.lightness());
-            QEnterEvent enter(body.center(), body.center(), body.center());
-            QCoreApplication::sendEvent(&card, &enter), QCoreApplication::sendEvent(&still, &enter);
-            QVERIFY(card.isHovered() && !still.isHovered() && renderOver(&card, background).pixelColor(body.center().toPoint()) != centre);
-            QEvent leave(QEvent::Leave);
-            QCoreApplication::sendEvent(&card, &leave);
-            QVERIFY(!card.isHovered());
         }
     }
 

@@ -21,7 +21,6 @@ public:
     explicit LiquidGlassCard(qreal cornerRadius, bool isInteractive, QWidget* parent = nullptr);
     qreal cornerRadius() const { return cornerRadius_; }
     bool isInteractive() const { return isInteractive_; }
-    bool isHovered() const { return hovered_; }
 
     // A different shadow for cards that float (the banner). Updates the margins.
     void setShadow(const QColor& color, qreal blurRadius, QPointF offset);
