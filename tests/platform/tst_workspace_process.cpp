@@ -182,19 +182,6 @@ private slots:
         QCOMPARE(signalled(*app), QStringLiteral("---"));
     }
 
-    void processIgnoringTerminateIsForced()
-    {
-        QProcess child;
-        QVERIFY(start(child, QStringLiteral("/bin/sh"), root_ + "/Stubborn.app/Contents/MacOS/Stubborn",
-                      {"-c", "trap '' TERM; echo ready; while :; do sleep 1; done"}));
-        QVERIFY(child.waitForReadyRead(10000));   // the trap is in place
-        const auto app = listed(child.processId());
-        QVERIFY(app);
-        QCOMPARE(signalled(*app), QStringLiteral("rtf"));
-        QVERIFY(child.waitForFinished(10000));
-        QCOMPARE(child.exitStatus(), QProcess::CrashExit);
-    }
-
     // With stand-ins for dbus-send and xdg-open: the file URL reaches the file manager as one
     // array element (a comma would split it), the parent folder reaches the fallback untouched.
     void revealCommandPassesPathsVerbatim()
