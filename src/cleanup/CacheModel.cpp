@@ -9,7 +9,6 @@
 #include "exec/Shell.h"
 #include "platform/FileManager.h"
 
-#include <QtConcurrent/QtConcurrentRun>
 #include <qcoro/qcorofuture.h>
 
 #include <vector>
@@ -339,7 +338,7 @@ QCoro::Task<> CacheModel::clean(PrivilegeMode mode)
     const Allowance allowance = userAllowance();
     for (const QString& path : split.user) {
         // Blocking file work leaves the main thread.
-        QFuture<SafetyBoundary::Outcome> emptied = QtConcurrent::run(&Shell::commandPool(), [path, allowance, files] {
+        QFuture<SafetyBoundary::Outcome> emptied = Shell::inPool(Shell::commandPool(), [path, allowance, files] {
             return SafetyBoundary(*files).emptyDirectory(path, allowance);
         });
         const SafetyBoundary::Outcome outcome = co_await emptied;

@@ -10,7 +10,6 @@
 #include "platform/Workspace.h"
 
 #include <QDateTime>
-#include <QtConcurrent>
 #include <qcoro/qcorofuture.h>
 #include <qcoro/qcorotimer.h>
 
@@ -241,7 +240,7 @@ QCoro::Task<> IntelAppsModel::runScan(std::weak_ptr<IntelAppsModel> weak, std::o
         roots = self->roots_ ? *self->roots_ : ArchScanner::applicationRoots();
     }
     // The walk reads thousands of files, the process list hundreds: both run off the main thread.
-    QFuture<std::pair<ScanResult, QSet<QString>>> scanning = QtConcurrent::run(&Shell::commandPool(), [roots] {
+    QFuture<std::pair<ScanResult, QSet<QString>>> scanning = Shell::inPool(Shell::commandPool(), [roots] {
         ScanResult result = ArchScanner::scan(roots);
         QSet<QString> running = runningBundles(result.intelApps);
         return std::pair{std::move(result), std::move(running)};
@@ -486,7 +485,7 @@ QCoro::Task<> IntelAppsModel::removeSelected()
         co_await terminateIfRunning(app);
         allowance += InstalledApp::removalAllowance(app.path, app.name, app.bundleID);
         // A bundle or a container can hold a hundred thousand files: the walk leaves the main thread.
-        QFuture<UserRemoval> removing = QtConcurrent::run(&Shell::commandPool(), &IntelAppsModel::removeApp, app, method, scope);
+        QFuture<UserRemoval> removing = Shell::inPool(Shell::commandPool(), [app, method, scope] { return removeApp(app, method, scope); });
         const UserRemoval removed = co_await removing;
         for (const QString& line : removed.log)
             appendLog(line);
@@ -505,7 +504,7 @@ QCoro::Task<> IntelAppsModel::removeSelected()
             appendLog(keptLeftoversLine(app.path));
             continue;
         }
-        QFuture<UserRemoval> removing = QtConcurrent::run(&Shell::commandPool(), &IntelAppsModel::removeLeftovers, app, method);
+        QFuture<UserRemoval> removing = Shell::inPool(Shell::commandPool(), [app, method] { return removeLeftovers(app, method); });
         const UserRemoval removed = co_await removing;
         for (const QString& line : removed.log)
             appendLog(line);
@@ -520,7 +519,7 @@ QCoro::Task<> IntelAppsModel::removeSelected()
         handled.insert(app.id);
     const qsizetype before = apps_.size();
     apps_.removeIf([&](const IntelOnlyApp& entry) { return handled.contains(entry.id) && !files.exists(entry.path); });
-    QFuture<QSet<QString>> checking = QtConcurrent::run(&Shell::commandPool(), &IntelAppsModel::runningBundles, apps_);
+    QFuture<QSet<QString>> checking = Shell::inPool(Shell::commandPool(), [apps = apps_] { return runningBundles(apps); });
     running_ = co_await checking;
     if (apps_.size() != before) {
         emit appsChanged();

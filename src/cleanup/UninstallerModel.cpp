@@ -7,7 +7,6 @@
 #include "platform/FileManager.h"
 #include "platform/PropertyList.h"
 
-#include <QtConcurrent>
 #include <qcoro/qcorofuture.h>
 
 #include <QRegularExpression>
@@ -106,7 +105,7 @@ QCoro::Task<InstalledApp> UninstallerModel::makeRecord(QString bundlePath)
     // The property list is read off the main thread: a bundle on a slow or stalled volume
     // must not freeze the window.
     const QString plistPath = bundlePath + QStringLiteral("/Contents/Info.plist");
-    QFuture<std::optional<QString>> reading = QtConcurrent::run(&Shell::commandPool(), [plistPath] {
+    QFuture<std::optional<QString>> reading = Shell::inPool(Shell::commandPool(), [plistPath] {
         const std::optional<platform::PropertyList> info = platform::PropertyList::read(plistPath);
         return info ? info->string("CFBundleIdentifier") : std::nullopt;
     });
@@ -340,8 +339,8 @@ QCoro::Task<> UninstallerModel::removeLeftovers(InstalledApp app)
     for (const QString& path : leftovers) {
         if (isInsideHome(path, home)) {
             // A container can hold a hundred thousand files: the walk leaves the main thread.
-            QFuture<SafetyBoundary::Outcome> removing = QtConcurrent::run(
-                &Shell::commandPool(), [boundary, allowance, path] { return boundary.removeItem(path, allowance); });
+            QFuture<SafetyBoundary::Outcome> removing = Shell::inPool(
+                Shell::commandPool(), [boundary, allowance, path] { return boundary.removeItem(path, allowance); });
             const SafetyBoundary::Outcome outcome = co_await removing;
             if (outcome.succeeded())
                 appendLog(QStringLiteral("  ✅ ") + path);

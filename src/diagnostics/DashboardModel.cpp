@@ -13,7 +13,6 @@
 
 #include <QRegularExpression>
 #include <QThreadPool>
-#include <QtConcurrent/QtConcurrentRun>
 #include <qcoro/qcorofuture.h>
 
 DashboardModel::DashboardModel() = default;
@@ -119,7 +118,7 @@ QCoro::Task<> DashboardModel::quickOptimize()
 
     const platform::FileManager* files = &platform::FileManager::shared();
     const QStringList directories = optimizableFolders();
-    QFuture<void> emptied = QtConcurrent::run(&Shell::commandPool(), &DashboardModel::emptyDirectories, directories, files);
+    QFuture<void> emptied = Shell::inPool(Shell::commandPool(), [directories, files] { emptyDirectories(directories, files); });
     co_await emptied;
 
     co_await purgeMemory();

@@ -5,24 +5,95 @@
 #include <QFuture>
 #include <QStringDecoder>
 #include <QThreadPool>
-#include <QtConcurrent/QtConcurrentRun>
+
+#include <algorithm>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
 #include <qcoro/qcorofuture.h>
 
 namespace {
+
+// Strict UTF-8 decoded chunk by chunk as a process writes, so decoding overlaps the writer
+// instead of following it. A sequence cut by a chunk boundary waits for the next chunk; any
+// invalid or unfinished sequence makes the whole text "".
+class StrictUtf8 {
+public:
+    void append(const char* data, qsizetype size)
+    {
+        if (!pending_.isEmpty() && !failed_) {
+            // Complete the cut sequence first; its lead byte tells how long it is.
+            const qsizetype take = std::min(size, sequenceLength(uchar(pending_[0])) - pending_.size());
+            pending_.append(data, take);
+            data += take, size -= take;
+            if (pending_.size() < sequenceLength(uchar(pending_[0])))
+                return;
+            decode(pending_.constData(), pending_.size());
+            pending_.clear();
+        }
+        if (failed_ || size <= 0)
+            return;
+        const qsizetype whole = wholePrefix(data, size);
+        decode(data, whole);
+        pending_.append(data + whole, size - whole);
+    }
+
+    QString finish() &&
+    {
+        if (failed_ || !pending_.isEmpty())
+            return QString();
+        text_.truncate(used_);
+        return std::move(text_);
+    }
+
+private:
+    static qsizetype sequenceLength(uchar lead) { return lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1; }
+
+    // The longest prefix that does not end inside a multi-byte sequence.
+    static qsizetype wholePrefix(const char* data, qsizetype size)
+    {
+        for (qsizetype back = 1; back <= 3 && back <= size; ++back) {
+            const uchar byte = uchar(data[size - back]);
+            if ((byte & 0xC0) != 0x80)
+                return sequenceLength(byte) > back ? size - back : size;
+        }
+        return size;
+    }
+
+    void decode(const char* data, qsizetype size)
+    {
+        if (size <= 0)
+            return;
+        // UTF-16 never needs more code units than UTF-8 has bytes.
+        if (text_.size() - used_ < size)
+            text_.resize(std::max(used_ + size, text_.size() * 2));
+        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        const QChar* end = decoder.appendToBuffer(text_.data() + used_, QByteArrayView(data, size));
+        failed_ = decoder.hasError();
+        used_ = end - text_.constData();
+    }
+
+    QString text_;
+    qsizetype used_ = 0;
+    QByteArray pending_;
+    bool failed_ = false;
+};
 
 class ZshRunner final : public CommandRunner {
 public:
     ShellResult run(const QString& commandLine) override
     {
+        StrictUtf8 output, error;
         platform::ProcessRequest request;
         request.program = QStringLiteral("/bin/zsh");
         request.arguments = {QStringLiteral("-c"), commandLine};
+        request.onOutput = [&](bool fromError, const char* data, qsizetype size) { (fromError ? error : output).append(data, size); };
         const platform::ProcessOutcome outcome = platform::runProcess(request);
         if (!outcome.started)
             return {QString(), outcome.launchError, -1};
         // QString::trimmed drops the Unicode whitespace-and-newline set (Z*, U+0009-U+000D, U+0085).
-        return {Shell::decodeStrict(outcome.standardOutput).trimmed(), Shell::decodeStrict(outcome.standardError).trimmed(),
-                outcome.exitStatus};
+        return {std::move(output).finish().trimmed(), std::move(error).finish().trimmed(), outcome.exitStatus};
     }
 };
 
@@ -38,18 +109,9 @@ namespace Shell {
 
 QString decodeStrict(const QByteArray& bytes)
 {
-    if (bytes.isEmpty())
-        return QString();
-    // UTF-16 never needs more code units than UTF-8 has bytes; decode straight into one
-    // buffer so a large output is written once.
-    QString text(bytes.size(), Qt::Uninitialized);
-    platform::adviseLargeBuffer(text.data(), size_t(text.size()) * sizeof(QChar));
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QChar* end = decoder.appendToBuffer(text.data(), bytes);
-    if (decoder.hasError())
-        return QString();
-    text.truncate(end - text.constData());
-    return text;
+    StrictUtf8 text;
+    text.append(bytes.constData(), bytes.size());
+    return std::move(text).finish();
 }
 
 ShellResult run(const QString& commandLine)
@@ -87,11 +149,46 @@ QThreadPool& privilegedPool()
     return *pool;
 }
 
+namespace detail {
+
+void feed(QThreadPool& pool, std::function<void()> job)
+{
+    struct Feeder {
+        std::mutex mutex;
+        std::condition_variable wake;
+        std::deque<std::pair<QThreadPool*, std::function<void()>>> jobs;
+    };
+    // Never destroyed: pool work may still be handed on while the process exits.
+    static Feeder* feeder = [] {
+        auto* f = new Feeder;
+        std::thread([f] {
+            for (;;) {
+                std::unique_lock lock(f->mutex);
+                f->wake.wait(lock, [f] { return !f->jobs.empty(); });
+                auto [target, next] = std::move(f->jobs.front());
+                f->jobs.pop_front();
+                lock.unlock();
+                target->start([job = std::move(next)] {
+                    static thread_local const bool lowered = (platform::lowerThreadPriority(), true);
+                    (void)lowered;
+                    job();
+                });
+            }
+        }).detach();
+        return f;
+    }();
+    {
+        const std::lock_guard lock(feeder->mutex);
+        feeder->jobs.emplace_back(&pool, std::move(job));
+    }
+    feeder->wake.notify_one();
+}
+
+} // namespace detail
+
 QCoro::Task<ShellResult> runAsync(QString commandLine)
 {
-    QFuture<ShellResult> future = QtConcurrent::run(&commandPool(), [line = std::move(commandLine)] {
-        return Shell::run(line);
-    });
+    QFuture<ShellResult> future = inPool(commandPool(), [line = std::move(commandLine)] { return Shell::run(line); });
     co_return co_await future;
 }
 

@@ -2,9 +2,15 @@
 
 #include "platform/Service.h"
 
+#include <QFuture>
 #include <QMetaType>
+#include <QPromise>
 #include <QString>
 #include <qcoro/qcorotask.h>
+
+#include <functional>
+#include <memory>
+#include <type_traits>
 
 class QThreadPool;
 
@@ -46,6 +52,34 @@ QThreadPool& commandPool();
 // commandPool(): commands that never end can fill that pool, and must not keep the
 // administrator dialog or the helper from starting.
 QThreadPool& privilegedPool();
+
+namespace detail {
+void feed(QThreadPool& pool, std::function<void()> job);
+}
+
+// Runs `work` on `pool` and returns its future (an exception it throws comes back through
+// the future). A feeder thread hands the work to the pool, so a burst of hundreds never has
+// the calling thread, usually the main one, start the pool's threads itself.
+template <typename F>
+auto inPool(QThreadPool& pool, F work) -> QFuture<std::invoke_result_t<F&>>
+{
+    using R = std::invoke_result_t<F&>;
+    auto promise = std::make_shared<QPromise<R>>();
+    QFuture<R> future = promise->future();
+    detail::feed(pool, [promise, work = std::move(work)]() mutable {
+        promise->start();
+        try {
+            if constexpr (std::is_void_v<R>)
+                work();
+            else
+                promise->addResult(work());
+        } catch (...) {
+            promise->setException(std::current_exception());
+        }
+        promise->finish();
+    });
+    return future;
+}
 
 // Strict UTF-8 without trimming, as every runner decodes; "" for invalid bytes.
 QString decodeStrict(const QByteArray& bytes);

@@ -3,14 +3,13 @@
 
 #include <QFile>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
-#include <sys/mman.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -61,22 +60,6 @@ ProcessOutcome launchFailure(const QString& text)
     ProcessOutcome outcome;
     outcome.launchError = text;
     return outcome;
-}
-
-// Up to a megabyte an output grows as QByteArray grows it. Past that it is likely to become
-// much larger: it grows in big steps into a buffer that is allocated and advised for huge
-// pages before it is filled (realloc would copy first, then fault in one small page at a time).
-void appendOutput(QByteArray& target, const char* data, qsizetype size)
-{
-    const qsizetype needed = target.size() + size;
-    if (needed > 1024 * 1024 && target.capacity() < needed) {
-        QByteArray grown;
-        grown.reserve(std::max({needed, target.capacity() * 2, qsizetype(16 * 1024 * 1024)}));
-        adviseLargeBuffer(grown.data(), size_t(grown.capacity()));
-        grown.append(target);
-        target.swap(grown);
-    }
-    target.append(data, size);
 }
 
 ProcessOutcome runImpl(const ProcessRequest& request)
@@ -161,7 +144,10 @@ ProcessOutcome runImpl(const ProcessRequest& request)
     auto drain = [&](Pipe& pipe, QByteArray& target) {
         const ssize_t n = ::read(pipe.read, buffer, sizeof buffer);
         if (n > 0) {
-            appendOutput(target, buffer, n);
+            if (request.onOutput)
+                request.onOutput(&pipe == &err, buffer, n);
+            else
+                target.append(buffer, n);
         } else if (n == 0 || (errno != EINTR && errno != EAGAIN)) {
             pipe.closeRead();
         }
@@ -217,20 +203,13 @@ ProcessOutcome runImpl(const ProcessRequest& request)
 
 } // namespace
 
-void adviseLargeBuffer(void* data, size_t size)
+void lowerThreadPriority()
 {
-#ifdef MADV_HUGEPAGE
-    // Huge pages for buffers of megabytes: tens of faults instead of thousands.
-    constexpr uintptr_t huge = 2 * 1024 * 1024;
-    if (size < 2 * huge)
-        return;
-    const uintptr_t begin = (reinterpret_cast<uintptr_t>(data) + huge - 1) & ~(huge - 1);
-    const uintptr_t end = (reinterpret_cast<uintptr_t>(data) + size) & ~(huge - 1);
-    if (end > begin)
-        ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+#ifdef __APPLE__
+    pthread_set_qos_class_self_np(QOS_CLASS_UTILITY, 0);
 #else
-    (void)data;
-    (void)size;
+    // On Linux a nice value belongs to the thread, and processes it spawns inherit it.
+    ::setpriority(PRIO_PROCESS, id_t(::gettid()), 5);
 #endif
 }
 

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 
 namespace platform {
@@ -15,13 +16,16 @@ struct ProcessRequest {
     std::optional<QByteArray> input;      // written to standard input, then closed; none: stdin is inherited
     bool nullInput = false;               // standard input is /dev/null (ignored when `input` is set)
     bool mergeOutput = false;             // standard error goes into the standard-output stream
+    // When set, output is handed here as it arrives (on the calling thread, between reads)
+    // instead of being collected into the outcome, so the caller can work in step with the writer.
+    std::function<void(bool fromStandardError, const char* data, qsizetype size)> onOutput = {};
 };
 
 struct ProcessOutcome {
     bool started = false;
     QString launchError;                  // the system's description when the process could not start
-    QByteArray standardOutput;            // everything read (merged streams land here)
-    QByteArray standardError;             // empty when merged
+    QByteArray standardOutput;            // everything read (merged streams land here); empty with onOutput
+    QByteArray standardError;             // empty when merged or with onOutput
     int exitStatus = -1;                  // exit status; for a process ended by a signal, the signal number
     bool endedBySignal = false;
 };
@@ -31,8 +35,8 @@ struct ProcessOutcome {
 // Blocks the calling thread; safe to call from any number of threads at once.
 ProcessOutcome runProcess(const ProcessRequest& request);
 
-// Hints that a freshly allocated, not yet written buffer of `size` bytes will be filled
-// whole (huge pages where the system offers them). Harmless for any buffer.
-void adviseLargeBuffer(void* data, size_t size);
+// Puts the calling thread, and every process it starts from now on, behind the user interface
+// in the scheduler's order, so that commands fanned out by the hundred leave the window smooth.
+void lowerThreadPriority();
 
 } // namespace platform

@@ -38,6 +38,22 @@ private slots:
         }
     }
 
+    // Text far longer than one read, so reads cut multi-byte sequences; a cut one at the very end is invalid.
+    void multiByteTextAcrossReads()
+    {
+        const QString emoji = QStringLiteral("🩺");
+        const std::pair<const char*, QString> cases[] = {
+            {"repeat 70000 printf 'あ'", QString(70000, u'あ')},
+            {"printf a; repeat 50000 printf '🩺'; printf 'é' >&2", u'a' + emoji.repeated(50000)},
+            {"repeat 70000 printf 'あ'; printf '\\xe3\\x81'", QString()},
+            {"repeat 70000 printf 'あ'; printf '\\x81'; repeat 10 printf 'あ'", QString()}};
+        for (const auto& [command, expected] : cases) {
+            const ShellResult result = Shell::run(QString::fromUtf8(command));
+            QVERIFY2(result.output == expected && result.exitCode == 0, command);
+        }
+        QCOMPARE(Shell::run(QStringLiteral("printf a; printf 'é' >&2")).error, QStringLiteral("é"));
+    }
+
     void bothStreamsDrainWhileRunning()
     {
         // 64 MiB to each stream: far beyond a pipe's buffer, so reading only after exit would deadlock.
