@@ -2,19 +2,14 @@
 //   * Shell::run("true") against a bare posix_spawn of `/bin/zsh -c true` (overhead ratio, target <= 1.10)
 //   * draining 64 MiB from each stream against cat reading the same bytes through pipes (target <= 1.5)
 //   * the longest stall of the main event loop while 200 runAsync commands run at once (target < 16 ms)
+#include "BenchSupport.h"
 #include "exec/Shell.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <benchmark/benchmark.h>
 #include <qcoro/qcorotask.h>
 
-#include <algorithm>
-#include <chrono>
-#include <functional>
-#include <map>
 #include <vector>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -35,33 +30,6 @@ void spawnAndWait(const char* script)
     waitpid(pid, &status, 0);
 }
 
-double millisecondsOf(const std::function<void()>& work)
-{
-    const auto start = std::chrono::steady_clock::now();
-    work();
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
-// Baseline and candidate alternate inside one loop, so load from elsewhere on the machine
-// falls on both alike; the counters carry the medians and their ratio.
-void compare(benchmark::State& state, const std::function<void()>& baseline, const std::function<void()>& candidate)
-{
-    std::vector<double> base, cand;
-    for (auto _ : state) {
-        base.push_back(millisecondsOf(baseline));
-        cand.push_back(millisecondsOf(candidate));
-    }
-    state.counters["baseline_ms"] = median(base);
-    state.counters["tessarin_ms"] = median(cand);
-    state.counters["ratio"] = median(cand) / median(base);
-}
-
 void BM_ShellRunOverBareSpawn(benchmark::State& state)
 {
     compare(state, [] { spawnAndWait("true"); }, [] { benchmark::DoNotOptimize(Shell::run(QStringLiteral("true"))); });
@@ -79,31 +47,10 @@ void BM_DrainOverCat(benchmark::State& state)
     });
 }
 
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    std::map<std::string, double> ratios;
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs)
-            if (auto it = run.counters.find("ratio"); it != run.counters.end())
-                ratios[run.run_name.function_name] = it->second;
-    }
-};
-
 double longestStallMs(int commands)
 {
     int finished = 0;
-    qint64 longest = 0;
-    QElapsedTimer sinceTick;
-    QTimer ticker;
-    ticker.setInterval(1);
-    QObject::connect(&ticker, &QTimer::timeout, [&] {
-        longest = std::max(longest, sinceTick.nsecsElapsed());
-        sinceTick.restart();
-    });
-    sinceTick.start();
-    ticker.start();
+    StallMeter meter;
     for (int i = 0; i < commands; ++i) {
         [](int& done) -> QCoro::Task<> {
             QString line = QStringLiteral("echo tick; sleep 0.01");
@@ -115,8 +62,7 @@ double longestStallMs(int commands)
     }
     while (finished < commands)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    ticker.stop();
-    return double(longest) / 1e6;
+    return meter.longestMs();
 }
 
 } // namespace
@@ -132,12 +78,12 @@ int main(int argc, char** argv)
     Shell::run(QStringLiteral("head -c 67108864 /dev/zero | tr '\\0' 'x' > '%1'").arg(g_blob));
 
     benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
+    CounterReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
 
-    std::printf("\nShell::run overhead over a bare spawn: %.3f (target <= 1.10)\n", reporter.ratios["BM_ShellRunOverBareSpawn"]);
-    std::printf("Drain of 64 MiB per stream against cat:  %.3f (target <= 1.5)\n", reporter.ratios["BM_DrainOverCat"]);
+    std::printf("\nShell::run overhead over a bare spawn: %.3f (target <= 1.10)\n", reporter.counters["BM_ShellRunOverBareSpawn"]["ratio"]);
+    std::printf("Drain of 64 MiB per stream against cat:  %.3f (target <= 1.5)\n", reporter.counters["BM_DrainOverCat"]["ratio"]);
     double stall = 0;
     for (int round = 0; round < 3; ++round)
         stall = std::max(stall, longestStallMs(200));

@@ -222,14 +222,11 @@ QCoro::Task<void> measureSizes(QList<IntelOnlyApp> apps, std::function<void(cons
 {
     if (apps.isEmpty())
         co_return;
-    // Every command starts before the first result is awaited; each child applies its own
-    // result as soon as it is back, so results land in completion order.
-    std::vector<QCoro::Task<void>> children;
-    children.reserve(std::size_t(apps.size()));
-    for (const IntelOnlyApp& app : apps)
-        children.push_back(measureOne(app.id, app.path, apply));
-    for (QCoro::Task<void>& child : children)
-        co_await child;
+    // Each child applies its own result as soon as it is back, so results land in completion order.
+    QCoro::Task<> measuring = Shell::forEachInParallel(apps.size(), [&](qsizetype i) {
+        return measureOne(apps[i].id, apps[i].path, apply);
+    });
+    co_await std::move(measuring);
 }
 
 bool applyMeasuredSize(QList<IntelOnlyApp>& apps, const QUuid& id, qint64 sizeMB)

@@ -11,6 +11,7 @@
 #include <deque>
 #include <mutex>
 #include <thread>
+#include <vector>
 #include <qcoro/qcorofuture.h>
 
 namespace {
@@ -185,6 +186,36 @@ void feed(QThreadPool& pool, std::function<void()> job)
 }
 
 } // namespace detail
+
+namespace {
+
+struct ParallelRun {
+    qsizetype next = 0;
+    qsizetype count = 0;
+    std::function<QCoro::Task<>(qsizetype)> start;
+    std::function<bool()> keepGoing;
+};
+
+QCoro::Task<> parallelWorker(std::shared_ptr<ParallelRun> run)
+{
+    while (run->next < run->count && (!run->keepGoing || run->keepGoing())) {
+        QCoro::Task<> item = run->start(run->next++);
+        co_await std::move(item);
+    }
+}
+
+} // namespace
+
+QCoro::Task<> forEachInParallel(qsizetype count, std::function<QCoro::Task<>(qsizetype)> start, std::function<bool()> keepGoing,
+                                qsizetype width)
+{
+    auto run = std::make_shared<ParallelRun>(ParallelRun{0, count, std::move(start), std::move(keepGoing)});
+    std::vector<QCoro::Task<>> workers;
+    for (qsizetype i = 0; i < std::min(width, count); ++i)
+        workers.push_back(parallelWorker(run));
+    for (QCoro::Task<>& worker : workers)
+        co_await std::move(worker);
+}
 
 QCoro::Task<ShellResult> runAsync(QString commandLine)
 {

@@ -53,6 +53,13 @@ QThreadPool& commandPool();
 // administrator dialog or the helper from starting.
 QThreadPool& privilegedPool();
 
+// Runs start(0) … start(count - 1), at most `width` at a time, each begun as soon as an
+// earlier one ends, so a list of a thousand neither floods the main thread with a thousand
+// starts at once nor waits behind one slow item. Stops beginning new ones once `keepGoing`
+// (when given) says no; those already begun run to their end.
+QCoro::Task<> forEachInParallel(qsizetype count, std::function<QCoro::Task<>(qsizetype)> start,
+                                std::function<bool()> keepGoing = {}, qsizetype width = 64);
+
 namespace detail {
 void feed(QThreadPool& pool, std::function<void()> job);
 }

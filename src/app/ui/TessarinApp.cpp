@@ -44,14 +44,8 @@ void configureAppearance()
     QApplication::setFont(font);
 }
 
-int exec(int argc, char* argv[])
+std::unique_ptr<MainWindow> openWindow()
 {
-    if (const auto problem = displayProblem(QProcessEnvironment::systemEnvironment())) {
-        std::fputs(problem->toLocal8Bit().constData(), stderr);
-        return 2;
-    }
-
-    QApplication app(argc, argv);
     platform::configureApplicationIdentity();
     platform::installStandInPath();
     configureAppearance();
@@ -63,9 +57,21 @@ int exec(int argc, char* argv[])
     PermissionManager::shared();
     QApplication::setWindowIcon(AboutView::applicationIcon());
 
-    MainWindow window;
-    window.resize(1100, 720);
-    window.show();
+    auto window = std::make_unique<MainWindow>();
+    window->resize(1100, 720);
+    window->show();
+    return window;
+}
+
+int exec(int argc, char* argv[])
+{
+    if (const auto problem = displayProblem(QProcessEnvironment::systemEnvironment())) {
+        std::fputs(problem->toLocal8Bit().constData(), stderr);
+        return 2;
+    }
+
+    QApplication app(argc, argv);
+    const std::unique_ptr<MainWindow> window = openWindow();
     return app.exec();
 }
 

@@ -3,12 +3,19 @@
 #include <QProcessEnvironment>
 #include <QString>
 
+#include <memory>
 #include <optional>
+
+class MainWindow;
 
 namespace TessarinApp {
 
 // Runs the application: one window, until it is closed. Returns the process exit status.
 int exec(int argc, char* argv[]);
+
+// Everything exec does between making the QApplication and running its loop: the process's
+// identity, stand-ins, appearance, the shared objects, and the window, shown.
+std::unique_ptr<MainWindow> openWindow();
 
 // Fonts and symbols every window (and every offscreen rendering) needs; call once after
 // the QApplication exists.
