@@ -10,6 +10,7 @@
 #include "cleanup/ui/IntelAppsView.h"
 #include "cleanup/ui/UninstallerView.h"
 #include "diagnostics/ui/DashboardView.h"
+#include "diagnostics/ui/NetworkView.h"
 #include "diagnostics/ui/StorageView.h"
 #include "diagnostics/ui/SysInfoView.h"
 #include "exec/AuthorizationManager.h"
@@ -128,6 +129,8 @@ QWidget* ContentView::detailView(SidebarSection section, QWidget* parent)
         return new CacheView(parent);
     case SidebarSection::storage:
         return new StorageView(parent);
+    case SidebarSection::network:
+        return new NetworkView(parent);
     case SidebarSection::sysinfo:
         return new SysInfoView(parent);
     default:

@@ -1,0 +1,157 @@
+#include "diagnostics/NetworkModel.h"
+#include "support/BannerMessages.h"
+#include "support/FakeCommandRunner.h"
+#include "support/FakePrivileged.h"
+
+#include <QtTest>
+
+class NetworkTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void refreshReadsThreeFiguresThenPings_data()
+    {
+        QTest::addColumn<QString>("en0");
+        QTest::addColumn<QString>("en1");
+        QTest::addColumn<QString>("dns");
+        QTest::addColumn<QStringList>("cards");
+        QTest::newRow("en0") << "192.168.1.5" << "" << "1.1.1.1 8.8.8.8" << QStringList{"192.168.1.5", "10.0.0.1", "1.1.1.1 8.8.8.8"};
+        QTest::newRow("only en1") << "" << "10.0.0.7" << "" << QStringList{"10.0.0.7", "10.0.0.1", "—"};
+        QTest::newRow("none") << "" << "" << "a b c" << QStringList{"未接続", "10.0.0.1", "a b c"};
+    }
+    void refreshReadsThreeFiguresThenPings()
+    {
+        QFETCH(QString, en0);
+        QFETCH(QString, en1);
+        QFETCH(QString, dns);
+        QFETCH(QStringList, cards);
+        FakeCommandRunner shell;
+        // The address line falls back to en1 inside the shell; the fake answers its result.
+        shell.on(NetworkModel::addressCommand, {en0.isEmpty() ? en1 : en0, {}, 0});
+        shell.on(NetworkModel::gatewayCommand, {"10.0.0.1", {}, 0});
+        shell.on(NetworkModel::dnsCommand, {dns, {}, 0});
+        shell.on("ping -c 4 '1.1.1.1' 2>&1 | tail -2", {"4 packets transmitted, 4 packets received, 0.0% packet loss\nround-trip min/avg/max/stddev = 1/2/3/0.5 ms", {}, 0});
+        auto model = std::make_shared<NetworkModel>();
+        settle(model->refresh());
+        QCOMPARE(shell.commands(), (QStringList{"ipconfig getifaddr en0 2>/dev/null || ipconfig getifaddr en1 2>/dev/null",
+                                                "netstat -nr | grep default | head -1 | awk '{print $2}'",
+                                                "cat /etc/resolv.conf 2>/dev/null | grep nameserver | awk '{print $2}' | head -3 | tr '\\n' ' '",
+                                                "ping -c 4 '1.1.1.1' 2>&1 | tail -2"}));
+        QCOMPARE((QStringList{model->ipAddress(), model->gateway(), model->dns()}), cards);
+        QCOMPARE(model->pingResult(), "round-trip min/avg/max/stddev = 1/2/3/0.5 ms");
+        QVERIFY(!model->isRunning());
+    }
+
+    void pingTakesTheHostAsOneArgument_data()
+    {
+        QTest::addColumn<QString>("host");
+        QTest::addColumn<QString>("output");
+        QTest::addColumn<QStringList>("commands");
+        QTest::addColumn<QString>("result");
+        QTest::addColumn<QString>("logLine");
+        QTest::newRow("silence") << "example.com" << "" << QStringList{"ping -c 4 'example.com' 2>&1 | tail -2"} << "タイムアウト"
+                                 << "🏓 ping example.com: ";
+        QTest::newRow("quote stays inside") << "a'; rm -rf ~; '" << "ping: cannot resolve"
+                                            << QStringList{"ping -c 4 'a'\\''; rm -rf ~; '\\''' 2>&1 | tail -2"} << "ping: cannot resolve"
+                                            << "🏓 ping a'; rm -rf ~; ': ping: cannot resolve";
+        QTest::newRow("empty host") << "" << "x" << QStringList{"ping -c 4 '' 2>&1 | tail -2"} << "x" << "🏓 ping : x";
+        QTest::newRow("option refused") << "-f 127.0.0.1" << "" << QStringList{} << "—"
+                                        << "❌ ping -f 127.0.0.1: 「-」で始まるホスト名は使えません";
+    }
+    void pingTakesTheHostAsOneArgument()
+    {
+        QFETCH(QString, host);
+        QFETCH(QString, output);
+        QFETCH(QStringList, commands);
+        QFETCH(QString, result);
+        QFETCH(QString, logLine);
+        FakeCommandRunner shell;
+        shell.otherwise([&](const QString&) { return ShellResult{output, {}, 0}; });
+        auto model = std::make_shared<NetworkModel>();
+        settle(model->ping(host));
+        QCOMPARE(shell.commands(), commands);
+        QCOMPARE(model->pingResult(), result);
+        QCOMPARE(model->log(), QStringList{logLine});
+    }
+
+    void rootActionsLogTheirOutcome_data()
+    {
+        QTest::addColumn<bool>("reset");
+        QTest::addColumn<bool>("cancel");
+        QTest::addColumn<QStringList>("log");
+        QTest::addColumn<QStringList>("banner");
+        QTest::newRow("flush") << false << false << QStringList{"🧹 DNSキャッシュをフラッシュ中…", "✅ DNSキャッシュをフラッシュしました"}
+                               << QStringList{"DNSキャッシュをフラッシュしました"};
+        QTest::newRow("flush cancelled") << false << true << QStringList{"🧹 DNSキャッシュをフラッシュ中…", "❌ 認証がキャンセルされました。"} << QStringList{};
+        QTest::newRow("reset") << true << false << QStringList{"🔄 ネットワーク設定リセット中…", "✅ ネットワーク設定をリセットしました"}
+                               << QStringList{"ネットワーク設定をリセットしました"};
+    }
+    void rootActionsLogTheirOutcome()
+    {
+        QFETCH(bool, reset);
+        QFETCH(bool, cancel);
+        QFETCH(QStringList, log);
+        QFETCH(QStringList, banner);
+        FakeAuthorization auth;
+        if (cancel)
+            auth.failAll(AuthError::userCancelled());
+        BannerMessages messages;
+        auto model = std::make_shared<NetworkModel>();
+        settle(reset ? model->resetNetwork() : model->flushDNS());
+        QCOMPARE(auth.commands(), QStringList{reset ? "    ifconfig en0 down && sleep 1 && ifconfig en0 up\n    ipconfig set en0 DHCP"
+                                                    : "dscacheutil -flushcache && killall -HUP mDNSResponder"});
+        QCOMPARE(model->log(), log);
+        QCOMPARE(messages.take(), banner);
+    }
+
+    void wifiReconnectTellsFailureApart_data()
+    {
+        QTest::addColumn<ShellResult>("result");
+        QTest::addColumn<QString>("logLine");
+        QTest::addColumn<QStringList>("banner");
+        QTest::newRow("silent success") << ShellResult{"", "", 0} << "✅ Wi-Fi再接続完了" << QStringList{"Wi-Fiを再接続しました"};
+        QTest::newRow("talkative success") << ShellResult{"radio on", "", 0} << "radio on" << QStringList{"Wi-Fiを再接続しました"};
+        QTest::newRow("first switch failed") << ShellResult{"", "** Error: no Wi-Fi", 1} << "❌ ** Error: no Wi-Fi" << QStringList{};
+        QTest::newRow("failed without words") << ShellResult{"", "", 4} << "❌ 終了コード 4" << QStringList{};
+    }
+    void wifiReconnectTellsFailureApart()
+    {
+        QFETCH(ShellResult, result);
+        QFETCH(QString, logLine);
+        QFETCH(QStringList, banner);
+        FakeCommandRunner shell;
+        shell.on(NetworkModel::wifiCommand, result);
+        BannerMessages messages;
+        auto model = std::make_shared<NetworkModel>();
+        settle(model->reconnectWiFi());
+        QCOMPARE(shell.commands(), QStringList{"networksetup -setairportpower en0 off && sleep 1 && networksetup -setairportpower en0 on 2>&1"});
+        QCOMPARE(model->log(), (QStringList{"📡 Wi-Fiを再接続中…", logLine}));
+        QCOMPARE(messages.take(), banner);
+    }
+
+    void speedTestLogsCurlsLines()
+    {
+        FakeCommandRunner shell;
+        shell.otherwise([](const QString&) { return ShellResult{"速度: 1000 bytes/s\n接続時間: 0.1s\n合計時間: 2s", {}, 0}; });
+        auto model = std::make_shared<NetworkModel>();
+        settle(model->speedTest());
+        QCOMPARE(shell.commands(), QStringList{"    curl -o /dev/null -s -w \"速度: %{speed_download} bytes/s\n接続時間: %{time_connect}s\n"
+                                               "合計時間: %{time_total}s\n\"     'https://speed.cloudflare.com/__down?bytes=10000000'"});
+        QCOMPARE(model->log(), (QStringList{"⚡ 速度テスト中（ダウンロード）…", "速度: 1000 bytes/s\n接続時間: 0.1s\n合計時間: 2s"}));
+    }
+
+    void logShowsTheNewestForty()
+    {
+        FakeCommandRunner shell;
+        auto model = std::make_shared<NetworkModel>();
+        for (int i = 1; i <= 45; ++i)
+            settle(model->ping(QString::number(i)));
+        QCOMPARE(model->shownLog().size(), 40);
+        QCOMPARE(model->shownLog().first(), "🏓 ping 6: ");
+        QCOMPARE(model->shownLog().last(), "🏓 ping 45: ");
+        QCOMPARE(model->cards()[3].title, "Ping (1.1.1.1)");   // whatever was pinged last
+    }
+};
+
+QTEST_GUILESS_MAIN(NetworkTest)
+#include "tst_network.moc"
