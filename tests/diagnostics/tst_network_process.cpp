@@ -2,6 +2,7 @@
 // only the loopback interface (see tests/CMakeLists.txt): the speed test downloads from a local
 // HTTP server, ping goes to 127.0.0.1.
 #include "diagnostics/NetworkModel.h"
+#include "exec/Shell.h"
 #include "platform/StandIns.h"
 #include "support/BannerMessages.h"
 #include "support/FakePrivileged.h"
@@ -58,6 +59,24 @@ private slots:
         settle(model->ping("-c 1 127.0.0.1; touch " + marker));
         QVERIFY(!QFile::exists(marker));
         QVERIFY(model->log().last().startsWith("❌ ping -c 1"));
+    }
+
+    // Without the interface or the facility, the stand-ins fail with their reason.
+    void standInsFailWithAReason_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("reset: no en0") << "ifconfig en0 down" << "ifconfig: interface en0 does not exist";
+        QTest::newRow("renew: no en0") << "ipconfig set en0 DHCP" << "ipconfig: no interface en0";
+        QTest::newRow("address: none") << "ipconfig getifaddr en0" << "";
+    }
+    void standInsFailWithAReason()
+    {
+        QFETCH(QString, command);
+        QFETCH(QString, error);
+        const ShellResult result = Shell::run(command);
+        QVERIFY(result.exitCode == 1 && result.output.isEmpty());
+        QCOMPARE(result.error, error);
     }
 
     void wifiStandInFailureIsLogged()

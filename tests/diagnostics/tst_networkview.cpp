@@ -43,7 +43,6 @@ private slots:
         QTRY_COMPARE(view.cardValues()[3]->text(), "round-trip 1/1/1 ms");
         QCOMPARE(box.shell.commands().last(), "ping -c 4 '1.1.1.1x' 2>&1 | tail -2");
         QVERIFY(view.logGroup()->isVisible() && view.logView()->toPlainText().endsWith("round-trip 1/1/1 ms"));
-        QCOMPARE(view.actionButtons().size(), 5);
         const QImage image = renderOffscreen(&view, {760, 900});
         QVERIFY(!looksBlank(image));
         saveIfRequested(image, "network");
