@@ -53,15 +53,10 @@ private slots:
         QTest::addColumn<QStringList>("files");   // path=content under a fake /sys/class
         QTest::addColumn<QString>("command");
         QTest::addColumn<QString>("output");
-        QTest::newRow("no battery: nothing") << QStringList{"power_supply/AC/type=Mains"} << "pmset -g batt" << "";
         QTest::newRow("discharging battery")
             << QStringList{"power_supply/AC/type=Mains", "power_supply/BAT0/type=Battery", "power_supply/BAT0/capacity=57",
                            "power_supply/BAT0/status=Discharging"}
             << "pmset -g batt" << "Now drawing from 'Battery Power'\n -InternalBattery-0 (id=0)\t57%; discharging; (no estimate) present: true";
-        QTest::newRow("cool zone") << QStringList{"thermal/thermal_zone0/temp=40000", "thermal/thermal_zone0/type=x86_pkg_temp",
-                                                  "thermal/thermal_zone0/trip_point_0_type=passive", "thermal/thermal_zone0/trip_point_0_temp=90000"}
-                                   << "pmset -g therm"
-                                   << "Note: No thermal warning level has been recorded\nNote: No performance warning level has been recorded\nNote: No CPU power status has been recorded";
         QTest::newRow("hot zone") << QStringList{"thermal/thermal_zone0/temp=95000", "thermal/thermal_zone0/type=x86_pkg_temp",
                                                  "thermal/thermal_zone0/trip_point_0_type=passive", "thermal/thermal_zone0/trip_point_0_temp=90000"}
                                   << "pmset -g therm 2>/dev/null | head -1" << "Note: Thermal warning level has been recorded (x86_pkg_temp)";
