@@ -101,21 +101,21 @@ QWidget* NetworkView::buildActions(QWidget* parent)
     auto* holder = new QWidget(parent);
     QVBoxLayout* rows = column(holder, 8);
     NetworkModel* model = model_.get();
-    struct Action {
+    struct ActionButton {
         QString title, icon;
         QColor color;
         std::function<void()> run;
     };
-    const QList<QList<Action>> table{
+    const QList<QList<ActionButton>> table{
         {{QStringLiteral("ネット情報を更新"), QStringLiteral("arrow.clockwise"), SystemColor::blue(), [model] { model->refresh(); }},
          {QStringLiteral("DNSキャッシュをフラッシュ"), QStringLiteral("trash.fill"), SystemColor::orange(), [model] { model->flushDNS(); }},
          {QStringLiteral("Wi-Fi再接続"), QStringLiteral("wifi"), SystemColor::green(), [model] { model->reconnectWiFi(); }}},
         {{QStringLiteral("ネットワーク設定リセット"), QStringLiteral("arrow.counterclockwise"), SystemColor::red(), [model] { model->resetNetwork(); }},
          {QStringLiteral("速度テスト (curl)"), QStringLiteral("speedometer"), SystemColor::purple(), [model] { model->speedTest(); }}},
     };
-    for (const QList<Action>& line : table) {
+    for (const QList<ActionButton>& line : table) {
         QHBoxLayout* buttons = row(nullptr, 8);
-        for (const Action& action : line) {
+        for (const ActionButton& action : line) {
             auto* button = new QPushButton(QIcon(symbolPixmap(action.icon, 16, action.color)), action.title, holder);
             button->setAccessibleName(action.title);
             button->setCursor(Qt::PointingHandCursor);
