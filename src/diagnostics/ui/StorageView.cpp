@@ -224,7 +224,11 @@ void StorageView::refresh()
     usage_->setText(usageText(m.totalGB(), m.freeGB()));
     bar_->setFraction(m.usedPercent());
     free_->setText(freeText(m.freeGB(), m.usedPercent()));
-    tabs_.value(m.selectedTab())->setChecked(true);
+    for (int i = 0; i < tabs_.size(); ++i) {
+        // The chosen segment is filled, so it reads as chosen in every theme.
+        tabs_[i]->setChecked(i == m.selectedTab());
+        i == m.selectedTab() ? ThemeStyle::makeProminent(tabs_[i]) : ThemeStyle::makePlain(tabs_[i]);
+    }
     pages_->setCurrentIndex(m.isScanning() ? 0 : 1 + m.selectedTab());
     rescan_->setEnabled(!m.isScanning());
     rebuildCategories();
