@@ -10,6 +10,9 @@
 #include "cleanup/ui/IntelAppsView.h"
 #include "cleanup/ui/UninstallerView.h"
 #include "diagnostics/ui/DashboardView.h"
+#include "diagnostics/ui/NetworkView.h"
+#include "diagnostics/ui/StorageView.h"
+#include "diagnostics/ui/SysInfoView.h"
 #include "exec/AuthorizationManager.h"
 #include "permissions/PermissionManager.h"
 #include "permissions/ui/FullDiskAccessGuideSheet.h"
@@ -124,6 +127,12 @@ QWidget* ContentView::detailView(SidebarSection section, QWidget* parent)
         return new IntelAppsView(parent);
     case SidebarSection::cache:
         return new CacheView(parent);
+    case SidebarSection::storage:
+        return new StorageView(parent);
+    case SidebarSection::network:
+        return new NetworkView(parent);
+    case SidebarSection::sysinfo:
+        return new SysInfoView(parent);
     default:
         // Screens that this build does not have yet stand in as placeholders.
         return new PlaceholderView(section, parent);
