@@ -6,10 +6,12 @@
 #include "app/ui/SidebarView.h"
 #include "app/ui/ThemeStyle.h"
 #include "app/ui/ToastView.h"
+#include "backup/ui/BackupView.h"
 #include "cleanup/ui/CacheView.h"
 #include "cleanup/ui/IntelAppsView.h"
 #include "cleanup/ui/UninstallerView.h"
 #include "diagnostics/ui/DashboardView.h"
+#include "diagnostics/ui/StartupItemsView.h"
 #include "exec/AuthorizationManager.h"
 #include "permissions/PermissionManager.h"
 #include "permissions/ui/FullDiskAccessGuideSheet.h"
@@ -124,6 +126,10 @@ QWidget* ContentView::detailView(SidebarSection section, QWidget* parent)
         return new IntelAppsView(parent);
     case SidebarSection::cache:
         return new CacheView(parent);
+    case SidebarSection::startup:
+        return new StartupItemsView(parent);
+    case SidebarSection::backup:
+        return new BackupView(parent);
     default:
         // Screens that this build does not have yet stand in as placeholders.
         return new PlaceholderView(section, parent);
