@@ -167,7 +167,7 @@ QCoro::Task<> StartupItemsModel::loadWith(std::weak_ptr<StartupItemsModel> model
         {daemonsFolder, StartupItem::Kind::launchDaemon},
     };
     for (const auto& [folder, kind] : folders) {
-        const QString line = listCommand(folder);
+        const QString line = folder == daemonsFolder ? daemonsListCommand : listCommand(folder);
         const ShellResult listing = co_await Shell::runAsync(line);
         if (gone())
             co_return;

@@ -43,6 +43,7 @@ public:
         "    osascript -e 'tell application \"System Events\" to get the path of every login item' 2>/dev/null");
     static inline const QString systemAgentsFolder = QStringLiteral("/Library/LaunchAgents");
     static inline const QString daemonsFolder = QStringLiteral("/Library/LaunchDaemons");
+    static inline const QString daemonsListCommand = QStringLiteral("ls /Library/LaunchDaemons 2>/dev/null");
 
     const QList<StartupItem>& items() const { return items_; }
     bool isLoading() const { return isLoading_; }
