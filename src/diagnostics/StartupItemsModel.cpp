@@ -72,7 +72,10 @@ QList<StartupItem> StartupItemsModel::loginItems(const QString& namesOutput, con
     };
     const QStringList names = pieces(namesOutput);
     const QStringList paths = pieces(pathsOutput);
-    const bool paired = names.size() == paths.size();
+    // A path split at a comma leaves a piece that is not absolute; a name split the same way
+    // shows as a count that differs. Either way the pairs cannot be trusted.
+    const bool paired = names.size() == paths.size()
+        && std::all_of(paths.begin(), paths.end(), [](const QString& path) { return path.startsWith(QLatin1Char('/')); });
     QList<StartupItem> items;
     for (qsizetype i = 0; i < std::min(names.size(), paths.size()); ++i) {
         StartupItem item;

@@ -23,8 +23,8 @@ struct StartupItem {
     // The user's own launch agent: switched in the user's session, never as root (root
     // would act on the system's domain and leave the user's agent running).
     bool isInUserDomain = false;
-    // False for login items whose names and paths could not be paired (a name with a comma
-    // in it splits in two): such a row is listed, but switching it could act on another item.
+    // False for login items whose names and paths could not be paired (a comma in a name or
+    // path splits it in two): such a row is listed, but switching it could act on another item.
     bool canToggle = true;
 
     static QString rawValue(Kind kind);   // "Login Item", "Launch Agent", "Launch Daemon"

@@ -235,6 +235,10 @@ void BackupView::refresh()
     const int index = m.selectedMethod() == BackupMethod::timeMachine ? 0 : 1;
     methods_[index]->setChecked(true);
     panels_->setCurrentIndex(index);
+    // The stack takes the height of the panel shown, not of the tallest one.
+    for (int i = 0; i < panels_->count(); ++i)
+        panels_->widget(i)->setSizePolicy(QSizePolicy::Preferred, i == index ? QSizePolicy::Preferred : QSizePolicy::Ignored);
+    panels_->adjustSize();
 
     const QStringList values{m.tmStatus(), m.tmLastBackup(), m.tmDestination()};
     for (int i = 0; i < statusValues_.size(); ++i) {
