@@ -14,7 +14,6 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPushButton>
-#include <QScrollArea>
 #include <QShowEvent>
 #include <QStackedWidget>
 #include <QVBoxLayout>
@@ -77,12 +76,13 @@ StartupItemsView::StartupItemsView(QWidget* parent) : QWidget(parent), model_(st
 {
     using namespace ThemeStyle;
     setObjectName(QStringLiteral("StartupItemsView"));
-    QVBoxLayout* layout = column(this, 12, QMargins(24, 20, 24, 20));
+    QVBoxLayout* layout = scrollingPage(this, QMargins(24, 20, 24, 20), 12);
+    QWidget* body = layout->parentWidget();
     layout->addWidget(new SectionHeader(QStringLiteral("起動項目管理"), QStringLiteral("ログイン時に起動するアプリとエージェントを管理"),
-                                        QStringLiteral("bolt.circle.fill"), Sections::color(SidebarSection::startup), this));
+                                        QStringLiteral("bolt.circle.fill"), Sections::color(SidebarSection::startup), body));
 
     // The tool row.
-    auto* tools = new LiquidGlassCard(12, false, this);
+    auto* tools = new LiquidGlassCard(12, false, body);
     QHBoxLayout* toolRow = row(tools, 8, QMargins(12, 6, 12, 6));
     toolRow->addWidget(new SymbolView(QStringLiteral("magnifyingglass"), 14, color(Tone::secondary), tools));
     search_ = new QLineEdit(tools);
@@ -103,7 +103,7 @@ StartupItemsView::StartupItemsView(QWidget* parent) : QWidget(parent), model_(st
     layout->addWidget(tools);
 
     // The list, or the indicator while it loads.
-    stack_ = new QStackedWidget(this);
+    stack_ = new QStackedWidget(body);
     auto* loading = new QWidget(stack_);
     QVBoxLayout* loadingLayout = column(loading);
     loadingLayout->addStretch(1);
@@ -112,13 +112,12 @@ StartupItemsView::StartupItemsView(QWidget* parent) : QWidget(parent), model_(st
     loadingLayout->addStretch(1);
     stack_->addWidget(loading);
     auto* listCard = new LiquidGlassCard(14, false, stack_);
-    QScrollArea* area = scrollArea(listCard);
-    area->setAccessibleName(QStringLiteral("起動項目"));
-    column(listCard, 0, QMargins(4, 6, 4, 6))->addWidget(area);
-    listLayout_ = pageIn(area, QMargins(8, 4, 8, 4), 2);
-    listHost_ = listLayout_->parentWidget();
+    listCard->setAccessibleName(QStringLiteral("起動項目"));
+    listLayout_ = column(listCard, 2, QMargins(8, 8, 8, 8));
+    listHost_ = listCard;
     stack_->addWidget(listCard);
-    layout->addWidget(stack_, 1);
+    layout->addWidget(stack_);
+    layout->addStretch(1);
 
     StartupItemsModel* model = model_.get();
     connect(search_, &QLineEdit::textChanged, this, [model](const QString& text) { model->setSearchText(text); });
@@ -146,6 +145,9 @@ void StartupItemsView::refresh()
     count_->setText(m.countCaption());
     count_->setAccessibleName(m.countCaption());
     stack_->setCurrentIndex(m.isLoading() ? 0 : 1);
+    // The stack takes the height of the page shown.
+    for (int i = 0; i < stack_->count(); ++i)
+        stack_->widget(i)->setSizePolicy(QSizePolicy::Preferred, i == stack_->currentIndex() ? QSizePolicy::Preferred : QSizePolicy::Ignored);
     reload_->setEnabled(!m.isLoading());
 
     // Rows are rebuilt only when what is listed changes; a switch that changed state is only
@@ -230,7 +232,8 @@ void StartupItemsView::rebuildRows()
             rowsLayout->addWidget(rowWidget);
         }
     }
-    rowsLayout->addStretch(1);
+    if (headings_.isEmpty())
+        rowsLayout->addSpacing(24);   // an empty list still shows its card
     listLayout_->insertWidget(0, rows_);
     rows_->show();
 }
