@@ -17,7 +17,7 @@ private slots:
     {
         ViewSandbox box;
         box.shell.on(StartupItemsModel::loginNamesCommand, {"Acme, Inc Helper", {}, 0});   // a comma in the name and the path
-        box.shell.on(StartupItemsModel::loginPathsCommand, {"/Applications/Acme, Inc Helper.app", {}, 0});
+        box.shell.on(StartupItemsModel::loginPathsCommand, {"/Applications/Adobe, Inc Helper.app", {}, 0});
         box.shell.on("ls '" + box.files.homeDirectory() + "/Library/LaunchAgents' 2>/dev/null", {"com.example.agent.plist", {}, 0});
         box.shell.on(StartupItemsModel::daemonsListCommand, {"x.plist\ncom.Adobe.Updater.plist", {}, 0});
         StartupItemsView view;
@@ -38,7 +38,7 @@ private slots:
         QCOMPARE(view.countLabel()->text(), QString("4 / 5 個が有効"));
 
         QTest::keyClicks(view.searchField(), "adobe");
-        QCOMPARE(view.sectionTitles(), QStringList{"Launch Daemon"});
+        QCOMPARE(view.sectionTitles(), (QStringList{"Login Item", "Launch Daemon"}));   // by path, and by name ignoring case
         QCOMPARE(view.switches().size(), 1);
         QCOMPARE(view.countLabel()->text(), QString("4 / 5 個が有効"));
     }
