@@ -25,12 +25,6 @@ struct Fixture {
     FakeCommandRunner shell;
     BannerMessages banner;
     std::shared_ptr<BackupModel> model = std::make_shared<BackupModel>();
-
-    QStringList messages()
-    {
-        QCoreApplication::processEvents();
-        return banner.take();
-    }
 };
 
 } // namespace
@@ -72,7 +66,7 @@ private slots:
                 auth.failAll(*c.error);
             settle(f.model->startTMBackup());
             QCOMPARE(auth.commands(), QStringList{"tmutil startbackup --auto --rotation"});
-            QCOMPARE(f.messages(), QStringList{c.message});
+            QCOMPARE(f.banner.take(), QStringList{c.message});
             QCOMPARE(f.shell.commands().size(), 3);   // the state is read again on both paths
             QVERIFY(!f.model->isRunningTM());
         }
@@ -98,7 +92,7 @@ private slots:
             f.model->setDestinationPath(c.destination);
             settle(f.model->runCustomBackup());
             QCOMPARE(auth.commands(), QStringList{line});
-            QCOMPARE(f.messages(), QStringList{"バックアップ完了: backup-" + today() + ".tar.gz"});
+            QCOMPARE(f.banner.take(), QStringList{"バックアップ完了: backup-" + today() + ".tar.gz"});
         }
     }
 
@@ -122,7 +116,7 @@ private slots:
             settle(f.model->runCustomBackup());
             QCOMPARE(f.model->log().first(), "🚀 バックアップ開始: /Users/a → " + archive);
             QCOMPARE(f.model->log().mid(1), c.log);
-            QCOMPARE(f.messages(), c.messages);
+            QCOMPARE(f.banner.take(), c.messages);
             QVERIFY(!f.model->isBackingUp() && f.model->canStartCustomBackup());
         }
     }
@@ -144,7 +138,7 @@ private slots:
             f.model->setDestinationPath(QString(c.destination).replace("H", f.home));
             settle(f.model->runCustomBackup());
             QCOMPARE(f.model->log(), c.log.isEmpty() ? QStringList() : QStringList{c.log});
-            QCOMPARE(f.messages(), c.log.isEmpty() ? QStringList() : QStringList{"!バックアップ失敗"});
+            QCOMPARE(f.banner.take(), c.log.isEmpty() ? QStringList() : QStringList{"!バックアップ失敗"});
             QVERIFY(auth.commands().isEmpty());
         }
     }
