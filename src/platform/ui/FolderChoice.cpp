@@ -10,6 +10,9 @@ void FolderChoice::chooseFolder(QWidget* parent, const QString& startPath, std::
     panel->setAttribute(Qt::WA_DeleteOnClose);
     panel->setFileMode(QFileDialog::Directory);
     panel->setOption(QFileDialog::ShowDirsOnly, true);
+    // The panel's own buttons speak the interface's language, like every other dialog.
+    panel->setLabelText(QFileDialog::Accept, QStringLiteral("選択"));
+    panel->setLabelText(QFileDialog::Reject, QStringLiteral("キャンセル"));
     QObject::connect(panel, &QFileDialog::fileSelected, panel, [chosen = std::move(chosen)](const QString& path) {
         if (!path.isEmpty())
             chosen(path);
