@@ -6,10 +6,11 @@ QStringList LineSplitter::feed(QByteArrayView chunk)
 {
     QStringList lines;
     qsizetype start = 0;
-    // A line feed byte never occurs inside a UTF-8 sequence, so splitting the bytes at line
-    // feeds before decoding keeps every character whole.
+    // Neither break byte ever occurs inside a UTF-8 sequence, so splitting the bytes at them
+    // before decoding keeps every character whole.
+    const bool atReturns = breaks_ == Breaks::carriageReturnAndLineFeed;
     for (qsizetype i = 0; i < chunk.size(); ++i) {
-        if (chunk[i] != '\n')
+        if (chunk[i] != '\n' && !(atReturns && chunk[i] == '\r'))
             continue;
         pending_.append(chunk.data() + start, i - start);
         if (!pending_.isEmpty())
@@ -28,4 +29,12 @@ QStringList LineSplitter::finish()
         lines << QString::fromUtf8(pending_);
     pending_.clear();
     return lines;
+}
+
+QStringList LineSplitter::lines(QByteArrayView text, Breaks breaks)
+{
+    LineSplitter splitter(breaks);
+    QStringList all = splitter.feed(text);
+    all += splitter.finish();
+    return all;
 }

@@ -141,7 +141,7 @@ std::optional<QString> SafetyBoundary::refusal(const QString& path, const Allowa
         return QStringLiteral("ルートフォルダーです");
     if (!isNormal(normal))
         return QStringLiteral("正規化されていないパスです");
-    if (isProtectedFolder(normal))
+    if (operation != Operation::read && isProtectedFolder(normal))
         return QStringLiteral("保護されたフォルダーです");
     if (!allowance.contains(normal))
         return QStringLiteral("許可された場所の外です");
@@ -150,7 +150,8 @@ std::optional<QString> SafetyBoundary::refusal(const QString& path, const Allowa
     // Root follows every link it meets, so no component may be one (a link as the target
     // itself is removed or moved as a link, but never emptied: that would empty its target).
     // The user's own emptying opens the folder without following a final link.
-    const bool lastCounts = operation == Operation::empty;
+    // A new entry is created through a final link as well, so none may stand there.
+    const bool lastCounts = operation == Operation::empty || operation == Operation::create;
     if ((actor == Actor::root && hasLinkAlongPath(normal, lastCounts))
         || (actor == Actor::user && lastCounts && files_.isSymbolicLink(normal)))
         return QStringLiteral("シンボリックリンクを含むパスです");
@@ -171,6 +172,9 @@ SafetyBoundary::Outcome SafetyBoundary::actAsUser(const QString& path, const All
     case Operation::remove:
         outcome.counts = files_.removeItem(normal);
         break;
+    case Operation::read:
+    case Operation::create:
+        break;   // only root reads or creates through the boundary
     case Operation::trash:
         if (files_.moveToTrash(normal))
             outcome.counts.deleted = 1;

@@ -150,6 +150,18 @@ bool FileManager::isSymbolicLink(const QString& path) const
     return ::lstat(QFile::encodeName(path).constData(), &st) == 0 && S_ISLNK(st.st_mode);
 }
 
+bool FileManager::entryExists(const QString& path) const
+{
+    struct stat st;
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0;
+}
+
+qint64 FileManager::fileSize(const QString& path) const
+{
+    struct stat st;
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 ? qint64(st.st_size) : -1;
+}
+
 QList<DirectoryEntry> FileManager::entriesOfDirectory(const QString& path) const
 {
     QList<DirectoryEntry> entries;

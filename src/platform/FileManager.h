@@ -40,6 +40,10 @@ public:
     virtual bool isReadable(const QString& path) const;
     virtual bool isDirectory(const QString& path) const;         // follows links
     virtual bool isSymbolicLink(const QString& path) const;      // the entry itself (lstat)
+    // Whether anything, a dangling link included, stands at `path` (lstat).
+    virtual bool entryExists(const QString& path) const;
+    // The size in bytes of the entry itself (lstat); -1 when there is none.
+    virtual qint64 fileSize(const QString& path) const;
     // The entries of the directory at `path` (a link to one is followed) in name order,
     // hidden ones included, "." and ".." left out, each with its own kind (links not
     // followed). Empty when it cannot be read. One readdir pass: no entry is opened.

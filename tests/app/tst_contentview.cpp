@@ -82,7 +82,8 @@ private slots:
         const QMap<SidebarSection, QString> built{{SidebarSection::dashboard, "DashboardView"}, {SidebarSection::uninstaller, "UninstallerView"},
                                                   {SidebarSection::intelApps, "IntelAppsView"}, {SidebarSection::cache, "CacheView"},
                                                   {SidebarSection::storage, "StorageView"}, {SidebarSection::network, "NetworkView"},
-                                                  {SidebarSection::sysinfo, "SysInfoView"}};
+                                                  {SidebarSection::sysinfo, "SysInfoView"},
+                                                  {SidebarSection::backup, "BackupView"}, {SidebarSection::startup, "StartupItemsView"}};
         QStringList walked, expected;
         QAccessibleInterface* rows = QAccessible::queryAccessibleInterface(list);
         for (SidebarSection section : Sections::allCases()) {

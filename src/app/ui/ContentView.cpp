@@ -6,11 +6,13 @@
 #include "app/ui/SidebarView.h"
 #include "app/ui/ThemeStyle.h"
 #include "app/ui/ToastView.h"
+#include "backup/ui/BackupView.h"
 #include "cleanup/ui/CacheView.h"
 #include "cleanup/ui/IntelAppsView.h"
 #include "cleanup/ui/UninstallerView.h"
 #include "diagnostics/ui/DashboardView.h"
 #include "diagnostics/ui/NetworkView.h"
+#include "diagnostics/ui/StartupItemsView.h"
 #include "diagnostics/ui/StorageView.h"
 #include "diagnostics/ui/SysInfoView.h"
 #include "exec/AuthorizationManager.h"
@@ -133,6 +135,10 @@ QWidget* ContentView::detailView(SidebarSection section, QWidget* parent)
         return new NetworkView(parent);
     case SidebarSection::sysinfo:
         return new SysInfoView(parent);
+    case SidebarSection::startup:
+        return new StartupItemsView(parent);
+    case SidebarSection::backup:
+        return new BackupView(parent);
     default:
         // Screens that this build does not have yet stand in as placeholders.
         return new PlaceholderView(section, parent);
