@@ -9,6 +9,7 @@ packages=(
   zsh sudo policykit-1 file perl bubblewrap
   breeze-icon-theme fonts-noto-cjk fonts-noto-color-emoji
   libbenchmark-dev clang libclang-rt-14-dev
+  libplist-utils libarchive-tools
 )
 
 missing=()

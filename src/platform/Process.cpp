@@ -161,7 +161,10 @@ ProcessOutcome runImpl(const ProcessRequest& request)
     auto drain = [&](Pipe& pipe, QByteArray& target) {
         const ssize_t n = ::read(pipe.read, buffer, sizeof buffer);
         if (n > 0) {
-            appendOutput(target, buffer, n);
+            if (&target == &outcome.standardOutput && request.onOutput)
+                request.onOutput(buffer, qsizetype(n));
+            else
+                appendOutput(target, buffer, n);
         } else if (n == 0 || (errno != EINTR && errno != EAGAIN)) {
             pipe.closeRead();
         }

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 
 namespace platform {
@@ -15,6 +16,9 @@ struct ProcessRequest {
     std::optional<QByteArray> input;      // written to standard input, then closed; none: stdin is inherited
     bool nullInput = false;               // standard input is /dev/null (ignored when `input` is set)
     bool mergeOutput = false;             // standard error goes into the standard-output stream
+    // When set, every chunk of standard output is handed here as it is read (on the calling
+    // thread) instead of being collected, so long runs can be followed while they go on.
+    std::function<void(const char* data, qsizetype size)> onOutput;
 };
 
 struct ProcessOutcome {
