@@ -121,7 +121,7 @@ QCoro::Task<> CatalogManager::refresh()
 {
     if (isRefreshing_)
         co_return;
-    setRefreshing(true);
+    isRefreshing_ = true;
     setStatus(QStringLiteral("カタログをダウンロード中…"));
 
     const QString plistPath = cacheDir_ + QStringLiteral("/sucatalog.plist");
