@@ -150,7 +150,8 @@ std::optional<QString> SafetyBoundary::refusal(const QString& path, const Allowa
     // Root follows every link it meets, so no component may be one (a link as the target
     // itself is removed or moved as a link, but never emptied: that would empty its target).
     // The user's own emptying opens the folder without following a final link.
-    const bool lastCounts = operation == Operation::empty;
+    // Root reading or running an entry follows a final link too.
+    const bool lastCounts = operation == Operation::empty || (actor == Actor::root && operation == Operation::read);
     if ((actor == Actor::root && hasLinkAlongPath(normal, lastCounts))
         || (actor == Actor::user && lastCounts && files_.isSymbolicLink(normal)))
         return QStringLiteral("シンボリックリンクを含むパスです");
@@ -177,6 +178,8 @@ SafetyBoundary::Outcome SafetyBoundary::actAsUser(const QString& path, const All
         else
             outcome.counts = {0, 1, errno ? errno : EIO};
         break;
+    case Operation::read:
+        break;   // nothing to do with the user's rights
     }
     return outcome;
 }

@@ -12,8 +12,9 @@
 enum class Actor { user, root };
 
 // What is done to a path: its entries removed (the folder stays), the entry itself removed,
-// or the entry moved into the Trash.
-enum class Operation { empty, remove, trash };
+// the entry moved into the Trash, or the entry read or run by root and left in place (an
+// installer package, an installer application's tool).
+enum class Operation { empty, remove, trash, read };
 
 // The targets one action was started for, each in normal form: the cache groups' folders,
 // an application bundle with its leftover locations, the Trash. Nothing else may be acted on.
