@@ -11,6 +11,7 @@
 #include "cleanup/ui/UninstallerView.h"
 #include "diagnostics/ui/DashboardView.h"
 #include "exec/AuthorizationManager.h"
+#include "installer/ui/InstallerView.h"
 #include "permissions/PermissionManager.h"
 #include "permissions/ui/FullDiskAccessGuideSheet.h"
 
@@ -124,6 +125,8 @@ QWidget* ContentView::detailView(SidebarSection section, QWidget* parent)
         return new IntelAppsView(parent);
     case SidebarSection::cache:
         return new CacheView(parent);
+    case SidebarSection::installer:
+        return new InstallerView(parent);
     default:
         // Screens that this build does not have yet stand in as placeholders.
         return new PlaceholderView(section, parent);
