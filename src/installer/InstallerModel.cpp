@@ -13,7 +13,9 @@
 #include "platform/PropertyList.h"
 #include "platform/SystemLocations.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
+#include <QMutex>
 #include <QFuture>
 #include <QLocale>
 #include <QRegularExpression>
@@ -337,30 +339,50 @@ void InstallerModel::noteProgress(const QString& line)
 QCoro::Task<bool> InstallerModel::runStreamingProcess(QString cmd)
 {
     std::weak_ptr<InstallerModel> weak = weak_from_this();
-    // Lines go to the main thread in order; the splitter carries a line (or a character) cut
-    // by a chunk boundary over to the next chunk, and curl's carriage returns end lines too.
-    auto deliver = [weak](const QStringList& lines) {
+    // Lines wait here until the main thread takes them, in order. The worker asks for a drain
+    // after each chunk; the last drain happens here once the command has ended, so no line
+    // can arrive after the run is reported finished, however fast it was.
+    struct Pending {
+        QMutex mutex;
+        QStringList lines;
+    };
+    auto pending = std::make_shared<Pending>();
+    auto drain = [weak, pending] {
+        QStringList lines;
+        {
+            QMutexLocker lock(&pending->mutex);
+            lines.swap(pending->lines);
+        }
         if (auto model = weak.lock())
             for (const QString& line : lines) {
                 model->appendLog(line);
                 model->noteProgress(line);
             }
     };
-    QObject* context = this;
-    QFuture<std::pair<int, QStringList>> run = QtConcurrent::run(&Shell::commandPool(), [cmd, context, deliver] {
+    QFuture<int> run = QtConcurrent::run(&Shell::commandPool(), [cmd, pending, drain] {
+        // The splitter carries a line (or a character) cut by a chunk boundary over to the
+        // next chunk, and curl's carriage returns end lines too.
         LineSplitter splitter;
+        const auto add = [&](const QStringList& lines) {
+            if (lines.isEmpty())
+                return;
+            {
+                QMutexLocker lock(&pending->mutex);
+                pending->lines.append(lines);
+            }
+            QMetaObject::invokeMethod(QCoreApplication::instance(), drain, Qt::QueuedConnection);
+        };
         const int status = platform::StreamingRunner::shared().run(cmd, [&](QByteArrayView chunk) {
             QByteArray bytes = chunk.toByteArray();
             bytes.replace('\r', '\n');
-            const QStringList lines = splitter.feed(bytes);
-            if (!lines.isEmpty())
-                QMetaObject::invokeMethod(context, [deliver, lines] { deliver(lines); }, Qt::QueuedConnection);
+            add(splitter.feed(bytes));
         });
-        return std::make_pair(status, splitter.finish());
+        add(splitter.finish());
+        return status;
     });
-    const std::pair<int, QStringList> outcome = co_await run;
-    deliver(outcome.second);
-    co_return outcome.first == 0;
+    const int status = co_await run;
+    drain();
+    co_return status == 0;
 }
 
 void InstallerModel::finishDownload(const QString& pkgPath)
