@@ -17,7 +17,8 @@ struct StreamedAnswer {
 
 class FakeStreamingRunner final : public platform::StreamingRunner, public AnswerTable<StreamedAnswer> {
 public:
-    QSemaphore gate{1};   // held by a test to keep a command running
+    QSemaphore gate{1};      // held by a test to keep a command from starting
+    QSemaphore midway{1};    // held by a test to stop a command after its first chunk
     int run(const QString& commandLine, const std::function<void(QByteArrayView)>& onChunk) override
     {
         const StreamedAnswer scripted = answer(commandLine);
@@ -25,8 +26,11 @@ public:
         gate.release();
         if (scripted.effect)
             scripted.effect();
-        for (const QByteArray& chunk : scripted.chunks)
-            onChunk(chunk);
+        for (qsizetype i = 0; i < scripted.chunks.size(); ++i) {
+            if (i == 1)
+                midway.acquire(), midway.release();
+            onChunk(scripted.chunks.at(i));
+        }
         return scripted.status;
     }
 
