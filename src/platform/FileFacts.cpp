@@ -45,8 +45,8 @@ int StreamingRunner::run(const QString& commandLine, const std::function<void(QB
     request.arguments = {QStringLiteral("-c"), commandLine};
     request.nullInput = true;
     request.mergeOutput = true;
-    request.onOutput = [&onChunk](const char* data, qsizetype size) { onChunk(QByteArrayView(data, size)); };
-    const ProcessOutcome outcome = runProcess(request);
+    const ProcessOutcome outcome
+        = runProcess(request, [&onChunk](const char* data, qsizetype size) { onChunk(QByteArrayView(data, size)); });
     if (!outcome.started)
         return -1;
     return outcome.endedBySignal ? 128 + outcome.exitStatus : outcome.exitStatus;

@@ -79,7 +79,7 @@ void appendOutput(QByteArray& target, const char* data, qsizetype size)
     target.append(data, size);
 }
 
-ProcessOutcome runImpl(const ProcessRequest& request)
+ProcessOutcome runImpl(const ProcessRequest& request, const std::function<void(const char*, qsizetype)>& onOutput)
 {
     const QByteArray program = QFile::encodeName(request.program);
     std::vector<QByteArray> argStorage;
@@ -161,8 +161,8 @@ ProcessOutcome runImpl(const ProcessRequest& request)
     auto drain = [&](Pipe& pipe, QByteArray& target) {
         const ssize_t n = ::read(pipe.read, buffer, sizeof buffer);
         if (n > 0) {
-            if (&target == &outcome.standardOutput && request.onOutput)
-                request.onOutput(buffer, qsizetype(n));
+            if (&target == &outcome.standardOutput && onOutput)
+                onOutput(buffer, qsizetype(n));
             else
                 appendOutput(target, buffer, n);
         } else if (n == 0 || (errno != EINTR && errno != EAGAIN)) {
@@ -239,7 +239,12 @@ void adviseLargeBuffer(void* data, size_t size)
 
 ProcessOutcome runProcess(const ProcessRequest& request)
 {
-    return runImpl(request);
+    return runImpl(request, {});
+}
+
+ProcessOutcome runProcess(const ProcessRequest& request, const std::function<void(const char*, qsizetype)>& onOutput)
+{
+    return runImpl(request, onOutput);
 }
 
 } // namespace platform

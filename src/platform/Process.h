@@ -16,9 +16,6 @@ struct ProcessRequest {
     std::optional<QByteArray> input;      // written to standard input, then closed; none: stdin is inherited
     bool nullInput = false;               // standard input is /dev/null (ignored when `input` is set)
     bool mergeOutput = false;             // standard error goes into the standard-output stream
-    // When set, every chunk of standard output is handed here as it is read (on the calling
-    // thread) instead of being collected, so long runs can be followed while they go on.
-    std::function<void(const char* data, qsizetype size)> onOutput;
 };
 
 struct ProcessOutcome {
@@ -34,6 +31,9 @@ struct ProcessOutcome {
 // while it runs, so a process that writes more than a pipe holds never stalls.
 // Blocks the calling thread; safe to call from any number of threads at once.
 ProcessOutcome runProcess(const ProcessRequest& request);
+// The same, handing every chunk of standard output to `onOutput` as it is read (on the
+// calling thread) instead of collecting it, so a long run can be followed while it goes on.
+ProcessOutcome runProcess(const ProcessRequest& request, const std::function<void(const char* data, qsizetype size)>& onOutput);
 
 // Hints that a freshly allocated, not yet written buffer of `size` bytes will be filled
 // whole (huge pages where the system offers them). Harmless for any buffer.
