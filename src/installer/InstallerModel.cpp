@@ -245,6 +245,7 @@ InstallerModel::~InstallerModel() = default;
 void InstallerModel::selectVersion(const MacOSVersion& version)
 {
     selectedVersion_ = version;
+    selectedCatalogEntry_.reset();
     emit changed();
 }
 
@@ -313,8 +314,10 @@ QCoro::Task<> InstallerModel::appearanceTask()
     if (!ticket || weak.expired())
         co_return;
     CatalogManager& catalog = CatalogManager::shared();
-    if (CatalogManager::isStale(catalog.lastRefreshDate(), QDateTime::currentDateTimeUtc()))
-        co_await catalog.refresh();
+    if (CatalogManager::isStale(catalog.lastRefreshDate(), QDateTime::currentDateTimeUtc())) {
+        QCoro::Task<> refresh = catalog.refresh();
+        co_await std::move(refresh);
+    }
 }
 
 void InstallerModel::noteProgress(const QString& line)

@@ -75,7 +75,10 @@ public:
     static std::shared_ptr<InstallerModel> create() { return std::make_shared<InstallerModel>(); }
 
     const std::optional<MacOSVersion>& selectedVersion() const { return selectedVersion_; }
+    // Selecting a card also clears the catalog entry selection, which nothing else sets.
     void selectVersion(const MacOSVersion& version);
+    const std::optional<CatalogEntry>& selectedCatalogEntry() const { return selectedCatalogEntry_; }
+    bool showCatalogSection() const { return showCatalogSection_; }
     bool isDownloading() const { return isDownloading_; }
     const QStringList& downloadLog() const { return downloadLog_; }
     // The download's progress: none until curl has shown a percentage.
@@ -128,6 +131,8 @@ private:
     void noteProgress(const QString& line);
 
     std::optional<MacOSVersion> selectedVersion_;
+    std::optional<CatalogEntry> selectedCatalogEntry_;
+    bool showCatalogSection_ = false;
     bool isDownloading_ = false;
     QStringList downloadLog_;
     std::optional<double> downloadFraction_;

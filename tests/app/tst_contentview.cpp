@@ -80,7 +80,8 @@ private slots:
 
         clickRow(list, 0);
         const QMap<SidebarSection, QString> built{{SidebarSection::dashboard, "DashboardView"}, {SidebarSection::uninstaller, "UninstallerView"},
-                                                  {SidebarSection::intelApps, "IntelAppsView"}, {SidebarSection::cache, "CacheView"}};
+                                                  {SidebarSection::intelApps, "IntelAppsView"}, {SidebarSection::cache, "CacheView"},
+                                                  {SidebarSection::installer, "InstallerView"}};
         QStringList walked, expected;
         QAccessibleInterface* rows = QAccessible::queryAccessibleInterface(list);
         for (SidebarSection section : Sections::allCases()) {

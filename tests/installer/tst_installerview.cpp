@@ -40,6 +40,15 @@ struct Screen {
         // Showing the screen lists the disks, then refreshes a catalog older than a day.
         renderOffscreen(&view, QSize(900, 1200));
     }
+    // Work the screen started (the disk listing, the catalog refresh) ends before the fakes go.
+    ~Screen()
+    {
+        view.hide();
+        for (int i = 0; i < 500 && catalog.manager.isRefreshing(); ++i)
+            QTest::qWait(10);
+        Shell::commandPool().waitForDone();
+        QCoreApplication::processEvents();
+    }
     VersionCard* card(const QString& name) const
     {
         for (VersionCard* card : view.versionCards())
