@@ -224,6 +224,12 @@ private slots:
         QCOMPARE(f.newOnes(restarted), QStringList({"A3"}));
         QCOMPARE(restarted.statusMessage(), QString("3 件（キャッシュ）"));
         QCOMPARE(restarted.entries().first().postDate, QDateTime(QDate(2025, 9, 15), QTime(17, 0), Qt::UTC));
+        // Dates in UTC without fractions; a cache with a value of the wrong type is ignored whole.
+        QFile file(restarted.cacheFile());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QByteArray json = file.readAll();
+        QVERIFY(json.contains("\"postDate\": \"2025-09-15T17:00:00Z\""));
+        QVERIFY(CatalogCache::fromJson(json) && !CatalogCache::fromJson(json.replace("\"pkgSizeBytes\": 1000", "\"pkgSizeBytes\": \"1000\"")));
     }
 
     void failuresKeepTheList_data()
@@ -274,21 +280,6 @@ private slots:
         settle(std::move(first));
         QCOMPARE(f.runner.commands().filter("gunzip").size(), 1);
         QCOMPARE(manager.entries().size(), 1);
-    }
-
-    // The stored form: UTC dates without fractions, no "postDate" when none; a cache with
-    // a value of the wrong type is ignored whole.
-    void cacheFile()
-    {
-        CatalogEntry entry{"061-1", "macOS Tahoe", "26.1", "", "https://c.test/InstallAssistant.pkg", 42, std::nullopt, true};
-        const CatalogCache cache{{entry}, QDateTime(QDate(2025, 9, 15), QTime(17, 0), Qt::UTC)};
-        const QByteArray json = cache.toJson();
-        QVERIFY(json.contains("\"lastRefresh\": \"2025-09-15T17:00:00Z\""));
-        QVERIFY(!json.contains("postDate"));
-        QCOMPARE(CatalogCache::fromJson(json)->entries, QList<CatalogEntry>{entry});
-        QByteArray damaged = json;
-        damaged.replace("42", "\"42\"");
-        QVERIFY(!CatalogCache::fromJson(damaged));
     }
 };
 

@@ -39,22 +39,15 @@ QStringList tree(const QString& root)
     return found;
 }
 
-// A flat package holding "Install macOS Test.app" for /Applications, made with bsdtar.
+// A flat package holding "Install macOS Test.app" for /Applications, made with bsdtar; the
+// application is large enough for curl to show progress.
 bool makeFlatPackage(const QString& folder, const QString& path)
 {
-    const QString app = folder + "/root/Install macOS Test.app/Contents/Resources";
-    QDir().mkpath(app);
-    QDir().mkpath(folder + "/pkg");
-    QFile info(folder + "/root/Install macOS Test.app/Contents/Info.plist");
-    info.open(QIODevice::WriteOnly);
-    info.write(QByteArray(300000, 'i'));   // large enough for curl to show progress
-    info.close();
-    QFile packageInfo(folder + "/pkg/PackageInfo");
-    packageInfo.open(QIODevice::WriteOnly);
-    packageInfo.write("<pkg-info format-version=\"2\" identifier=\"com.test.pkg\" install-location=\"/Applications\" version=\"1\"/>\n");
-    packageInfo.close();
-    return QProcess::execute("sh", {"-c", "cd \"$1/root\" && bsdtar --format cpio -czf \"$1/pkg/Payload\" 'Install macOS Test.app' && "
-                                          "cd \"$1/pkg\" && bsdtar --format xar -cf \"$2\" PackageInfo Payload", "sh", folder, path}) == 0;
+    return QProcess::execute("sh", {"-c", "set -e; cd \"$1\"; mkdir -p 'root/Install macOS Test.app/Contents/Resources' pkg; "
+                                          "head -c 300000 /dev/zero > 'root/Install macOS Test.app/Contents/Info.plist'; "
+                                          "echo '<pkg-info identifier=\"com.test.pkg\" install-location=\"/Applications\"/>' > pkg/PackageInfo; "
+                                          "(cd root && bsdtar --format cpio -czf ../pkg/Payload 'Install macOS Test.app'); "
+                                          "cd pkg && bsdtar --format xar -cf \"$2\" PackageInfo Payload", "sh", folder, path}) == 0;
 }
 
 } // namespace
@@ -121,8 +114,6 @@ private slots:
         QTest::addColumn<QString>("message");
         QTest::newRow("softwareupdate") << "softwareupdate --fetch-full-installer --full-installer-version 15.7 2>&1"
                                         << "no software update service";
-        QTest::newRow("createinstallmedia") << "\"/nonexistent/Install macOS X.app/Contents/Resources/createinstallmedia\" --volume /dev/disk9 --nointeraction 2>&1"
-                                            << "no such file or directory";
         QTest::newRow("broken package") << "installer -pkg /etc/hostname -target / 2>&1" << "The install failed.";
     }
     void missingServices()
@@ -150,17 +141,13 @@ private slots:
                     "]}\nEOF\n");
         lsblk.close();
         lsblk.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        const QString path = qEnvironmentVariable("PATH");
         const ShellResult external = Shell::run("PATH='" + bin.path() + "':\"$PATH\" diskutil list -plist external");
-        const ShellResult all = Shell::run("PATH='" + bin.path() + "':\"$PATH\" diskutil list -plist");
         QCOMPARE(external.exitCode, 0);
         QStringList disks;
         for (const DiskInfo& disk : Installers::parseDiskList(external.output))
             disks << disk.displayName + " " + QString::number(disk.sizeBytes);
         QCOMPARE(disks, QStringList{"/dev/disk1 32017047552"});
         QVERIFY(external.output.contains("<string>/media/U &lt;1&gt;</string>"));
-        QCOMPARE(Installers::parseDiskList(all.output).size(), 2);
-        QCOMPARE(qEnvironmentVariable("PATH"), path);
     }
 };
 

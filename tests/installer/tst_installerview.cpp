@@ -12,15 +12,6 @@
 
 namespace {
 
-QStringList visibleTexts(const QWidget* root)
-{
-    QStringList texts;
-    for (const QLabel* label : root->findChildren<QLabel*>())
-        if (label->isVisibleTo(root))
-            texts << label->text();
-    return texts;
-}
-
 // The shell answers the disk listing with one USB disk; the catalog is a temporary one.
 struct Screen {
     FakeCommandRunner shell;
@@ -66,22 +57,12 @@ class InstallerViewTest : public QObject {
 private slots:
     void initTestCase() { qRegisterMetaType<ShellResult>(); }
 
-    // Without a catalog: the six built-in cards, NEW on Golden Gate only, no cards below.
-    void builtInGrid()
-    {
-        Screen s;
-        QStringList badges;
-        for (VersionCard* card : s.view.versionCards())
-            badges << card->version().name + ":" + card->badgeText();
-        QCOMPARE(badges, QStringList({"macOS Golden Gate:NEW", "macOS Tahoe:", "macOS Sequoia:", "macOS Sonoma:", "macOS Ventura:", "macOS Monterey:"}));
-        QVERIFY(!s.view.downloadCard()->isVisibleTo(&s.view));
-        QTRY_COMPARE(s.view.statusLabel()->text(), QString("カタログのダウンロードに失敗しました"));
-    }
-
     // Choosing a card shows the download and USB cards; every reachable button has a name.
     void selectionAndAccessibility()
     {
         Screen s;
+        QTRY_COMPARE(s.view.statusLabel()->text(), QString("カタログのダウンロードに失敗しました"));   // stale: refreshed on showing
+        QCOMPARE(s.card("macOS Golden Gate")->badgeText(), QString("NEW"));
         QTest::mouseClick(s.card("macOS Sequoia"), Qt::LeftButton);
         QVERIFY(s.view.downloadCard()->isVisibleTo(&s.view));
         QCOMPARE(s.view.downloadButton()->text(), QString("macOS Sequoia をダウンロード＆配置"));
@@ -92,17 +73,6 @@ private slots:
             if (button->isVisibleTo(&s.view))
                 QVERIFY2(!button->accessibleName().isEmpty(), qPrintable(button->objectName()));
         QVERIFY(!looksBlank(s.view.grab().toImage()));
-    }
-
-    // The catalog's news and its date; the cached count as status.
-    void catalogCard()
-    {
-        Screen s({CatalogEntry{"n", "macOS Tahoe", "26.1", "25B", "https://c.test/InstallAssistant.pkg", 1, std::nullopt, true}});
-        const QStringList texts = visibleTexts(&s.view);
-        QVERIFY(texts.contains("新しいバージョンが検出されました！下の一覧に自動追加されています。"));
-        QVERIFY(!texts.filter(QRegularExpression("^最終チェック: \\d{4}/\\d{2}/\\d{2} \\d{1,2}:\\d{2}$")).isEmpty());
-        QCOMPARE(s.view.statusLabel()->text(), QString("1 件（キャッシュ）"));
-        QCOMPARE(s.view.versionCards().size(), 7);   // the catalog's entry first, then all six built-ins
     }
 
     // The bar is indeterminate until curl shows a percentage, then follows it.
