@@ -254,7 +254,7 @@ void InstallerModel::selectDisk(const QUuid& id)
     for (const DiskInfo& disk : availableDisks_)
         if (disk.id == id)
             selectedDisk_ = disk;
-    emit changed();
+    emit disksChanged();
 }
 
 void InstallerModel::setShowUSBConfirm(bool show)
@@ -336,7 +336,7 @@ void InstallerModel::noteProgress(const QString& line)
     } else {
         downloadProgressText_ = QString::number(*fraction * 100.0, 'f', 1) + QStringLiteral("%");
     }
-    emit changed();
+    emit progressChanged();
 }
 
 QCoro::Task<bool> InstallerModel::runStreamingProcess(QString cmd)
@@ -486,7 +486,7 @@ QCoro::Task<bool> InstallerModel::downloadPackage(MacOSVersion version, QString 
     downloadProgressText_.clear();
     downloadTotal_ = expected;
     downloadStartedAt_ = QDateTime::currentSecsSinceEpoch();
-    emit changed();
+    emit progressChanged();
     const QString command = QStringLiteral("curl -L -C - --retry 3 --retry-delay 2 -# -o ") + Quote::singleQuoted(pkgPath)
                           + QStringLiteral(" ") + Quote::singleQuoted(url) + QStringLiteral(" 2>&1");
     const bool ok = co_await runStreamingProcess(command);
@@ -558,7 +558,7 @@ void InstallerModel::setDisks(QList<DiskInfo> disks)
             if (disk.sameDisk(*selectedDisk_))
                 rebound = disk;
     selectedDisk_ = rebound;
-    emit changed();
+    emit disksChanged();
 }
 
 QCoro::Task<> InstallerModel::refreshDisks()

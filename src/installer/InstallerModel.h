@@ -118,7 +118,9 @@ public:
     static QString expansionCommand(const QString& pkgPath, unsigned userId);
 
 signals:
-    void changed();
+    void changed();            // selection, flags, the confirmation
+    void disksChanged();       // the disk list or the chosen disk
+    void progressChanged();    // the download's fraction and its text
     void logChanged();
 
 private:

@@ -156,11 +156,19 @@ InstallerView::InstallerView(std::shared_ptr<InstallerModel> model, QWidget* par
 
     connect(&catalog_, &CatalogManager::changed, this, [this] {
         updateCatalog();
-        rebuildGrid();
+        // Status texts change once per product during a refresh; the grid only with the list.
+        if (catalog_.entries() != shownEntries_)
+            rebuildGrid();
     });
     connect(model_.get(), &InstallerModel::changed, this, [this] { refreshState(); });
+    connect(model_.get(), &InstallerModel::disksChanged, this, [this] {
+        rebuildDisks();
+        updateCreateButton();
+    });
+    connect(model_.get(), &InstallerModel::progressChanged, this, [this] { updateDownload(); });
     connect(model_.get(), &InstallerModel::logChanged, this, [this] { updateLog(); });
     rebuildGrid();
+    rebuildDisks();
     updateCatalog();
     refreshState();
     updateLog();
@@ -328,7 +336,8 @@ void InstallerView::rebuildGrid()
         card->deleteLater();
         card->setParent(nullptr);
     }
-    const QList<MacOSVersion> versions = Installers::mergedVersions(catalog_.entries());
+    shownEntries_ = catalog_.entries();
+    const QList<MacOSVersion> versions = Installers::mergedVersions(shownEntries_);
     const std::optional<MacOSVersion>& selected = model_->selectedVersion();
     for (qsizetype i = 0; i < versions.size(); ++i) {
         const MacOSVersion& version = versions.at(i);
@@ -381,13 +390,17 @@ void InstallerView::refreshState()
     downloadCard_->setVisible(selected.has_value());
     usbCard_->setVisible(selected.has_value());
     updateDownload();
-    rebuildDisks();
+    updateCreateButton();
+    if (model_->showUSBConfirm())
+        presentConfirmation();
+}
+
+void InstallerView::updateCreateButton()
+{
     const bool creating = model_->isCreatingUSB();
     create_->setText(creating ? QStringLiteral("作成中…") : QStringLiteral("起動可能USBを作成"));
     create_->setAccessibleName(create_->text());
     create_->setEnabled(!creating && model_->selectedDisk().has_value());
-    if (model_->showUSBConfirm())
-        presentConfirmation();
 }
 
 void InstallerView::updateDownload()

@@ -81,6 +81,7 @@ private:
     void rebuildGrid();
     void rebuildDisks();
     void refreshState();
+    void updateCreateButton();
     void updateCatalog();
     void updateDownload();
     void updateLog();
@@ -100,6 +101,7 @@ private:
 
     QGridLayout* grid_ = nullptr;
     QWidget* gridHost_ = nullptr;
+    QList<CatalogEntry> shownEntries_;
 
     QWidget* downloadCard_ = nullptr;
     QLabel* description_ = nullptr;
