@@ -61,13 +61,12 @@ struct Fixture {
             return ShellResult{{}, {}, 1};
         });
     }
-    QString versionText(const QString& version) { return "<key>VERSION</key><string>" + version + "</string>"; }
     void offer(const QStringList& ids)
     {
         QString body;
         for (const QString& id : ids) {
             body += product(id, {{assistant(id), 1000}}, dist(id));
-            distributions.insert(id + ".English.dist", versionText("15." + id.mid(1)));
+            distributions.insert(id + ".English.dist", "<key>VERSION</key><string>15." + id.mid(1) + "</string>");
         }
         catalog = plistDocument(body);
     }

@@ -72,17 +72,9 @@ private:
 
 // The system's locations with the shared temporary folder moved to `temporary`.
 struct TemporaryLocations {
-    platform::SystemLocations locations;
-    platform::Service<platform::SystemLocations>::Override override_;
-    explicit TemporaryLocations(const QString& temporary)
-        : locations([&] {
-              platform::SystemLocations l = platform::SystemLocations::systemDefault();
-              l.systemTemporaryDirectory = temporary;
-              return l;
-          }()),
-          override_(locations)
-    {
-    }
+    platform::SystemLocations locations = platform::SystemLocations::systemDefault();
+    platform::Service<platform::SystemLocations>::Override override_{locations};
+    explicit TemporaryLocations(const QString& temporary) { locations.systemTemporaryDirectory = temporary; }
 };
 
 #include "installer/CatalogManager.h"
