@@ -18,6 +18,7 @@
 #include <chrono>
 #include <coroutine>
 #include <deque>
+#include <optional>
 
 const char* LocalizedError::what() const noexcept
 {
@@ -222,7 +223,11 @@ QCoro::Task<int> AuthorizationManager::runPrivilegedStreaming(QString commandLin
                                                               std::function<void(const QString&)> onLine)
 {
     RunQueue::Awaiter acquire = queue_->acquire();
-    const RunQueue::Turn turn = co_await acquire;
+    // The turn covers the administrator dialog only: once root has made the output folder the
+    // user has answered, and a run of many minutes (an installer's expansion, writing a disk)
+    // must not make every other root action wait silently behind it.
+    std::optional<RunQueue::Turn> turn;
+    turn.emplace(co_await acquire);
 
     // An unpredictable name: nobody can have made the folder before root does.
     const QString folder = platform::SystemLocations::shared().systemTemporaryDirectory
@@ -249,6 +254,8 @@ QCoro::Task<int> AuthorizationManager::runPrivilegedStreaming(QString commandLin
         QCoro::Task<> pause = QCoro::sleepFor(pollInterval);
         co_await std::move(pause);
         follow();
+        if (output.isOpen())
+            turn.reset();
     }
     const ExecResult result = co_await run;
     // Everything the command wrote is in the file by now.

@@ -150,8 +150,10 @@ std::optional<QString> SafetyBoundary::refusal(const QString& path, const Allowa
     // Root follows every link it meets, so no component may be one (a link as the target
     // itself is removed or moved as a link, but never emptied: that would empty its target).
     // The user's own emptying opens the folder without following a final link.
-    // A new entry is created through a final link as well, so none may stand there.
-    const bool lastCounts = operation == Operation::empty || operation == Operation::create;
+    // A new entry is created through a final link as well, so none may stand there; root
+    // reading or running an entry follows a final link too.
+    const bool lastCounts = operation == Operation::empty || operation == Operation::create
+        || (actor == Actor::root && operation == Operation::read);
     if ((actor == Actor::root && hasLinkAlongPath(normal, lastCounts))
         || (actor == Actor::user && lastCounts && files_.isSymbolicLink(normal)))
         return QStringLiteral("シンボリックリンクを含むパスです");

@@ -12,9 +12,10 @@
 enum class Actor { user, root };
 
 // What is done to a path: its entries removed (the folder stays), the entry itself removed,
-// the entry moved into the Trash, read by root (a job file loaded, a folder archived: any
-// folder may be read, the home itself included), or created by root as a new entry (an
-// archive: nothing, not even a link, may stand at that name).
+// the entry moved into the Trash, read or run by root and left in place (a job file loaded, a
+// folder archived, an installer package, an installer application's tool: any folder may be
+// read, the home itself included), or created by root as a new entry (an archive: nothing,
+// not even a link, may stand at that name).
 enum class Operation { empty, remove, trash, read, create };
 
 // The targets one action was started for, each in normal form: the cache groups' folders,

@@ -83,7 +83,8 @@ private slots:
                                                   {SidebarSection::intelApps, "IntelAppsView"}, {SidebarSection::cache, "CacheView"},
                                                   {SidebarSection::storage, "StorageView"}, {SidebarSection::network, "NetworkView"},
                                                   {SidebarSection::sysinfo, "SysInfoView"},
-                                                  {SidebarSection::backup, "BackupView"}, {SidebarSection::startup, "StartupItemsView"}};
+                                                  {SidebarSection::backup, "BackupView"}, {SidebarSection::startup, "StartupItemsView"},
+                                                  {SidebarSection::installer, "InstallerView"}};
         QStringList walked, expected;
         QAccessibleInterface* rows = QAccessible::queryAccessibleInterface(list);
         for (SidebarSection section : Sections::allCases()) {

@@ -279,6 +279,22 @@ private slots:
         QCOMPARE(QDir(userTemporary.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
     }
 
+    // A long streamed run does not hold the administrator lane once it has started: a root
+    // action asked for meanwhile runs at once (the streamed command waits for its file).
+    void streamingRunLeavesTheLaneOnceStarted()
+    {
+        QTemporaryDir dir;
+        const QString go = dir.filePath(QStringLiteral("go"));
+        AuthorizationManager manager;
+        std::optional<QCoro::Task<QString>> other;
+        const Settled<int> result = settle(manager.runPrivilegedStreaming(
+            QStringLiteral("echo started; i=0; while [ ! -e %1 ] && [ $i -lt 200 ]; do sleep 0.05; i=$((i+1)); done; [ -e %1 ]").arg(go),
+            [&](const QString&) { other.emplace(manager.runPrivilegedShell(QStringLiteral("touch ") + go)); }));
+        QCOMPARE(result.value, std::optional<int>(0));
+        QVERIFY(other);
+        QVERIFY(settle(std::move(*other)).value);
+    }
+
     void streamingDeliversLinesWhileTheCommandRuns()
     {
         // After its first line and half a character the command waits for a file that the line

@@ -16,6 +16,7 @@
 #include "diagnostics/ui/StorageView.h"
 #include "diagnostics/ui/SysInfoView.h"
 #include "exec/AuthorizationManager.h"
+#include "installer/ui/InstallerView.h"
 #include "permissions/PermissionManager.h"
 #include "permissions/ui/FullDiskAccessGuideSheet.h"
 
@@ -139,6 +140,8 @@ QWidget* ContentView::detailView(SidebarSection section, QWidget* parent)
         return new StartupItemsView(parent);
     case SidebarSection::backup:
         return new BackupView(parent);
+    case SidebarSection::installer:
+        return new InstallerView(parent);
     default:
         // Screens that this build does not have yet stand in as placeholders.
         return new PlaceholderView(section, parent);

@@ -1,0 +1,286 @@
+#include "installer/CatalogManager.h"
+#include "support/FakeCommandRunner.h"
+#include "support/FakePrivileged.h"
+
+#include <QSemaphore>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+const QString catalogURL = QStringLiteral("http://127.0.0.1:9/index.sucatalog.gz");
+
+QString plistDocument(const QString& body)
+{
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n<dict><key>Products</key><dict>" + body
+         + "</dict></dict></plist>\n";
+}
+
+// One product: its packages as (URL, size or -1 for none), its Distributions as raw XML.
+QString product(const QString& id, const QList<std::pair<QString, qint64>>& packages, const QString& distributions = {})
+{
+    QString text = "<key>" + id + "</key><dict><key>PostDate</key><date>2025-09-15T17:00:00Z</date><key>Packages</key><array>";
+    for (const auto& [url, size] : packages)
+        text += "<dict><key>URL</key><string>" + url + "</string>"
+              + (size >= 0 ? "<key>Size</key><integer>" + QString::number(size) + "</integer>" : QString()) + "</dict>";
+    text += "</array>";
+    if (!distributions.isEmpty())
+        text += "<key>Distributions</key><dict>" + distributions + "</dict>";
+    return text + "</dict>";
+}
+
+QString assistant(const QString& id) { return "https://cdn.test/" + id + "/InstallAssistant.pkg"; }
+QString dist(const QString& id) { return "<key>English</key><string>https://cdn.test/" + id + ".English.dist</string>"; }
+
+// A cache folder and a shell whose curl writes `catalog` into the catalog file and whose
+// distribution fetches answer from `distributions`.
+struct Fixture {
+    QTemporaryDir dir;
+    FakeCommandRunner runner;
+    QString catalog;
+    QMap<QString, QString> distributions;
+    bool downloadFails = false;
+    QSemaphore gate{1};   // held by a test to keep the download running
+
+    Fixture()
+    {
+        runner.otherwise([this](const QString& line) {
+            if (line.startsWith("curl -sL '" + catalogURL)) {
+                gate.acquire();
+                gate.release();
+                if (downloadFails)
+                    return ShellResult{{}, {}, 1};
+                QFile file(dir.path() + "/sucatalog.plist");
+                file.open(QIODevice::WriteOnly);
+                file.write(catalog.toUtf8());
+                return ShellResult{};
+            }
+            for (auto it = distributions.cbegin(); it != distributions.cend(); ++it)
+                if (line.contains(it.key()))
+                    return ShellResult{it.value(), {}, 0};
+            return ShellResult{{}, {}, 1};
+        });
+    }
+    void offer(const QStringList& ids)
+    {
+        QString body;
+        for (const QString& id : ids) {
+            body += product(id, {{assistant(id), 1000}}, dist(id));
+            distributions.insert(id + ".English.dist", "<key>VERSION</key><string>15." + id.mid(1) + "</string>");
+        }
+        catalog = plistDocument(body);
+    }
+    QStringList newOnes(const CatalogManager& manager) const
+    {
+        QStringList ids;
+        for (const CatalogEntry& entry : manager.entries())
+            if (entry.isNewlyDiscovered)
+                ids << entry.productID;
+        return ids;
+    }
+};
+
+} // namespace
+
+class CatalogTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void productChoice_data()
+    {
+        QTest::addColumn<QString>("products");
+        QTest::addColumn<QStringList>("expected");   // "pid url size distURL" per product
+        QTest::newRow("update then assistant") << product("A", {{"https://c.test/macOSUpd.pkg", 5}, {assistant("A"), 7}})
+                                               << QStringList{"A " + assistant("A") + " 7 -"};
+        QTest::newRow("suffix is tested") << product("B", {{assistant("B") + ".integrityDataV1", 5}}) << QStringList{};
+        QTest::newRow("no size") << product("C", {{assistant("C"), -1}}) << QStringList{"C " + assistant("C") + " 0 -"};
+        QTest::newRow("only ja") << product("D", {{assistant("D"), 1}}, "<key>ja</key><string>https://d.test/ja.dist</string>")
+                                 << QStringList{"D " + assistant("D") + " 1 https://d.test/ja.dist"};
+        QTest::newRow("English over en")
+            << product("E", {{assistant("E"), 1}},
+                       "<key>en</key><string>https://e.test/en</string><key>English</key><string>https://e.test/English</string>")
+            << QStringList{"E " + assistant("E") + " 1 https://e.test/English"};
+        QTest::newRow("not a web URL") << product("F", {{"file:///etc/InstallAssistant.pkg", 1}}) << QStringList{};
+        QTest::newRow("packages not dictionaries")
+            << "<key>G</key><dict><key>Packages</key><array><string>" + assistant("G") + "</string></array></dict>"
+            << QStringList{};
+    }
+    void productChoice()
+    {
+        QFETCH(QString, products);
+        QFETCH(QStringList, expected);
+        const auto catalog = platform::PropertyList::fromData(plistDocument(products).toUtf8());
+        QVERIFY(catalog);
+        QStringList found;
+        for (const RawProductInfo& raw : CatalogManager::productsOf(*catalog)) {
+            QCOMPARE(raw.postDate, QDateTime(QDate(2025, 9, 15), QTime(17, 0), Qt::UTC));
+            found << raw.pid + " " + raw.pkgURL + " " + QString::number(raw.pkgSize) + " " + raw.distURL.value_or("-");
+        }
+        QCOMPARE(found, expected);
+    }
+
+    void distribution_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("expected");   // "name|version|build", or "none"
+        QTest::newRow("key on the next line") << "<key>VERSION</key>\n      <string>15.7.1</string><title>Install macOS Sequoia</title>"
+                                              << "macOS Sequoia|15.7.1|";
+        QTest::newRow("lower-case key and build") << "<key>version</key><string>14.6</string><key>BUILD</key><string>23G80</string>"
+                                                  << "macOS Sonoma|14.6|23G80";
+        QTest::newRow("attribute") << "<pkg-ref version=\"14.6\" build=\"23G\"/><title>Install macOS Sonoma</title>"
+                                   << "macOS Sonoma|14.6|23G";
+        QTest::newRow("bare title") << "<key>VERSION</key><string>15.1</string><title>Sequoia</title>" << "macOS Sequoia|15.1|";
+        QTest::newRow("no title, 26.0") << "<key>VERSION</key><string>26.0</string>" << "macOS Tahoe|26.0|";
+        QTest::newRow("no title, 16.1") << "<key>VERSION</key><string>16.1</string>" << "macOS 16.1|16.1|";
+        QTest::newRow("blank value") << "<key>VERSION</key><string>  </string>" << "none";
+        QTest::newRow("no version") << "<title>Install macOS Sequoia</title>" << "none";
+    }
+    void distribution()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, expected);
+        const std::optional<DistInfo> info = CatalogManager::parseDistribution(text);
+        QCOMPARE(info ? info->name + "|" + info->version + "|" + info->build : QString("none"), expected);
+    }
+
+    // Newest first, 15.10 above 15.9, equal versions in their earlier order, "不明" last.
+    void ordering()
+    {
+        const QStringList versions{"不明", "15.9", "26", "15.10", "26.0", "10.15.7", "27"};
+        QList<std::pair<QString, int>> list;
+        for (int i = 0; i < versions.size(); ++i)
+            list.append({versions.at(i), i});
+        std::stable_sort(list.begin(), list.end(), [](const auto& a, const auto& b) { return CatalogManager::compareVersions(a.first, b.first); });
+        QStringList sorted;
+        for (const auto& [version, index] : list)
+            sorted << version;
+        QCOMPARE(sorted, QStringList({"27", "26", "26.0", "15.10", "15.9", "10.15.7", "不明"}));
+    }
+
+    void staleness_data()
+    {
+        QTest::addColumn<qint64>("age");
+        QTest::addColumn<bool>("stale");
+        QTest::newRow("exactly a day") << qint64(86400) << false;
+        QTest::newRow("a day and a second") << qint64(86401) << true;
+    }
+    void staleness()
+    {
+        QFETCH(qint64, age);
+        QFETCH(bool, stale);
+        const QDateTime now = QDateTime::currentDateTimeUtc();
+        QCOMPARE(CatalogManager::isStale(now.addSecs(-age), now), stale);
+        QVERIFY(CatalogManager::isStale(std::nullopt, now));
+    }
+
+    // The command lines, the status texts in order, and the entries with their names.
+    void refreshRunsTheSteps()
+    {
+        Fixture f;
+        f.catalog = plistDocument(product("P1", {{assistant("P1"), 13958643712}}, dist("P1"))
+                                  + product("P2", {{assistant("P2"), 1}}, "<key>English</key><string>ftp://x/y</string>"));
+        f.distributions.insert("P1.English.dist", "<key>VERSION</key><string>15.7</string><key>BUILD</key><string>24G</string>");
+        CatalogManager manager(catalogURL, f.dir.path());
+        QStringList statuses;
+        connect(&manager, &CatalogManager::changed, [&] {
+            if (statuses.isEmpty() || statuses.last() != manager.statusMessage())
+                statuses << manager.statusMessage();
+        });
+        QVERIFY(settle(manager.refresh()).value);
+        const QString d = f.dir.path();
+        QCOMPARE(f.runner.commands(),
+                 QStringList({"curl -sL '" + catalogURL + "' | gunzip > '" + d + "/sucatalog.plist'",
+                              "plutil -convert xml1 -o '" + d + "/sucatalog.xml' '" + d + "/sucatalog.plist' 2>/dev/null",
+                              "curl -sL --max-time 8 'https://cdn.test/P1.English.dist'"}));
+        QCOMPARE(statuses, QStringList({"カタログをダウンロード中…", "カタログを解析中…", "バージョン情報を取得中…",
+                                        "バージョン情報を取得中… (1/2)", "バージョン情報を取得中… (2/2)", "2 件のインストーラーを検出"}));
+        QCOMPARE(manager.entries().size(), 2);
+        const CatalogEntry first = manager.entries().at(0);
+        QCOMPARE(first.macOSName + "|" + first.version + "|" + first.buildNumber, QString("macOS Sequoia|15.7|24G"));
+        QCOMPARE(first.pkgSizeBytes, qint64(13958643712));
+        const CatalogEntry second = manager.entries().at(1);
+        QCOMPARE(second.macOSName + "|" + second.version + "|" + second.buildNumber, QString("macOS|不明|"));
+        QVERIFY(!QFile::exists(d + "/sucatalog.plist"));
+        QVERIFY(!manager.isRefreshing());
+    }
+
+    // All new, then none, then exactly the added one; the flags come back after a restart.
+    void newProductsAcrossRefreshes()
+    {
+        Fixture f;
+        f.offer({"A1", "A2"});
+        {
+            CatalogManager manager(catalogURL, f.dir.path());
+            settle(manager.refresh());
+            QCOMPARE(f.newOnes(manager), QStringList({"A2", "A1"}));
+            settle(manager.refresh());
+            QCOMPARE(f.newOnes(manager), QStringList());
+            f.offer({"A1", "A2", "A3"});
+            settle(manager.refresh());
+            QCOMPARE(f.newOnes(manager), QStringList({"A3"}));
+        }
+        CatalogManager restarted(catalogURL, f.dir.path());
+        QCOMPARE(f.newOnes(restarted), QStringList({"A3"}));
+        QCOMPARE(restarted.statusMessage(), QString("3 件（キャッシュ）"));
+        QCOMPARE(restarted.entries().first().postDate, QDateTime(QDate(2025, 9, 15), QTime(17, 0), Qt::UTC));
+        // Dates in UTC without fractions; a cache with a value of the wrong type is ignored whole.
+        QFile file(restarted.cacheFile());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QByteArray json = file.readAll();
+        QVERIFY(json.contains("\"postDate\": \"2025-09-15T17:00:00Z\""));
+        QVERIFY(CatalogCache::fromJson(json) && !CatalogCache::fromJson(json.replace("\"pkgSizeBytes\": 1000", "\"pkgSizeBytes\": \"1000\"")));
+    }
+
+    void failuresKeepTheList_data()
+    {
+        QTest::addColumn<QString>("failure");
+        QTest::addColumn<QString>("status");
+        QTest::newRow("download") << "download" << "カタログのダウンロードに失敗しました";
+        QTest::newRow("garbled catalog") << "garbled" << "InstallAssistant.pkg が見つかりませんでした";
+        QTest::newRow("no installers") << "none" << "InstallAssistant.pkg が見つかりませんでした";
+    }
+    void failuresKeepTheList()
+    {
+        QFETCH(QString, failure);
+        QFETCH(QString, status);
+        Fixture f;
+        f.offer({"K1"});
+        CatalogManager manager(catalogURL, f.dir.path());
+        settle(manager.refresh());
+        QFile cache(manager.cacheFile());
+        QVERIFY(cache.open(QIODevice::ReadOnly));
+        const QByteArray before = cache.readAll();
+        const auto date = manager.lastRefreshDate();
+        f.downloadFails = failure == "download";
+        f.catalog = failure == "garbled" ? QString("\x1f\x8b garbage") : plistDocument(product("X", {{"https://c.test/macOSUpd.pkg", 1}}));
+        settle(manager.refresh());
+        QCOMPARE(manager.statusMessage(), status);
+        QCOMPARE(manager.entries().size(), 1);
+        QCOMPARE(manager.lastRefreshDate(), date);
+        QVERIFY(!manager.isRefreshing());
+        cache.seek(0);
+        QFile again(manager.cacheFile());
+        QVERIFY(again.open(QIODevice::ReadOnly));
+        QCOMPARE(again.readAll(), before);
+    }
+
+    // A second refresh while one runs starts nothing: one download, one conversion.
+    void oneRefreshAtATime()
+    {
+        Fixture f;
+        f.offer({"S1"});
+        CatalogManager manager(catalogURL, f.dir.path());
+        f.gate.acquire();
+        QCoro::Task<> first = manager.refresh();
+        QVERIFY(manager.isRefreshing());
+        QCoro::Task<> second = manager.refresh();
+        QVERIFY(second.isReady());
+        f.gate.release();
+        settle(std::move(first));
+        QCOMPARE(f.runner.commands().filter("gunzip").size(), 1);
+        QCOMPARE(manager.entries().size(), 1);
+    }
+};
+
+QTEST_GUILESS_MAIN(CatalogTest)
+#include "tst_catalog.moc"

@@ -1,0 +1,155 @@
+#include "exec/Shell.h"
+#include "installer/InstallerModel.h"
+#include "platform/StandIns.h"
+#include "support/BannerMessages.h"
+#include "support/FakeInstallerTools.h"
+#include "support/FakePrivileged.h"
+#include "support/LoopbackServer.h"
+
+#include <QDirIterator>
+#include <QtTest>
+
+#include <unistd.h>
+
+namespace {
+
+// Runs the root line as it is, only with the target volume moved into a temporary folder.
+class ExpandingAuthorization final : public AuthorizationManager {
+public:
+    QString target;
+    QCoro::Task<int> runPrivilegedStreaming(QString commandLine, std::function<void(const QString&)> onLine) override
+    {
+        commandLine.replace(" -target / ", " -target '" + target + "' ");
+        const ShellResult result = Shell::run(commandLine);
+        for (const QString& line : result.output.split('\n', Qt::SkipEmptyParts))
+            onLine(line);
+        co_return result.exitCode;
+    }
+
+private:
+    platform::Service<AuthorizationManager>::Override override_{*this};
+};
+
+QStringList tree(const QString& root)
+{
+    QStringList found;
+    for (QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDirIterator::Subdirectories); it.hasNext();)
+        found << QDir(root).relativeFilePath(it.next());
+    found.sort();
+    return found;
+}
+
+// A flat package holding "Install macOS Test.app" for /Applications, made with bsdtar; the
+// application is large enough for curl to show progress.
+bool makeFlatPackage(const QString& folder, const QString& path)
+{
+    return QProcess::execute("sh", {"-c", "set -e; cd \"$1\"; mkdir -p 'root/Install macOS Test.app/Contents/Resources' pkg; "
+                                          "head -c 300000 /dev/zero > 'root/Install macOS Test.app/Contents/Info.plist'; "
+                                          "echo '<pkg-info identifier=\"com.test.pkg\" install-location=\"/Applications\"/>' > pkg/PackageInfo; "
+                                          "(cd root && bsdtar --format cpio -czf ../pkg/Payload 'Install macOS Test.app'); "
+                                          "cd pkg && bsdtar --format xar -cf \"$2\" PackageInfo Payload", "sh", folder, path}) == 0;
+}
+
+} // namespace
+
+class InstallerProcessTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        platform::installStandInPath();
+        if (QStandardPaths::findExecutable("bsdtar").isEmpty())
+            QSKIP("bsdtar (libarchive-tools) is not installed");
+    }
+
+    // Through real curl from 127.0.0.1, the checks of the file, and the installer stand-in
+    // run as the root line says; a size that differs from the catalog's is never expanded.
+    void downloadAndExpand_data()
+    {
+        QTest::addColumn<qint64>("sizeOffset");
+        QTest::addColumn<bool>("expanded");
+        QTest::newRow("catalog size") << qint64(0) << true;
+        QTest::newRow("size differs") << qint64(1) << false;
+    }
+    void downloadAndExpand()
+    {
+        QFETCH(qint64, sizeOffset);
+        QFETCH(bool, expanded);
+        if (::geteuid() != 0)
+            QSKIP("the installer stand-in, like the real tool, needs root");
+        QTemporaryDir served, tmp, target, work;
+        QVERIFY(makeFlatPackage(work.path(), served.path() + "/InstallAssistant.pkg"));
+        LoopbackServer server(served.path());
+        QVERIFY(server.isRunning());
+        const QString url = server.url("InstallAssistant.pkg");
+        const qint64 size = QFileInfo(served.path() + "/InstallAssistant.pkg").size();
+        TestCatalog catalog{{CatalogEntry{"t", "macOS Test", "15.7", "", url, size + sizeOffset, std::nullopt, false}}};
+        TemporaryLocations locations(tmp.path());
+        ExpandingAuthorization auth;
+        auth.target = target.path();
+        BannerMessages banner;
+        auto model = InstallerModel::create();
+        QVERIFY(tree(tmp.path()).isEmpty());
+
+        settle(model->downloadInstaller(Installers::mergedVersions(catalog.manager.entries()).first()));
+        const QStringList log = model->downloadLog();
+        QVERIFY2(!log.filter("100.0%").isEmpty(), qPrintable(log.join('\n')));
+        QCOMPARE(model->downloadFraction(), std::optional<double>(1.0));
+        QCOMPARE(tree(tmp.path()), QStringList());   // expanded and removed, or refused and removed
+        if (expanded) {
+            QVERIFY(log.contains("installer: The install was successful."));
+            QCOMPARE(banner.take(), QStringList{"macOS Test の取得完了！"});
+            QVERIFY(QFileInfo(target.path() + "/Applications/Install macOS Test.app/Contents/Info.plist").isFile());
+        } else {
+            QCOMPARE(banner.take(), QStringList{"!ダウンロードに失敗しました"});
+            QCOMPARE(tree(target.path()), QStringList());
+        }
+    }
+
+    // The stand-ins fail honestly where Linux has no such service or tool.
+    void missingServices_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("softwareupdate") << "softwareupdate --fetch-full-installer --full-installer-version 15.7 2>&1"
+                                        << "no software update service";
+        QTest::newRow("broken package") << "installer -pkg /etc/hostname -target / 2>&1" << "The install failed.";
+    }
+    void missingServices()
+    {
+        QFETCH(QString, command);
+        QFETCH(QString, message);
+        const ShellResult result = Shell::run(command);
+        QVERIFY(result.exitCode != 0);
+        QVERIFY2(result.output.contains(message), qPrintable(result.output));
+    }
+
+    // diskutil's listing over a scripted lsblk: removable and USB whole disks only, with
+    // their sizes, read back by the screen's own parser.
+    void diskListing()
+    {
+        QTemporaryDir bin;
+        QFile lsblk(bin.path() + "/lsblk");
+        QVERIFY(lsblk.open(QIODevice::WriteOnly));
+        lsblk.write("#!/bin/sh\ncat <<'EOF'\n{\"blockdevices\": [\n"
+                    " {\"name\":\"sda\", \"size\":500107862016, \"type\":\"disk\", \"rm\":false, \"tran\":\"sata\", \"mountpoint\":null,\n"
+                    "  \"children\": [{\"name\":\"sda1\", \"size\":500000000000, \"type\":\"part\", \"rm\":false, \"tran\":null, \"mountpoint\":\"/\"}]},\n"
+                    " {\"name\":\"sdb\", \"size\":32017047552, \"type\":\"disk\", \"rm\":true, \"tran\":\"usb\", \"mountpoint\":null,\n"
+                    "  \"children\": [{\"name\":\"sdb1\", \"size\":32000000000, \"type\":\"part\", \"rm\":true, \"tran\":null, \"mountpoint\":\"/media/U <1>\"}]},\n"
+                    " {\"name\":\"sr0\", \"size\":1073741312, \"type\":\"rom\", \"rm\":true, \"tran\":\"sata\", \"mountpoint\":null}\n"
+                    "]}\nEOF\n");
+        lsblk.close();
+        lsblk.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        const ShellResult external = Shell::run("PATH='" + bin.path() + "':\"$PATH\" diskutil list -plist external");
+        QCOMPARE(external.exitCode, 0);
+        QStringList disks;
+        for (const DiskInfo& disk : Installers::parseDiskList(external.output))
+            disks << disk.displayName + " " + QString::number(disk.sizeBytes);
+        QCOMPARE(disks, QStringList{"/dev/disk1 32017047552"});
+        QVERIFY(external.output.contains("<string>/media/U &lt;1&gt;</string>"));
+    }
+};
+
+QTEST_GUILESS_MAIN(InstallerProcessTest)
+#include "tst_installer_process.moc"
