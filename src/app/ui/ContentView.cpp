@@ -2,7 +2,6 @@
 
 #include "app/AppState.h"
 #include "app/ThemeManager.h"
-#include "app/ui/PlaceholderView.h"
 #include "app/ui/SidebarView.h"
 #include "app/ui/ThemeStyle.h"
 #include "app/ui/ToastView.h"
@@ -142,10 +141,9 @@ QWidget* ContentView::detailView(SidebarSection section, QWidget* parent)
         return new BackupView(parent);
     case SidebarSection::installer:
         return new InstallerView(parent);
-    default:
-        // Screens that this build does not have yet stand in as placeholders.
-        return new PlaceholderView(section, parent);
     }
+    Q_UNREACHABLE();
+    return nullptr;
 }
 
 void ContentView::showDetail(SidebarSection section)
