@@ -42,13 +42,6 @@ struct FakeKernel final : platform::Kernel {
     std::optional<int> optionalArm64() const override { return arm64; }
 };
 
-// Answers with no lock held, so one command can wait while others finish.
-struct GateRunner final : CommandRunner {
-    std::function<ShellResult(const QString&)> answer;
-    ShellResult run(const QString& commandLine) override { return answer(commandLine); }
-    platform::Service<CommandRunner>::Override override_{*this};
-};
-
 } // namespace
 
 class TestArchScanner : public QObject {
@@ -104,57 +97,48 @@ private slots:
             QCOMPARE(std::pair(ArchScanner::classify(types), ArchScanner::label(types)), std::pair(architecture, label));
     }
 
-    // What gets a bundle listed, and every way of not being readable.
-    void inspectDecidesListing_data()
+    // What gets a bundle listed, and every way of not being readable: each setup with the
+    // executable's bytes and the label listed ("" when not listed).
+    void inspectDecidesListing()
     {
-        QTest::addColumn<QByteArray>("executable");
-        QTest::addColumn<QString>("setup");
-        QTest::addColumn<QString>("label");   // "" when not listed
         const QByteArray intel = thinMachO(cpuX86_64);
-        const std::tuple<const char*, QByteArray, const char*> rows[] = {
+        QList<std::tuple<QString, QByteArray, QString>> rows{
             {"", intel, "x86_64"}, {"binary", intel, "x86_64"}, {"", fatMachO({cpuPowerPC, cpuI386}), "i386 + PowerPC"},
             {"", thinMachO(cpuPowerPC, Endian::big, false), "PowerPC"}, {"", fatMachO({cpuX86_64, cpuARM64}), ""},
             {"", "#!/bin/sh\n", ""}, {"sparse", intel, "x86_64"},   // a 64 GiB executable: only its start is read
             {"linkedExecutable", intel, "x86_64"}};
-        int i = 0;
-        for (const auto& [setup, executable, label] : rows)
-            QTest::addRow("%d %s %s", i++, setup, label) << executable << setup << label;
         for (const char* setup : {"oversized", "noPlist", "garbage", "array", "plistFifo", "noExecutableKey",
                                   "numberExecutableKey", "noExecutable", "executableFolder", "executableFifo"})
-            QTest::newRow(setup) << intel << setup << "";
-    }
-    void inspectDecidesListing()
-    {
-        QFETCH(QByteArray, executable);
-        QFETCH(QString, setup);
-        QFETCH(QString, label);
-        QTemporaryDir dir;
-        App layout{"Tool.app", appInfo("Tool", "com.example.tool", "1", "Tool"), setup == "binary" ? PlistFormat::binary : PlistFormat::xml,
-                   std::nullopt, !setup.startsWith("plist") && setup != "noPlist", executable,
-                   !setup.startsWith("executable") && setup != "noExecutable" && setup != "linkedExecutable"};
-        const QString bundle = dir.filePath(layout.fileName), plist = bundle + "/Contents/Info.plist", exe = bundle + "/Contents/MacOS/Tool";
-        const QMap<QString, QByteArray> raw{{"garbage", "<?xml version=\"1.0\"?><plist><dict><key>CFBundleExecutable"},
-                                            {"array", "<?xml version=\"1.0\"?><plist version=\"1.0\"><array><string>Tool</string></array></plist>"}};
-        if (raw.contains(setup))
-            layout.rawInfoPlist = raw[setup];
-        if (setup == "oversized")
-            layout.info.insert("Padding", QString(9 << 20, QLatin1Char('x')));
-        if (setup.endsWith("ExecutableKey"))
-            setup.startsWith("no") ? void(layout.info.remove("CFBundleExecutable")) : void(layout.info.insert("CFBundleExecutable", 7));
-        QCOMPARE(create(dir.path(), layout), bundle);
-        if (setup == "executableFolder")
-            QVERIFY(QDir().mkpath(exe));
-        if (setup.endsWith("Fifo"))
-            QVERIFY(makeFifo(setup == "plistFifo" ? plist : exe));   // opening one would wait for a writer forever
-        if (setup == "linkedExecutable")
-            QVERIFY(writeFile(dir.filePath("real"), executable, true) && QFile::link(dir.filePath("real"), exe));
-        QFile file(exe);
-        if (setup == "sparse")
-            QVERIFY(file.open(QIODevice::ReadWrite) && file.resize(qint64(64) << 30));
-        const std::optional<IntelOnlyApp> app = ArchScanner::inspect(bundle);
-        QCOMPARE(app ? app->archLabel + " " + app->path : QString(), label.isEmpty() ? QString() : label + " " + bundle);
-        QVERIFY(!app || app->architecture == (label == "PowerPC" ? AppArchitecture::powerPC : AppArchitecture::intelOnly));
-        QCOMPARE(ArchScanner::scan({dir.path()}).totalScanned, qint64(1));   // still counted
+            rows.append({setup, intel, ""});
+        for (const auto& [setup, executable, label] : rows) {
+            QTemporaryDir dir;
+            App layout{"Tool.app", appInfo("Tool", "com.example.tool", "1", "Tool"), setup == "binary" ? PlistFormat::binary : PlistFormat::xml,
+                       std::nullopt, !setup.startsWith("plist") && setup != "noPlist", executable,
+                       !setup.startsWith("executable") && setup != "noExecutable" && setup != "linkedExecutable"};
+            const QString bundle = dir.filePath(layout.fileName), plist = bundle + "/Contents/Info.plist", exe = bundle + "/Contents/MacOS/Tool";
+            const QMap<QString, QByteArray> raw{{"garbage", "<?xml version=\"1.0\"?><plist><dict><key>CFBundleExecutable"},
+                                                {"array", "<?xml version=\"1.0\"?><plist version=\"1.0\"><array><string>Tool</string></array></plist>"}};
+            if (raw.contains(setup))
+                layout.rawInfoPlist = raw[setup];
+            if (setup == "oversized")
+                layout.info.insert("Padding", QString(9 << 20, QLatin1Char('x')));
+            if (setup.endsWith("ExecutableKey"))
+                setup.startsWith("no") ? void(layout.info.remove("CFBundleExecutable")) : void(layout.info.insert("CFBundleExecutable", 7));
+            QCOMPARE(create(dir.path(), layout), bundle);
+            if (setup == "executableFolder")
+                QVERIFY(QDir().mkpath(exe));
+            if (setup.endsWith("Fifo"))
+                QVERIFY(makeFifo(setup == "plistFifo" ? plist : exe));   // opening one would wait for a writer forever
+            if (setup == "linkedExecutable")
+                QVERIFY(writeFile(dir.filePath("real"), executable, true) && QFile::link(dir.filePath("real"), exe));
+            QFile file(exe);
+            if (setup == "sparse")
+                QVERIFY(file.open(QIODevice::ReadWrite) && file.resize(qint64(64) << 30));
+            const std::optional<IntelOnlyApp> app = ArchScanner::inspect(bundle);
+            QCOMPARE(app ? app->archLabel + " " + app->path : QString(), label.isEmpty() ? QString() : label + " " + bundle);
+            QVERIFY(!app || app->architecture == (label == "PowerPC" ? AppArchitecture::powerPC : AppArchitecture::intelOnly));
+            QCOMPARE(ArchScanner::scan({dir.path()}).totalScanned, qint64(1));   // still counted
+        }
     }
 
     void infoPlistFields()
@@ -254,10 +238,10 @@ private slots:
         QList<IntelOnlyApp> apps{entry("Slow"), entry("Fast")};
         const QUuid slow = apps[0].id, fast = apps[1].id;
         QSemaphore slowMayFinish;
-        GateRunner runner;
-        runner.answer = [&](const QString& line) -> ShellResult {
+        FakeCommandRunner runner;   // its fallback answers with no lock held, so one command can wait while others finish
+        runner.otherwise([&](const QString& line) -> ShellResult {
             return {!line.contains("Slow.app") ? "20" : slowMayFinish.tryAcquire(1, 60000) ? "10" : "-1", {}, 0};
-        };
+        });
         QList<std::pair<QUuid, bool>> applied;
         QCoro::waitFor(measureSizes(apps, [&](const QUuid& id, qint64 mb) {
             applied.append({id, applyMeasuredSize(apps, id, mb)});

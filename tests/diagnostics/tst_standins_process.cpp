@@ -16,73 +16,60 @@ class StandInsProcessTest : public QObject {
 private slots:
     void initTestCase() { QVERIFY(!platform::installStandInPath().isEmpty()); }
 
-    void printsTheMacFormat_data()
-    {
-        QTest::addColumn<QString>("command");
-        QTest::addColumn<QString>("format");   // the whole output, a regular expression
-        QTest::addColumn<int>("exitCode");
-        QTest::newRow("sw_vers") << "sw_vers" << "ProductName:\t\t[^\n]+\nProductVersion:\t\t[^\n]+\nBuildVersion:\t\t[^\n]+" << 0;
-        QTest::newRow("CPU name") << "sysctl -n machdep.cpu.brand_string" << "[^\n]+" << 0;
-        QTest::newRow("memory, named") << "sysctl hw.memsize" << "hw\\.memsize: [1-9]\\d+" << 0;
-        QTest::newRow("other keys: the real sysctl") << "sysctl -n kernel.ostype" << "Linux" << 0;
-        QTest::newRow("netstat -nr, gateway read as the card does")
-            << "netstat -nr | head -4; netstat -nr | grep default | head -1 | awk '{print $2}'"
-            << "Routing tables\n\nInternet:\nDestination +Gateway +Flags +Netif(\n(\\d+\\.){3}\\d+)?" << 0;
-        QTest::newRow("memory_pressure head") << "memory_pressure | head -5"
-                                              << "The system has \\d+ \\(\\d+ pages with a page size of \\d+\\)\\.\n\nStats: \nPages free: \\d+ \nPages purgeable: \\d+" << 0;
-    }
+    // Each command with its whole output as a regular expression; every one succeeds.
     void printsTheMacFormat()
     {
-        QFETCH(QString, command);
-        QFETCH(QString, format);
-        QFETCH(int, exitCode);
-        const ShellResult result = Shell::run(command);
-        QVERIFY2(QRegularExpression("\\A" + format + "\\z").match(result.output).hasMatch(), qPrintable(result.output + "|" + result.error));
-        QCOMPARE(result.exitCode, exitCode);
+        const std::pair<const char*, const char*> rows[] = {
+            {"sw_vers", "ProductName:\t\t[^\n]+\nProductVersion:\t\t[^\n]+\nBuildVersion:\t\t[^\n]+"},
+            {"sysctl -n machdep.cpu.brand_string", "[^\n]+"},
+            {"sysctl -n kernel.ostype", "Linux"},   // other keys: the real sysctl
+            {"netstat -nr | head -4; netstat -nr | grep default | head -1 | awk '{print $2}'",   // the gateway read as the card does
+             "Routing tables\n\nInternet:\nDestination +Gateway +Flags +Netif(\n(\\d+\\.){3}\\d+)?"},
+            {"memory_pressure | head -5",
+             "The system has \\d+ \\(\\d+ pages with a page size of \\d+\\)\\.\n\nStats: \nPages free: \\d+ \nPages purgeable: \\d+"},
+        };
+        for (const auto& [command, format] : rows) {
+            const ShellResult result = Shell::run(command);
+            QVERIFY2(QRegularExpression(QString("\\A") + format + "\\z").match(result.output).hasMatch(), qPrintable(result.output + "|" + result.error));
+            QCOMPARE(result.exitCode, 0);
+        }
     }
 
+    // Named and bare, the machine's memory in bytes.
     void memorySizeIsTheMachinesBytes()
     {
         const QString kernel = Shell::run("awk '$1 == \"MemTotal:\" { printf \"%.0f\", $2 * 1024 }' /proc/meminfo").output;
-        QCOMPARE(Shell::parseInteger(Shell::run("sysctl -n hw.memsize 2>/dev/null").output).value_or(0), kernel.toLongLong());
+        QCOMPARE(Shell::run("sysctl hw.memsize; sysctl -n hw.memsize 2>/dev/null").output, "hw.memsize: " + kernel + "\n" + kernel);
     }
 
     // Power and display reports come from /sys, replaced here by a scripted tree.
-    void batteryAndDisplayFromSys_data()
-    {
-        QTest::addColumn<QStringList>("files");   // path=content under a fake /sys/class
-        QTest::addColumn<QString>("command");
-        QTest::addColumn<QString>("output");
-        QTest::newRow("discharging battery")
-            << QStringList{"power_supply/AC/type=Mains", "power_supply/BAT0/type=Battery", "power_supply/BAT0/capacity=57",
-                           "power_supply/BAT0/status=Discharging"}
-            << "pmset -g batt" << "Now drawing from 'Battery Power'\n -InternalBattery-0 (id=0)\t57%; discharging; (no estimate) present: true";
-        QTest::newRow("hot zone") << QStringList{"thermal/thermal_zone0/temp=95000", "thermal/thermal_zone0/type=x86_pkg_temp",
-                                                 "thermal/thermal_zone0/trip_point_0_type=passive", "thermal/thermal_zone0/trip_point_0_temp=90000"}
-                                  << "pmset -g therm 2>/dev/null | head -1" << "Note: Thermal warning level has been recorded (x86_pkg_temp)";
-        QTest::newRow("display, grepped as the report does")
-            << QStringList{"drm/card0/device/uevent=DRIVER=i915", "drm/card0-HDMI-A-1/status=connected", "drm/card0-HDMI-A-1/modes=1920x1080\n1280x720",
-                           "drm/card0-DP-1/status=disconnected"}
-            << "system_profiler SPDisplaysDataType 2>/dev/null | grep -E 'Chipset|VRAM|Resolution' | head -6"
-            << "Chipset Model: i915\n          Resolution: 1920 x 1080";
-    }
     void batteryAndDisplayFromSys()
     {
-        QFETCH(QStringList, files);
-        QFETCH(QString, command);
-        QFETCH(QString, output);
+        // Files as path=content under a fake /sys/class, the command and its output.
+        const struct { QStringList files; QString command, output; } rows[] = {
+            {{"power_supply/AC/type=Mains", "power_supply/BAT0/type=Battery", "power_supply/BAT0/capacity=57", "power_supply/BAT0/status=Discharging"},
+             "pmset -g batt", "Now drawing from 'Battery Power'\n -InternalBattery-0 (id=0)\t57%; discharging; (no estimate) present: true"},
+            {{"thermal/thermal_zone0/temp=95000", "thermal/thermal_zone0/type=x86_pkg_temp", "thermal/thermal_zone0/trip_point_0_type=passive",
+              "thermal/thermal_zone0/trip_point_0_temp=90000"},
+             "pmset -g therm 2>/dev/null | head -1", "Note: Thermal warning level has been recorded (x86_pkg_temp)"},
+            {{"drm/card0/device/uevent=DRIVER=i915", "drm/card0-HDMI-A-1/status=connected", "drm/card0-HDMI-A-1/modes=1920x1080\n1280x720",
+              "drm/card0-DP-1/status=disconnected"},   // the display, grepped as the report does
+             "system_profiler SPDisplaysDataType 2>/dev/null | grep -E 'Chipset|VRAM|Resolution' | head -6", "Chipset Model: i915\n          Resolution: 1920 x 1080"},
+        };
         if (QStandardPaths::findExecutable("bwrap").isEmpty())
             QSKIP("bubblewrap is needed to show the tools a scripted /sys");
-        QTemporaryDir fake;
-        for (const QString& entry : files) {
-            const QString path = fake.filePath(entry.section('=', 0, 0));
-            QVERIFY(QDir().mkpath(QFileInfo(path).path()));
-            QFile file(path);
-            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(entry.section('=', 1).toUtf8() + "\n") > 0);
+        for (const auto& [files, command, output] : rows) {
+            QTemporaryDir fake;
+            for (const QString& entry : files) {
+                const QString path = fake.filePath(entry.section('=', 0, 0));
+                QVERIFY(QDir().mkpath(QFileInfo(path).path()));
+                QFile file(path);
+                QVERIFY(file.open(QIODevice::WriteOnly) && file.write(entry.section('=', 1).toUtf8() + "\n") > 0);
+            }
+            const QString inner = Quote::singleQuoted(command);
+            const ShellResult result = Shell::run("bwrap --dev-bind / / --bind " + Quote::singleQuoted(fake.path()) + " /sys/class --unshare-net zsh -c " + inner);
+            QCOMPARE(result.output, output);
         }
-        const QString inner = Quote::singleQuoted(command);
-        const ShellResult result = Shell::run("bwrap --dev-bind / / --bind " + Quote::singleQuoted(fake.path()) + " /sys/class --unshare-net zsh -c " + inner);
-        QCOMPARE(result.output, output);
     }
 };
 

@@ -39,57 +39,40 @@ private slots:
         QCOMPARE(model->largeFiles().size(), 2);
     }
 
-    void volumeLine_data()
-    {
-        QTest::addColumn<QString>("line");
-        QTest::addColumn<double>("total");
-        QTest::addColumn<double>("free");
-        QTest::newRow("mac columns") << "/dev/disk3s1s1  460  250  180  59%  3.1M  1.8G  0%  /" << 460.0 << 180.0;
-        QTest::newRow("non-numbers give 0") << "fs x 1 y" << 0.0 << 0.0;
-        QTest::newRow("three pieces: kept") << "fs 460 250" << 7.0 << 3.0;
-    }
+    // Each line's total and free figures, as "total free" (7 3 when the line leaves them alone).
     void volumeLine()
     {
-        QFETCH(QString, line);
-        QFETCH(double, total);
-        QFETCH(double, free);
-        double t = 7, f = 3;
-        StorageModel::parseVolume(line, &t, &f);
-        QCOMPARE(t, total);
-        QCOMPARE(f, free);
+        const std::pair<const char*, const char*> rows[] = {
+            {"/dev/disk3s1s1  460  250  180  59%  3.1M  1.8G  0%  /", "460 180"},   // the Mac's columns
+            {"fs x 1 y", "0 0"},   // non-numbers give 0
+            {"fs 460 250", "7 3"},   // three pieces: kept
+        };
+        for (const auto& [line, figures] : rows) {
+            double total = 7, free = 3;
+            StorageModel::parseVolume(line, &total, &free);
+            QCOMPARE(QString::number(total) + " " + QString::number(free), figures);
+        }
     }
 
-    void largeFileLines_data()
-    {
-        QTest::addColumn<QString>("output");
-        QTest::addColumn<QStringList>("files");
-        QTest::newRow("order kept") << "250\t/a/clip.mov\n\n300\t/a/b.zip" << QStringList{"250 /a/clip.mov", "300 /a/b.zip"};
-        QTest::newRow("no tab") << "250 /a/clip.mov" << QStringList{};
-        QTest::newRow("tab in the name") << "250\t/a/b\tc.mov" << QStringList{};
-    }
     void largeFileLines()
     {
-        QFETCH(QString, output);
-        QFETCH(QStringList, files);
-        QStringList parsed;
-        for (const LargeFile& file : StorageModel::parseLargeFiles(output))
-            parsed << QString::number(file.sizeMB) + " " + file.path;
-        QCOMPARE(parsed, files);
+        const std::pair<const char*, QStringList> rows[] = {
+            {"250\t/a/clip.mov\n\n300\t/a/b.zip", {"250 /a/clip.mov", "300 /a/b.zip"}},   // order kept
+            {"250 /a/clip.mov", {}},   // no tab
+            {"250\t/a/b\tc.mov", {}},   // a tab in the name
+        };
+        for (const auto& [output, files] : rows) {
+            QStringList parsed;
+            for (const LargeFile& file : StorageModel::parseLargeFiles(output))
+                parsed << QString::number(file.sizeMB) + " " + file.path;
+            QCOMPARE(parsed, files);
+        }
     }
 
-    void iconByExtension_data()
-    {
-        QTest::addColumn<QString>("path");
-        QTest::addColumn<QString>("icon");
-        QTest::newRow("upper case") << "/a/archive.TAR" << "archivebox.fill";
-        QTest::newRow("film") << "/a/clip.mov" << "film.fill";
-        QTest::newRow("none, dotted folder") << "/a.dmg/b" << "doc.fill";
-    }
     void iconByExtension()
     {
-        QFETCH(QString, path);
-        QFETCH(QString, icon);
-        QCOMPARE(StorageModel::iconFor(path), icon);
+        const QStringList icons{StorageModel::iconFor("/a/archive.TAR"), StorageModel::iconFor("/a/clip.mov"), StorageModel::iconFor("/a.dmg/b")};
+        QCOMPARE(icons, (QStringList{"archivebox.fill", "film.fill", "doc.fill"}));   // upper case, film, none in a dotted folder
     }
 
     void leftScreenStopsTheScan()

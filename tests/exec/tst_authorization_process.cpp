@@ -58,34 +58,31 @@ private slots:
 
     // The exact statement handed to the script runner (where given), and the command's
     // output through the real stand-in against a direct run.
-    void commandReachesRootIntact_data()
-    {
-        QTest::addColumn<QString>("command");
-        QTest::addColumn<QByteArray>("script");
-        QTest::newRow("double quotes") << QStringLiteral("echo \"hello\"") << scriptFor("echo \\\"hello\\\"");
-        QTest::newRow("backslash then quote") << QStringLiteral("echo \\\"") << scriptFor("echo \\\\\\\"");
-        QTest::newRow("single quotes and UTF-8") << QStringLiteral("echo '/Users/そらみ'") << scriptFor("echo '/Users/\xe3\x81\x9d\xe3\x82\x89\xe3\x81\xbf'");
-        QTest::newRow("empty") << QString() << scriptFor("");
-        QTest::newRow("quotes, backslashes, expansions in single quotes, backslash at the end")
-            << QStringLiteral("printf '%s|' \"a\\\"b\" 'c\\d' \"e\\\\f\" \\\\\\\"; printf '%s\\n' '$HOME `id` $(id) \"x\" \\\\'; echo x\\\\") << QByteArray();
-        QTest::newRow("line breaks, tabs, a quote in a path, escape-like text")
-            << QStringLiteral("printf 'a\\tb\\n'\nprintf 'line two\\n'; echo '/Users/そらみ/It'\\''s \"here\"'; "
-                              "printf '%s\\n' 'do shell script \\\" with administrator privileges'") << QByteArray();
-    }
     void commandReachesRootIntact()
     {
-        QFETCH(QString, command);
-        QFETCH(QByteArray, script);
-        if (!script.isNull()) {
-            ScriptedScriptRunner runner;
-            AuthorizationManager manager;
-            QVERIFY(settle(manager.runPrivilegedShell(command)).succeeded());
-            QCOMPARE(runner.scripts(), QByteArrayList{script});
+        const std::pair<QString, QByteArray> rows[] = {
+            {QStringLiteral("echo \"hello\""), scriptFor("echo \\\"hello\\\"")},
+            {QStringLiteral("echo \\\""), scriptFor("echo \\\\\\\"")},   // a backslash then a quote
+            {QStringLiteral("echo '/Users/そらみ'"), scriptFor("echo '/Users/\xe3\x81\x9d\xe3\x82\x89\xe3\x81\xbf'")},
+            {QString(), scriptFor("")},
+            // Quotes, backslashes, expansions in single quotes, a backslash at the end.
+            {QStringLiteral("printf '%s|' \"a\\\"b\" 'c\\d' \"e\\\\f\" \\\\\\\"; printf '%s\\n' '$HOME `id` $(id) \"x\" \\\\'; echo x\\\\"), QByteArray()},
+            // Line breaks, tabs, a quote in a path, escape-like text.
+            {QStringLiteral("printf 'a\\tb\\n'\nprintf 'line two\\n'; echo '/Users/そらみ/It'\\''s \"here\"'; "
+                            "printf '%s\\n' 'do shell script \\\" with administrator privileges'"), QByteArray()},
+        };
+        for (const auto& [command, script] : rows) {
+            if (!script.isNull()) {
+                ScriptedScriptRunner runner;
+                AuthorizationManager manager;
+                QVERIFY(settle(manager.runPrivilegedShell(command)).succeeded());
+                QCOMPARE(runner.scripts(), QByteArrayList{script});
+            }
+            const platform::ProcessOutcome direct = runShell(command), viaStandIn = runStandIn(AuthorizationManager::appleScript(command).toUtf8());
+            QCOMPARE(viaStandIn.standardOutput + viaStandIn.standardError + QByteArray::number(viaStandIn.exitStatus),
+                     direct.standardOutput + QByteArray::number(direct.exitStatus));
+            QCOMPARE(direct.exitStatus, 0);
         }
-        const platform::ProcessOutcome direct = runShell(command), viaStandIn = runStandIn(AuthorizationManager::appleScript(command).toUtf8());
-        QCOMPARE(viaStandIn.standardOutput + viaStandIn.standardError + QByteArray::number(viaStandIn.exitStatus),
-                 direct.standardOutput + QByteArray::number(direct.exitStatus));
-        QCOMPARE(direct.exitStatus, 0);
     }
 
     void successReturnsOutputWithLineFeeds()
@@ -102,42 +99,38 @@ private slots:
     }
 
     // Both kinds of run classify a failure alike: a dismissed dialog, or the command's (or
-    // the runner's launch) error; the output of a failed run is dropped.
-    void failureIsCancellationOrCommandFailed_data()
-    {
-        QTest::addColumn<QByteArray>("stderrBytes");   // "missing runner": no runner at all
-        QTest::addColumn<int>("status");
-        QTest::addColumn<QString>("description");
-        const QString cancelled = QStringLiteral("認証がキャンセルされました。");
-        QTest::newRow("User canceled") << QByteArray("0:12: execution error: User canceled. (-128)\n") << 1 << cancelled;
-        QTest::newRow("Japanese cancellation") << QStringLiteral("実行エラー: ユーザーによってキャンセルされました。\n").toUtf8() << 1 << cancelled;
-        QTest::newRow("-128 from the command") << QByteArray("execution error: offset -128 out of range (1)") << 1 << cancelled;
-        QTest::newRow("command failed") << QByteArray("0:52: execution error: rm: /x: Operation not permitted (1)\n") << 1
-                                        << QStringLiteral("コマンド失敗: 0:52: execution error: rm: /x: Operation not permitted (1)");
-        QTest::newRow("silent failure") << QByteArray() << 1 << QStringLiteral("コマンド失敗: ");
-        QTest::newRow("other status, padded text") << QByteArray("\n  broken  \n") << 2 << QStringLiteral("コマンド失敗: broken");
-        QTest::newRow("missing runner") << QByteArray("missing runner") << 0 << QStringLiteral("コマンド失敗: ");
-    }
+    // the runner's launch) error; the output of a failed run is dropped. Each row: the runner's
+    // error text ("missing runner": no runner at all), its status, and the failure's description.
     void failureIsCancellationOrCommandFailed()
     {
-        QFETCH(QByteArray, stderrBytes);
-        QFETCH(int, status);
-        QFETCH(QString, description);
-        const bool missing = stderrBytes == "missing runner";
-        for (const bool streaming : {false, true}) {
-            ScriptedScriptRunner runner;
-            runner.answer("dropped\n", stderrBytes, status);
-            if (missing)
-                runner.locations().scriptRunner = runner.path(QStringLiteral("no-such-runner"));
-            AuthorizationManager manager;
-            QStringList lines;
-            Settled<int> failed;
-            failed.error = streaming ? settle(manager.runPrivilegedStreaming(QStringLiteral("echo x"), [&](const QString& l) { lines << l; })).error
-                                     : settle(manager.runPrivilegedShell(QStringLiteral("false"))).error;
-            QVERIFY(failed.errorAs<AuthError>());
-            // A missing runner adds the system's launch error; no line of a failed run arrives.
-            QCOMPARE(failed.errorText().left(description.size()) + lines.join('|'), description);
-            QCOMPARE(missing, failed.errorText().size() > description.size());
+        const QString cancelled = QStringLiteral("認証がキャンセルされました。");
+        const struct { QByteArray stderrBytes; int status; QString description; } rows[] = {
+            {"0:12: execution error: User canceled. (-128)\n", 1, cancelled},
+            {QStringLiteral("実行エラー: ユーザーによってキャンセルされました。\n").toUtf8(), 1, cancelled},
+            {"execution error: offset -128 out of range (1)", 1, cancelled},   // -128 from the command
+            {"0:52: execution error: rm: /x: Operation not permitted (1)\n", 1,
+             QStringLiteral("コマンド失敗: 0:52: execution error: rm: /x: Operation not permitted (1)")},
+            {"", 1, QStringLiteral("コマンド失敗: ")},   // a silent failure
+            {"\n  broken  \n", 2, QStringLiteral("コマンド失敗: broken")},   // another status, padded text
+            {"missing runner", 0, QStringLiteral("コマンド失敗: ")},
+        };
+        for (const auto& [stderrBytes, status, description] : rows) {
+            const bool missing = stderrBytes == "missing runner";
+            for (const bool streaming : {false, true}) {
+                ScriptedScriptRunner runner;
+                runner.answer("dropped\n", stderrBytes, status);
+                if (missing)
+                    runner.locations().scriptRunner = runner.path(QStringLiteral("no-such-runner"));
+                AuthorizationManager manager;
+                QStringList lines;
+                Settled<int> failed;
+                failed.error = streaming ? settle(manager.runPrivilegedStreaming(QStringLiteral("echo x"), [&](const QString& l) { lines << l; })).error
+                                         : settle(manager.runPrivilegedShell(QStringLiteral("false"))).error;
+                QVERIFY(failed.errorAs<AuthError>());
+                // A missing runner adds the system's launch error; no line of a failed run arrives.
+                QCOMPARE(failed.errorText().left(description.size()) + lines.join('|'), description);
+                QCOMPARE(missing, failed.errorText().size() > description.size());
+            }
         }
     }
 
@@ -239,44 +232,38 @@ private slots:
         QVERIFY(platform::OwnerAuthentication::systemDefault().canEvaluateOwnerPolicy());
     }
 
-    // The stand-in runs only the one statement it supports; "@" is the caller's TMPDIR, which
-    // nothing may reach, not even a refused command.
-    void standInAnswers_data()
-    {
-        QTest::addColumn<QByteArray>("script");
-        QTest::addColumn<QByteArray>("out");
-        QTest::addColumn<QByteArray>("err");
-        const auto run = [](const char* command) { return AuthorizationManager::appleScript(QString::fromUtf8(command)).toUtf8(); };
-        const QByteArray unsupported = QStringLiteral("osascript: unsupported script: expected do shell script \"…\" with administrator privileges\n").toUtf8();
-        QTest::newRow("echo") << run("echo hi") << QByteArray("hi\n") << QByteArray();
-        QTest::newRow("at / as root with the system's PATH last")
-            << run("pwd; case $PATH in */usr/bin:/bin:/usr/sbin:/sbin) echo system path ;; esac; id -u") << QByteArray("/\nsystem path\n0\n") << QByteArray();
-        QTest::newRow("failure") << run("echo out; echo 'it broke' >&2; exit 3") << QByteArray() << QByteArray("execution error: it broke (3)\n");
-        QTest::newRow("silent failure") << run("exit 5") << QByteArray() << QByteArray("execution error:  (5)\n");
-        QTest::newRow("error text of a success dropped") << run("echo warn >&2; echo fine") << QByteArray("fine\n") << QByteArray();
-        QTest::newRow("output file outside the caller's TMPDIR")
-            << run("case $(readlink /proc/$$/fd/1) in @/*) echo inside ;; *) echo outside ;; esac") << QByteArray("outside\n") << QByteArray();
-        QTest::newRow("other statement") << QByteArray("display dialog \"hi\"") << QByteArray() << unsupported;
-        QTest::newRow("without privileges") << QByteArray("do shell script \"touch @/ran\"") << QByteArray() << unsupported;
-        QTest::newRow("unescaped quote") << scriptFor("touch \"@/ran") << QByteArray()
-                                         << QByteArray("osascript: syntax error: unescaped quote in the string literal\n");
-        QTest::newRow("unknown escape") << scriptFor("touch \\q @/ran") << QByteArray()
-                                        << QByteArray("osascript: syntax error: unsupported escape in the string literal\n");
-        QTest::newRow("trailing text") << scriptFor("touch @/ran") + "\nbeep" << QByteArray() << unsupported;
-    }
+    // The stand-in runs only the one statement it supports, with the output and error text
+    // given; "@" is the caller's TMPDIR, which nothing may reach, not even a refused command.
     void standInAnswers()
     {
-        QFETCH(QByteArray, script);
-        QTemporaryDir userTemporary;
-        const QByteArray savedTemporary = qgetenv("TMPDIR");
-        qputenv("TMPDIR", QFile::encodeName(userTemporary.path()));
-        script.replace("@", QFile::encodeName(userTemporary.path()));
-        const platform::ProcessOutcome outcome = runStandIn(script);
-        qputenv("TMPDIR", savedTemporary);
-        QTEST(outcome.standardOutput, "out");
-        QTEST(outcome.standardError, "err");
-        QCOMPARE(outcome.exitStatus, outcome.standardError.isEmpty() ? 0 : 1);
-        QCOMPARE(QDir(userTemporary.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
+        const auto run = [](const char* command) { return AuthorizationManager::appleScript(QString::fromUtf8(command)).toUtf8(); };
+        const QByteArray unsupported = QStringLiteral("osascript: unsupported script: expected do shell script \"…\" with administrator privileges\n").toUtf8();
+        const struct { QByteArray script, out, err; } rows[] = {
+            {run("echo hi"), "hi\n", ""},
+            // At / as root, with the system's PATH last.
+            {run("pwd; case $PATH in */usr/bin:/bin:/usr/sbin:/sbin) echo system path ;; esac; id -u"), "/\nsystem path\n0\n", ""},
+            {run("echo out; echo 'it broke' >&2; exit 3"), "", "execution error: it broke (3)\n"},
+            {run("exit 5"), "", "execution error:  (5)\n"},
+            {run("echo warn >&2; echo fine"), "fine\n", ""},   // the error text of a success dropped
+            // The output file lies outside the caller's TMPDIR.
+            {run("case $(readlink /proc/$$/fd/1) in @/*) echo inside ;; *) echo outside ;; esac"), "outside\n", ""},
+            {"display dialog \"hi\"", "", unsupported},
+            {"do shell script \"touch @/ran\"", "", unsupported},   // without privileges
+            {scriptFor("touch \"@/ran"), "", "osascript: syntax error: unescaped quote in the string literal\n"},
+            {scriptFor("touch \\q @/ran"), "", "osascript: syntax error: unsupported escape in the string literal\n"},
+            {scriptFor("touch @/ran") + "\nbeep", "", unsupported},   // trailing text
+        };
+        for (const auto& row : rows) {
+            QTemporaryDir userTemporary;
+            const QByteArray savedTemporary = qgetenv("TMPDIR");
+            qputenv("TMPDIR", QFile::encodeName(userTemporary.path()));
+            const platform::ProcessOutcome outcome = runStandIn(QByteArray(row.script).replace("@", QFile::encodeName(userTemporary.path())));
+            qputenv("TMPDIR", savedTemporary);
+            QCOMPARE(outcome.standardOutput, row.out);
+            QCOMPARE(outcome.standardError, row.err);
+            QCOMPARE(outcome.exitStatus, outcome.standardError.isEmpty() ? 0 : 1);
+            QCOMPARE(QDir(userTemporary.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
+        }
     }
 
     // A long streamed run does not hold the administrator lane once it has started: a root
@@ -348,38 +335,36 @@ private slots:
         QCOMPARE(statuses, (QList<int>{0, 42, 127, 137, 5}));
     }
 
-    void followsOnlyAFileRootMade_data()
-    {
-        using Opening = platform::RootWrittenFile::Opening;
-        QTest::addColumn<QString>("setup");   // run in an empty directory; the folder is F, the file F/output
-        QTest::addColumn<Opening>("expected");
-        const QString made = QStringLiteral("mkdir -m 755 F && echo line > F/output");
-        QTest::newRow("root's file in root's folder") << made << Opening::opened;
-        QTest::newRow("no folder yet") << QStringLiteral("true") << Opening::absent;
-        QTest::newRow("no file yet") << QStringLiteral("mkdir -m 755 F") << Opening::absent;
-        QTest::newRow("folder is a link") << QStringLiteral("mkdir -m 755 R && echo line > R/output && ln -s R F") << Opening::refused;
-        QTest::newRow("folder writable by others") << made + QStringLiteral(" && chmod 777 F") << Opening::refused;
-        QTest::newRow("folder of another user") << made + QStringLiteral(" && chown 65534 F") << Opening::refused;
-        QTest::newRow("file is a link") << QStringLiteral("mkdir -m 755 F && ln -s /etc/hostname F/output") << Opening::refused;
-        QTest::newRow("file is a FIFO") << QStringLiteral("mkdir -m 755 F && mkfifo F/output") << Opening::refused;
-        QTest::newRow("file of another user") << made + QStringLiteral(" && chown 65534 F/output") << Opening::refused;
-        QTest::newRow("file writable by its group") << made + QStringLiteral(" && chmod 664 F/output") << Opening::refused;
-    }
+    // Each setup runs in an empty directory; the folder is F, the file F/output.
     void followsOnlyAFileRootMade()
     {
-        QFETCH(QString, setup);
-        QFETCH(platform::RootWrittenFile::Opening, expected);
-        QTemporaryDir dir;
-        QCOMPARE(runShell(QStringLiteral("cd '%1' && %2").arg(dir.path(), setup)).exitStatus, 0);
-        platform::RootWrittenFile file;
-        QCOMPARE(file.open(dir.filePath(QStringLiteral("F")), QStringLiteral("output")), expected);
-        QCOMPARE(file.isOpen(), expected == platform::RootWrittenFile::Opening::opened);
-        if (!file.isOpen())
-            return;
-        // Followed as it grows, and readable to the end after root removed it.
-        const QByteArray first = file.readAvailable(), nothing = file.readAvailable();
-        QCOMPARE(runShell(QStringLiteral("cd '%1' && echo more >> F/output && rm -r F").arg(dir.path())).exitStatus, 0);
-        QCOMPARE(first + "|" + nothing + "|" + file.readAvailable(), QByteArray("line\n||more\n"));
+        using Opening = platform::RootWrittenFile::Opening;
+        const QString made = QStringLiteral("mkdir -m 755 F && echo line > F/output");
+        const std::pair<QString, Opening> rows[] = {
+            {made, Opening::opened},   // root's file in root's folder
+            {QStringLiteral("true"), Opening::absent},   // no folder yet
+            {QStringLiteral("mkdir -m 755 F"), Opening::absent},   // no file yet
+            {QStringLiteral("mkdir -m 755 R && echo line > R/output && ln -s R F"), Opening::refused},   // the folder is a link
+            {made + QStringLiteral(" && chmod 777 F"), Opening::refused},   // the folder writable by others
+            {made + QStringLiteral(" && chown 65534 F"), Opening::refused},   // the folder of another user
+            {QStringLiteral("mkdir -m 755 F && ln -s /etc/hostname F/output"), Opening::refused},   // the file is a link
+            {QStringLiteral("mkdir -m 755 F && mkfifo F/output"), Opening::refused},   // opening a FIFO would wait forever
+            {made + QStringLiteral(" && chown 65534 F/output"), Opening::refused},   // the file of another user
+            {made + QStringLiteral(" && chmod 664 F/output"), Opening::refused},   // the file writable by its group
+        };
+        for (const auto& [setup, expected] : rows) {
+            QTemporaryDir dir;
+            QCOMPARE(runShell(QStringLiteral("cd '%1' && %2").arg(dir.path(), setup)).exitStatus, 0);
+            platform::RootWrittenFile file;
+            QCOMPARE(file.open(dir.filePath(QStringLiteral("F")), QStringLiteral("output")), expected);
+            QCOMPARE(file.isOpen(), expected == Opening::opened);
+            if (!file.isOpen())
+                continue;
+            // Followed as it grows, and readable to the end after root removed it.
+            const QByteArray first = file.readAvailable(), nothing = file.readAvailable();
+            QCOMPARE(runShell(QStringLiteral("cd '%1' && echo more >> F/output && rm -r F").arg(dir.path())).exitStatus, 0);
+            QCOMPARE(first + "|" + nothing + "|" + file.readAvailable(), QByteArray("line\n||more\n"));
+        }
     }
 };
 

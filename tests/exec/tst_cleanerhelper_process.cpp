@@ -88,48 +88,41 @@ private slots:
             QSKIP("installing and running the helper needs root");
     }
 
-    void sudoersRule_data()
+    // Each user and the user field of the rule, or for a refused name the reason given.
+    void sudoersRule()
     {
-        // `written` is the user field of the rule, or for a refused name the reason given.
-        QTest::addColumn<QString>("user");
-        QTest::addColumn<QString>("written");
+        QList<std::pair<QString, QString>> rows;
         // Quoted: a blank, "@", quote and backslash, a comma that would start a list.
         for (const auto& [user, written] : std::initializer_list<std::pair<const char*, const char*>>{
                  {"sorami.w2", "sorami.w2"}, {"_dev-user", "_dev-user"}, {"Sorami Shiro", "\"Sorami Shiro\""}, {"a@b", "\"a@b\""},
                  {"a\"b\\c", "\"a\\\"b\\\\c\""}, {"a,b ALL", "\"a,b ALL\""}, {"all", "all"}, {"Sorami", "Sorami"}})
-            QTest::addRow("%s", user) << QString::fromUtf8(user) << QString::fromUtf8(written);
+            rows.append({QString::fromUtf8(user), QString::fromUtf8(written)});
         for (const char* name : {"ALL", "ADMINS", "A", "WHEEL_2", "CWD", "Defaults", "Defaults:sorami", "User_Alias", "Cmnd_Alias"})
-            QTest::addRow("refused: %s", name) << QString::fromUtf8(name)
-                                               << QStringLiteral("ユーザー名「%1」は sudoers のキーワードとして解釈されるため、ヘルパーをセットアップできません").arg(name);
+            rows.append({QString::fromUtf8(name), QStringLiteral("ユーザー名「%1」は sudoers のキーワードとして解釈されるため、ヘルパーをセットアップできません").arg(name)});
         for (const char* name : {"%admin", "%:staff", "%#20", "+netgroup", "#0", ":x", "!sorami", "!!sorami", "@includedir"})
-            QTest::addRow("refused: %s", name)
-                << QString::fromUtf8(name)
-                << QStringLiteral("ユーザー名「%1」は先頭の「%2」により sudoers でグループや ID などの指定として解釈されるため、ヘルパーをセットアップできません")
-                       .arg(QString::fromUtf8(name), QString::fromUtf8(name, 1));
-        QTest::newRow("refused: empty") << QString() << QStringLiteral("ユーザー名を取得できないため、ヘルパーをセットアップできません");
-        QTest::newRow("refused: line break") << QStringLiteral("sorami\nALL ALL=(ALL) NOPASSWD: ALL #")
-                                             << QStringLiteral("ユーザー名に制御文字が含まれるため、ヘルパーをセットアップできません");
-    }
-    void sudoersRule()
-    {
-        QFETCH(QString, user);
-        QFETCH(QString, written);
+            rows.append({QString::fromUtf8(name),
+                         QStringLiteral("ユーザー名「%1」は先頭の「%2」により sudoers でグループや ID などの指定として解釈されるため、ヘルパーをセットアップできません")
+                             .arg(QString::fromUtf8(name), QString::fromUtf8(name, 1))});
+        rows.append({QString(), QStringLiteral("ユーザー名を取得できないため、ヘルパーをセットアップできません")});
+        rows.append({QStringLiteral("sorami\nALL ALL=(ALL) NOPASSWD: ALL #"), QStringLiteral("ユーザー名に制御文字が含まれるため、ヘルパーをセットアップできません")});
         MacWithHelper mac(false);
-        QString rule;
-        try {
-            rule = CleanerHelper::makeSudoers(user);
-        } catch (const HelperPreparationError& error) {
-            QCOMPARE(error.errorDescription(), written);
-            return;
+        for (const auto& [user, written] : rows) {
+            QString rule;
+            try {
+                rule = CleanerHelper::makeSudoers(user);
+            } catch (const HelperPreparationError& error) {
+                QCOMPARE(error.errorDescription(), written);
+                continue;
+            }
+            QCOMPARE(rule, QStringLiteral("# Tessarin: Touch ID 認証後に一時ファイル削除ヘルパーをパスワードなしで実行するためのルール\n"
+                                          "# 削除: sudo rm /private/etc/sudoers.d/tessarin_cleaner %1\n%2 ALL=(root) NOPASSWD: %1\n")
+                               .arg(mac.locations.helperPath, written));
+            QTemporaryDir dir;   // the real visudo accepts every rule written
+            const QString file = dir.filePath(QStringLiteral("sudoers"));
+            QVERIFY(writeExecutableFile(file, rule.toUtf8()));
+            const platform::ProcessOutcome check = sh({QStringLiteral("-c"), QStringLiteral("/usr/sbin/visudo -cf \"$1\""), QStringLiteral("sh"), file});
+            QVERIFY2(check.exitStatus == 0, check.standardOutput.constData());
         }
-        QCOMPARE(rule, QStringLiteral("# Tessarin: Touch ID 認証後に一時ファイル削除ヘルパーをパスワードなしで実行するためのルール\n"
-                                      "# 削除: sudo rm /private/etc/sudoers.d/tessarin_cleaner %1\n%2 ALL=(root) NOPASSWD: %1\n")
-                           .arg(mac.locations.helperPath, written));
-        QTemporaryDir dir;   // the real visudo accepts every rule written
-        const QString file = dir.filePath(QStringLiteral("sudoers"));
-        QVERIFY(writeExecutableFile(file, rule.toUtf8()));
-        const platform::ProcessOutcome check = sh({QStringLiteral("-c"), QStringLiteral("/usr/sbin/visudo -cf \"$1\""), QStringLiteral("sh"), file});
-        QVERIFY2(check.exitStatus == 0, check.standardOutput.constData());
     }
 
     void statusProbe()
@@ -173,121 +166,90 @@ private slots:
         QCOMPARE(sudo.calls(), QList<QStringList>());   // no refresh after a failure
     }
 
-    void run_data()
+    // What the version probe answers ("-": no helper file, "": sudo refuses), the owner
+    // authentication, the action, the helper's answer, and the lines joined by "|" or the error.
+    void run()
     {
-        // What the version probe answers ("-": no helper file, "": sudo refuses), the owner
-        // authentication, the action, the helper's answer, and the lines joined by "|" or the error.
-        QTest::addColumn<QByteArray>("version");
-        QTest::addColumn<BiometricResult>("authentication");
-        QTest::addColumn<CleanerAction>("action");
-        QTest::addColumn<QByteArray>("output");
-        QTest::addColumn<int>("exitStatus");
-        QTest::addColumn<QString>("result");
         const BiometricResult ok = BiometricResult::success();
         const CleanerAction purge = CleanerAction::purge(), clean = CleanerAction::clean({"/Library/Caches", "/private/tmp/"});
         const auto fails = [](const CleanerError& e) { return LocalizedError::describe(e); };
         const QString failed = QStringLiteral("認証に失敗しました"), notInstalled = fails(CleanerError::notInstalled());
-        QTest::newRow("clean") << QByteArray("2.2.0\n") << ok << clean << QByteArray("CLEANED /Library/Caches\n\nDENIED /private/tmp/\n") << 0
-                               << "CLEANED /Library/Caches|DENIED /private/tmp/";
-        QTest::newRow("purge") << QByteArray("2.2.0\n") << ok << purge << QByteArray("PURGED\n") << 0 << "PURGED";
-        QTest::newRow("silent exit 1") << QByteArray("2.2.0\n") << ok << clean << QByteArray() << 1 << fails(CleanerError::execFailed("exit 1"));
-        QTest::newRow("exit 64 with text") << QByteArray("2.2.0\n") << ok << purge << QByteArray("usage: x\n") << 64
-                                           << fails(CleanerError::execFailed("usage: x\n"));
-        for (const char* version : {"-", "", "2.0.0\n"})   // missing, refused by sudo, outdated
-            QTest::addRow("not installed: [%s]", version) << QByteArray(version) << ok << purge << QByteArray() << 0 << notInstalled;
-        for (const auto& [authentication, error] : {std::pair{BiometricResult::cancelled(), CleanerError::cancelled()},
-                                                    {BiometricResult::unavailable(), CleanerError::authFailed("このMacでは生体認証/パスワード認証が利用できません")},
-                                                    {BiometricResult::failed(failed), CleanerError::authFailed(failed)}})
-            QTest::addRow("authentication: %s", qPrintable(fails(error))) << QByteArray("2.2.0\n") << authentication << purge << QByteArray() << 0 << fails(error);
-    }
-    void run()
-    {
-        QFETCH(QByteArray, version);
-        QFETCH(CleanerAction, action);
-        QFETCH(QByteArray, output);
-        QFETCH(int, exitStatus);
-        QFETCH(BiometricResult, authentication);
-        const bool ran = version == "2.2.0\n" && authentication == BiometricResult::success();
-        MacWithHelper mac(version != "-");
-        ScriptedSudo sudo;
-        sudo.answer(version, {}, version.isEmpty(), QStringLiteral("version"));
-        sudo.answer(output, {}, exitStatus);
-        FakeAuthorization authorization;
-        authorization.setBiometricResult(authentication);
-        CleanerHelper helper;
-        const Settled<QStringList> result = settle(helper.run(action, QStringLiteral("理由")));
-        QTEST(result.succeeded() ? result.value->join(QLatin1Char('|')) : result.errorText(), "result");
-        QCOMPARE(authorization.authenticationReasons(), version == "2.2.0\n" ? QStringList{QStringLiteral("理由")} : QStringList());
-        const QStringList helperCall{"-n", mac.locations.helperPath};
-        QList<QStringList> calls;
-        if (version != "-")
-            calls << helperCall + QStringList{"version"};
-        if (ran)
-            calls << helperCall + (action == CleanerAction::purge() ? QStringList{"purge"} : QStringList{"clean"} + action.directories);
-        QCOMPARE(sudo.calls(), calls);
-        QCOMPARE(sudo.numbered(QStringLiteral("stdin")), QByteArrayList(calls.size(), "/dev/null\n"));
+        const struct { QByteArray version; BiometricResult authentication; CleanerAction action; QByteArray output; int exitStatus; QString result; } rows[] = {
+            {"2.2.0\n", ok, clean, "CLEANED /Library/Caches\n\nDENIED /private/tmp/\n", 0, "CLEANED /Library/Caches|DENIED /private/tmp/"},
+            {"2.2.0\n", ok, purge, "PURGED\n", 0, "PURGED"},
+            {"2.2.0\n", ok, clean, "", 1, fails(CleanerError::execFailed("exit 1"))},   // silent
+            {"2.2.0\n", ok, purge, "usage: x\n", 64, fails(CleanerError::execFailed("usage: x\n"))},
+            {"-", ok, purge, "", 0, notInstalled},   // missing, refused by sudo, outdated
+            {"", ok, purge, "", 0, notInstalled},
+            {"2.0.0\n", ok, purge, "", 0, notInstalled},
+            {"2.2.0\n", BiometricResult::cancelled(), purge, "", 0, fails(CleanerError::cancelled())},
+            {"2.2.0\n", BiometricResult::unavailable(), purge, "", 0, fails(CleanerError::authFailed("このMacでは生体認証/パスワード認証が利用できません"))},
+            {"2.2.0\n", BiometricResult::failed(failed), purge, "", 0, fails(CleanerError::authFailed(failed))},
+        };
+        for (const auto& row : rows) {
+            MacWithHelper mac(row.version != "-");
+            ScriptedSudo sudo;
+            sudo.answer(row.version, {}, row.version.isEmpty(), QStringLiteral("version"));
+            sudo.answer(row.output, {}, row.exitStatus);
+            FakeAuthorization authorization;
+            authorization.setBiometricResult(row.authentication);
+            CleanerHelper helper;
+            const Settled<QStringList> result = settle(helper.run(row.action, QStringLiteral("理由")));
+            QCOMPARE(result.succeeded() ? result.value->join(QLatin1Char('|')) : result.errorText(), row.result);
+            QCOMPARE(authorization.authenticationReasons(), row.version == "2.2.0\n" ? QStringList{QStringLiteral("理由")} : QStringList());
+            const QStringList helperCall{"-n", mac.locations.helperPath};
+            QList<QStringList> calls;
+            if (row.version != "-")
+                calls << helperCall + QStringList{"version"};
+            if (row.version == "2.2.0\n" && row.authentication == ok)
+                calls << helperCall + (row.action == purge ? QStringList{"purge"} : QStringList{"clean"} + row.action.directories);
+            QCOMPARE(sudo.calls(), calls);
+            QCOMPARE(sudo.numbered(QStringLiteral("stdin")), QByteArrayList(calls.size(), "/dev/null\n"));
+        }
     }
 
-    // The script on a tree: allowed A, B (below var/) and M (never created), O outside.
-    void script_data()
-    {
-        // Shell code run in the tree first, the arguments as shell words, both streams and the
-        // status with the tree's path left out, and the tree afterwards ("": unchanged).
-        QTest::addColumn<QString>("setup");
-        QTest::addColumn<QString>("arguments");
-        QTest::addColumn<QString>("output");
-        QTest::addColumn<QString>("after");
-        QTest::newRow("version") << "" << "version" << "2.2.0\nexit 0" << "";
-        for (const char* arguments : {"", "delete /", "''"})
-            QTest::addRow("usage: [%s]", arguments) << "" << arguments << "usage: /cleaner version | clean <dir>... | purge\nexit 64" << "";
-        QTest::newRow("clean nothing") << "" << "clean" << "exit 0" << "";
-        QTest::newRow("contents go, the folders and their modes stay, links are not followed")
-            << "mkdir -p $A/deep/er && touch $A/file $A/.hidden $A/deep/er/file $A/-rf \"$A/sp ' \\\" \\$x\" \"$B/.h\" $O/keep && ln -s $O $A/link && chmod 705 $A"
-            << "clean $A \"$B\" $A" << "CLEANED /a\nCLEANED /var/b\nCLEANED /a\nexit 0" << "a 705, o 755, o/keep 644, var 755, var/b 755";
-        QTest::newRow("denied or skipped, nothing touched")
-            << "mkdir $A/sub && touch $A/sub/file $O/keep" << "clean $A/ $A/sub $O $M $A/. / '' \"$A*\""
-            << "DENIED /a/\nDENIED /a/sub\nDENIED /o\nSKIP /m\nDENIED /a/.\nDENIED /\nDENIED \nDENIED /a*\nexit 0"
-            << "a 755, a/sub 755, a/sub/file 644, o 755, o/keep 644, var 755, var/b 755";
-        QTest::newRow("allowed path is a file") << "touch $M" << "clean $M" << "SKIP /m\nexit 0" << "a 755, m 644, o 755, var 755, var/b 755";
-        QTest::newRow("allowed path or a folder above it is a link")
-            << "touch $O/keep && rmdir $A && ln -s $O $A && mv var $O/var && ln -s $O/var var && touch \"$O/var/b/keep\""
-            << "clean $A \"$B\"" << "DENIED /a\nDENIED /var/b\nexit 0" << "a 777, o 755, o/keep 644, o/var 755, o/var/b 755, o/var/b/keep 644, var 777";
-        QTest::newRow("purge") << "" << "purge" << "PURGED\nexit 0" << "a 755, o 755, purged 644, var 755, var/b 755";
-        QTest::newRow("failing purge says nothing") << "touch fail" << "purge" << "exit 0"
-                                                    << "a 755, fail 644, o 755, purged 644, var 755, var/b 755";
-    }
+    // The script on a tree: allowed A, B (below var/) and M (never created), O outside. Each row
+    // has shell code run in the tree first, the arguments as shell words, both streams and the
+    // status with the tree's path left out, and the tree afterwards ("": unchanged).
     void script()
     {
-        QFETCH(QString, setup);
-        QFETCH(QString, arguments);
-        QTemporaryDir dir;
-        const QString root = QFileInfo(dir.path()).canonicalFilePath();
-        QVERIFY(QDir(root).mkpath(QStringLiteral("a")) && QDir(root).mkpath(QStringLiteral("o")) && QDir(root).mkpath(QStringLiteral("var/b")));
-        QTemporaryDir toolsDir;   // outside the tree
-        const QString tools = QFileInfo(toolsDir.path()).canonicalFilePath();
-        QVERIFY(writeExecutableFile(tools + QStringLiteral("/purge"), "#!/bin/sh\ntouch purged\n[ ! -f fail ]\n"));
-        QVERIFY(writeExecutableFile(tools + QStringLiteral("/cleaner"),
-                                    CleanerHelper::makeScript({root + QStringLiteral("/a"), root + QStringLiteral("/var/b"), root + QStringLiteral("/m")},
-                                                              tools + QStringLiteral("/purge")).toUtf8()));
-        const QString before = tree(root);
-        const platform::ProcessOutcome run = sh({QStringLiteral("-c"),
-                                                 QStringLiteral("cd \"$1\" && A=$1/a B=$1/var/b M=$1/m O=$1/o && %1\n"
-                                                                "sh \"$2/cleaner\" %2 2>&1; echo \"exit $?\"").arg(setup.isEmpty() ? QStringLiteral("true") : setup, arguments),
-                                                 QStringLiteral("sh"), root, tools});
-        QTEST(QString::fromUtf8(run.standardOutput).replace(tools, QString()).replace(root, QString()).trimmed(), "output");
-        QFETCH(QString, after);
-        QCOMPARE(tree(root), after.isEmpty() ? before : after);
-    }
-
-    void realScriptDeniesAllButItsFolders()
-    {
-        QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("cleaner"));
-        QVERIFY(writeExecutableFile(path, CleanerHelper::makeScript().toUtf8()));
-        QCOMPARE(sh({QStringLiteral("-n"), path}).exitStatus, 0);
-        const QStringList denied{"/", "/private/tmp/", "/Library/Caches/com.apple", "/etc", "/Users", "/Library", "/private/var"};
-        QCOMPARE(sh(QStringList{path, QStringLiteral("clean")} + denied).standardOutput,
-                 ("DENIED " + denied.join(QStringLiteral("\nDENIED ")) + "\n").toUtf8());
+        const QString usage = QStringLiteral("usage: /cleaner version | clean <dir>... | purge\nexit 64");
+        const struct { QString setup, arguments, output, after; } rows[] = {
+            {"", "version", "2.2.0\nexit 0", ""},
+            {"", "", usage, ""}, {"", "delete /", usage, ""}, {"", "''", usage, ""},
+            {"", "clean", "exit 0", ""},   // nothing to clean
+            // The contents go, the folders and their modes stay, links are not followed.
+            {"mkdir -p $A/deep/er && touch $A/file $A/.hidden $A/deep/er/file $A/-rf \"$A/sp ' \\\" \\$x\" \"$B/.h\" $O/keep && ln -s $O $A/link && chmod 705 $A",
+             "clean $A \"$B\" $A", "CLEANED /a\nCLEANED /var/b\nCLEANED /a\nexit 0", "a 705, o 755, o/keep 644, var 755, var/b 755"},
+            // Denied or skipped, nothing touched.
+            {"mkdir $A/sub && touch $A/sub/file $O/keep", "clean $A/ $A/sub $O $M $A/. / '' \"$A*\"",
+             "DENIED /a/\nDENIED /a/sub\nDENIED /o\nSKIP /m\nDENIED /a/.\nDENIED /\nDENIED \nDENIED /a*\nexit 0",
+             "a 755, a/sub 755, a/sub/file 644, o 755, o/keep 644, var 755, var/b 755"},
+            {"touch $M", "clean $M", "SKIP /m\nexit 0", "a 755, m 644, o 755, var 755, var/b 755"},   // the allowed path is a file
+            // The allowed path or a folder above it is a link.
+            {"touch $O/keep && rmdir $A && ln -s $O $A && mv var $O/var && ln -s $O/var var && touch \"$O/var/b/keep\"", "clean $A \"$B\"",
+             "DENIED /a\nDENIED /var/b\nexit 0", "a 777, o 755, o/keep 644, o/var 755, o/var/b 755, o/var/b/keep 644, var 777"},
+            {"", "purge", "PURGED\nexit 0", "a 755, o 755, purged 644, var 755, var/b 755"},
+            {"touch fail", "purge", "exit 0", "a 755, fail 644, o 755, purged 644, var 755, var/b 755"},   // a failing purge says nothing
+        };
+        for (const auto& row : rows) {
+            QTemporaryDir dir;
+            const QString root = QFileInfo(dir.path()).canonicalFilePath();
+            QVERIFY(QDir(root).mkpath(QStringLiteral("a")) && QDir(root).mkpath(QStringLiteral("o")) && QDir(root).mkpath(QStringLiteral("var/b")));
+            QTemporaryDir toolsDir;   // outside the tree
+            const QString tools = QFileInfo(toolsDir.path()).canonicalFilePath();
+            QVERIFY(writeExecutableFile(tools + QStringLiteral("/purge"), "#!/bin/sh\ntouch purged\n[ ! -f fail ]\n"));
+            QVERIFY(writeExecutableFile(tools + QStringLiteral("/cleaner"),
+                                        CleanerHelper::makeScript({root + QStringLiteral("/a"), root + QStringLiteral("/var/b"), root + QStringLiteral("/m")},
+                                                                  tools + QStringLiteral("/purge")).toUtf8()));
+            const QString before = tree(root);
+            const platform::ProcessOutcome run = sh({QStringLiteral("-c"),
+                                                     QStringLiteral("cd \"$1\" && A=$1/a B=$1/var/b M=$1/m O=$1/o && %1\n"
+                                                                    "sh \"$2/cleaner\" %2 2>&1; echo \"exit $?\"").arg(row.setup.isEmpty() ? QStringLiteral("true") : row.setup, row.arguments),
+                                                     QStringLiteral("sh"), root, tools});
+            QCOMPARE(QString::fromUtf8(run.standardOutput).replace(tools, QString()).replace(root, QString()).trimmed(), row.output);
+            QCOMPARE(tree(root), row.after.isEmpty() ? before : row.after);
+        }
     }
 
     // The root lines as a Mac runs them (tools, paths, group, the order of the checks) around
@@ -342,9 +304,11 @@ private slots:
         QVERIFY(settle(helper.install()).succeeded());
         QCOMPARE(readWholeFile(l.helperPath), CleanerHelper::makeScript().toUtf8());
 
-        // Run through the installed helper, then a helper that prints nothing and fails.
-        const Settled<QStringList> denied = settle(helper.run(CleanerAction::clean({QStringLiteral("/etc")}), QStringLiteral("r")));
-        QCOMPARE(denied.value.value_or(QStringList()), QStringList{"DENIED /etc"});
+        // Run through the installed helper, which denies all but its own folders, then a helper
+        // that prints nothing and fails.
+        const QStringList denied{"/", "/private/tmp/", "/Library/Caches/com.apple", "/etc", "/Users", "/Library", "/private/var"};
+        const Settled<QStringList> deniedRun = settle(helper.run(CleanerAction::clean(denied), QStringLiteral("r")));
+        QCOMPARE(deniedRun.value.value_or(QStringList()), QStringList(denied).replaceInStrings(QRegularExpression("^"), "DENIED "));
         QVERIFY(writeExecutableFile(l.helperPath, "#!/bin/sh\n[ \"$1\" = version ] && { echo 2.2.0; exit 0; }\nexit 1\n"));
         QCOMPARE(settle(helper.run(CleanerAction::purge(), QStringLiteral("r"))).errorAs<CleanerError>(),
                  std::optional<CleanerError>(CleanerError::execFailed(QStringLiteral("exit 1"))));
@@ -354,39 +318,33 @@ private slots:
         QCOMPARE(helper.status(), CleanerHelperStatus::missing);
     }
 
-    void failedInstallLeavesNothing_data()
-    {
-        QTest::addColumn<QByteArray>("tamper");   // shell code the recorder runs before the real runner reads the script
-        QTest::addColumn<QString>("failVisudo");  // "fail-file": the rule fails its check; "fail-all": the system's does
-        QTest::addColumn<QString>("error");       // the failure's text, up to the varying path
-        QTest::addColumn<QString>("after");       // what stays in the world
-        const QString mismatch = QStringLiteral("コマンド失敗: execution error: ヘルパーの作業ファイルが作成時の内容と一致しません");
-        const QString none = QStringLiteral("Tools 755, sudoers.d 755, tmp 755, visudo 700");
-        QTest::newRow("script altered on the way") << QByteArray("sed -i 's/HELPER_VERSION=/HELPER_VERSION=1/' \"$D/script.$n\"") << "" << mismatch << none;
-        QTest::newRow("rule widened on the way") << QByteArray("sed -i 's/NOPASSWD: /NOPASSWD: ALL, /' \"$D/script.$n\"") << "" << mismatch << none;
-        QTest::newRow("rule fails the check") << QByteArray() << "fail-file" << "コマンド失敗: execution error: /"
-                                              << "Tools 755, fail-file 644, sudoers.d 755, tmp 755, visudo 700, visudo.log 644";
-        QTest::newRow("system configuration broken: the rule goes again")
-            << QByteArray() << "fail-all" << "コマンド失敗: execution error: sudoers: parse error in /etc/sudoers"
-            << "Tools 755, Tools/cleaner 755, fail-all 644, sudoers.d 755, tmp 755, visudo 700, visudo.log 644";
-        // The recorder answers as a dismissed dialog and never hands the script on.
-        QTest::newRow("dialog dismissed") << QByteArray("echo 'execution error: User canceled. (-128)' >&2; exit 1") << ""
-                                          << LocalizedError::describe(AuthError::userCancelled()) << "tmp 755, visudo 700";
-    }
+    // Shell code the recorder runs before the real runner reads the script, the visudo failure
+    // asked for ("fail-file": the rule fails its check; "fail-all": the system's does), the
+    // failure's text up to the varying path, and what stays in the world.
     void failedInstallLeavesNothing()
     {
-        QFETCH(QByteArray, tamper);
-        QFETCH(QString, failVisudo);
-        QFETCH(QString, error);
-        InstallWorld world(tamper);
-        if (!failVisudo.isEmpty())
-            QFile(world.path(failVisudo)).open(QIODevice::WriteOnly);
-        CleanerHelper helper;
-        QCOMPARE(settle(helper.install()).errorText().left(error.size()), error);
-        QTEST(tree(world.dir.path()), "after");
-        QCOMPARE(helper.status(), CleanerHelperStatus::missing);
-        QCOMPARE(world.runner.scripts().size(), 1);
-        QCOMPARE(world.sudo->calls(), QList<QStringList>());   // no refresh after a failure
+        const QString mismatch = QStringLiteral("コマンド失敗: execution error: ヘルパーの作業ファイルが作成時の内容と一致しません");
+        const QString none = QStringLiteral("Tools 755, sudoers.d 755, tmp 755, visudo 700");
+        const struct { QByteArray tamper; QString failVisudo, error, after; } rows[] = {
+            {"sed -i 's/HELPER_VERSION=/HELPER_VERSION=1/' \"$D/script.$n\"", "", mismatch, none},   // the script altered on the way
+            {"sed -i 's/NOPASSWD: /NOPASSWD: ALL, /' \"$D/script.$n\"", "", mismatch, none},   // the rule widened on the way
+            {"", "fail-file", "コマンド失敗: execution error: /", "Tools 755, fail-file 644, sudoers.d 755, tmp 755, visudo 700, visudo.log 644"},
+            {"", "fail-all", "コマンド失敗: execution error: sudoers: parse error in /etc/sudoers",   // the rule goes again
+             "Tools 755, Tools/cleaner 755, fail-all 644, sudoers.d 755, tmp 755, visudo 700, visudo.log 644"},
+            // The recorder answers as a dismissed dialog and never hands the script on.
+            {"echo 'execution error: User canceled. (-128)' >&2; exit 1", "", LocalizedError::describe(AuthError::userCancelled()), "tmp 755, visudo 700"},
+        };
+        for (const auto& row : rows) {
+            InstallWorld world(row.tamper);
+            if (!row.failVisudo.isEmpty())
+                QFile(world.path(row.failVisudo)).open(QIODevice::WriteOnly);
+            CleanerHelper helper;
+            QCOMPARE(settle(helper.install()).errorText().left(row.error.size()), row.error);
+            QCOMPARE(tree(world.dir.path()), row.after);
+            QCOMPARE(helper.status(), CleanerHelperStatus::missing);
+            QCOMPARE(world.runner.scripts().size(), 1);
+            QCOMPARE(world.sudo->calls(), QList<QStringList>());   // no refresh after a failure
+        }
     }
 };
 

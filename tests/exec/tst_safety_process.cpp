@@ -26,13 +26,8 @@ using Listing = QMap<QByteArray, QByteArray>;
 // removal must never change one) and a link's target (never followed).
 Listing listTree(const QString& root)
 {
-    const QList<QByteArray> fields =
-        platform::runProcess({.program = QStringLiteral("/usr/bin/find"),
-                              .arguments = {root, QStringLiteral("-mindepth"), QStringLiteral("1"), QStringLiteral("-printf"), QStringLiteral("/%P\\0%y%m %l\\0")},
-                              .input = {},
-                              .nullInput = true,
-                              .mergeOutput = false})
-            .standardOutput.split('\0');
+    const QStringList arguments{root, QStringLiteral("-mindepth"), QStringLiteral("1"), QStringLiteral("-printf"), QStringLiteral("/%P\\0%y%m %l\\0")};
+    const QList<QByteArray> fields = platform::runProcess({QStringLiteral("/usr/bin/find"), arguments, std::nullopt, true}).standardOutput.split('\0');
     Listing entries;
     for (qsizetype i = 0; i + 1 < fields.size(); i += 2)
         entries.insert(fields[i], fields[i + 1]);
@@ -140,11 +135,9 @@ private slots:
 
         FakeAuthorization auth;   // runs the command for real, as this capability-less user
         auth.otherwise([](const QString& line) {
-            return line.startsWith(QLatin1String("purge"))
-                       ? PrivilegedAnswer::ok()
-                       : PrivilegedAnswer::ok(QString::fromUtf8(
-                             platform::runProcess({.program = QStringLiteral("/bin/sh"), .arguments = {QStringLiteral("-c"), line}, .input = {}, .nullInput = true, .mergeOutput = false})
-                                 .standardOutput));
+            if (line.startsWith(QLatin1String("purge")))
+                return PrivilegedAnswer::ok();
+            return PrivilegedAnswer::ok(QString::fromUtf8(platform::runProcess({QStringLiteral("/bin/sh"), {QStringLiteral("-c"), line}, std::nullopt, true}).standardOutput));
         });
         FakeCleanerHelper helper;
         const bool cancelled = action == QLatin1String("intel cancelled");
