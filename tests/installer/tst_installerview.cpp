@@ -81,7 +81,7 @@ private slots:
         Screen s;
         QTemporaryDir tmp;
         TemporaryLocations locations(tmp.path());
-        RecordingAuthorization auth;
+        FakeAuthorization auth;
         s.streaming.otherwise([](const QString&) { return StreamedAnswer{{"###   25.0%\r", "#### 100.0%\r"}, 0, {}}; });
         QTest::mouseClick(s.card("macOS Ventura"), Qt::LeftButton);
         s.streaming.gate.acquire();
