@@ -84,22 +84,20 @@ private slots:
         }
     }
 
-    // The stand-ins fail honestly where Linux has no such service or tool.
-    void missingServices_data()
-    {
-        QTest::addColumn<QString>("command");
-        QTest::addColumn<QString>("message");
-        QTest::newRow("softwareupdate") << "softwareupdate --fetch-full-installer --full-installer-version 15.7 2>&1"
-                                        << "no software update service";
-        QTest::newRow("broken package") << "installer -pkg /etc/hostname -target / 2>&1" << "The install failed.";
-    }
+    // The stand-ins fail honestly where Linux has no such service or tool, or the file is no package.
     void missingServices()
     {
-        QFETCH(QString, command);
-        QFETCH(QString, message);
-        const ShellResult result = Shell::run(command);
-        QVERIFY(result.exitCode != 0);
-        QVERIFY2(result.output.contains(message), qPrintable(result.output));
+        QTemporaryDir tmp;
+        QVERIFY(QDir().mkpath(tmp.path() + "/target") && QFile(tmp.path() + "/broken.pkg").open(QIODevice::WriteOnly));
+        const QList<std::pair<QString, QString>> cases{
+            {"softwareupdate --fetch-full-installer --full-installer-version 15.7 2>&1", "no software update service"},
+            {"installer -pkg '" + tmp.path() + "/broken.pkg' -target '" + tmp.path() + "/target' 2>&1", "The install failed."}};
+        for (const auto& [command, message] : cases) {
+            const ShellResult result = Shell::run(command);
+            QVERIFY(result.exitCode != 0);
+            QVERIFY2(result.output.contains(message), qPrintable(result.output));
+        }
+        QCOMPARE(treeEntries(tmp.path()), QStringList({"broken.pkg", "target"}));
     }
 
     // diskutil's listing over a scripted lsblk: removable and USB whole disks only, with

@@ -2,6 +2,7 @@
 #include "support/FakeInstallerTools.h"
 #include "support/FakePrivileged.h"
 #include "support/Render.h"
+#include "support/ViewSandbox.h"
 
 #include <QAbstractButton>
 #include <QLabel>
@@ -35,10 +36,7 @@ struct Screen {
     ~Screen()
     {
         view.hide();
-        for (int i = 0; i < 500 && catalog.manager.isRefreshing(); ++i)
-            QTest::qWait(10);
-        Shell::commandPool().waitForDone();
-        QCoreApplication::processEvents();
+        ViewSandbox::drain();
     }
     VersionCard* card(const QString& name) const
     {
