@@ -15,14 +15,13 @@ private slots:
     void initTestCase() { platform::installStandInPath(); }
 
     // A whole refresh through real curl, gunzip and the plutil stand-in against a catalog of
-    // 4000 products served from 127.0.0.1; one distribution file is missing (404 page).
+    // 4600 products served from 127.0.0.1; one distribution file is missing (404 page). Then a
+    // refresh from a missing catalog (a 404 page, not gzip data) fails and changes nothing.
     void refreshFromLoopback()
     {
-        QTemporaryDir served;
-        QTemporaryDir cache;
+        QTemporaryDir served, cache;
         LoopbackServer server(served.path());
         QVERIFY(server.isRunning());
-
         const QByteArray xml = generatedCatalog(4600, 115, server.url(QString()));
         QVERIFY(xml.size() > 6 * 1024 * 1024);
         QFile catalog(served.path() + "/catalog.xml");
@@ -43,34 +42,30 @@ private slots:
         QCOMPARE(manager.statusMessage(), QString("40 件のインストーラーを検出"));
         const QList<CatalogEntry>& entries = manager.entries();
         QCOMPARE(entries.size(), 40);
-        QCOMPARE(entries.first().version, QString("15.39"));
-        QCOMPARE(entries.first().macOSName, QString("macOS Sequoia"));
-        QCOMPARE(entries.first().buildNumber, QString("24G4485"));
-        QVERIFY(entries.first().pkgURL.endsWith("/InstallAssistant.pkg"));
-        QCOMPARE(entries.first().pkgSizeBytes, qint64(1000003) * 4486 + 3);
+        const CatalogEntry& first = entries.first();
+        QCOMPARE(first.macOSName + "|" + first.version + "|" + first.buildNumber + "|" + QString::number(first.pkgSizeBytes),
+                 "macOS Sequoia|15.39|24G4485|" + QString::number(qint64(1000003) * 4486 + 3));
+        QVERIFY(first.pkgURL.endsWith("/InstallAssistant.pkg"));
         QCOMPARE(entries.last().version, QString("不明"));
         QVERIFY(std::all_of(entries.begin(), entries.end(), [](const CatalogEntry& e) { return e.isNewlyDiscovered; }));
         // Only the cache stays; both temporary catalog files are gone.
         QCOMPARE(QDir(cache.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
                  QStringList{"cached_catalog.json"});
 
-        CatalogManager restarted(server.url("catalog.xml.gz"), cache.path());
+        CatalogManager restarted(server.url("missing.gz"), cache.path());
         QCOMPARE(restarted.entries(), entries);
         QCOMPARE(restarted.statusMessage(), QString("40 件（キャッシュ）"));
-    }
-
-    // A catalog that is not gzip data fails the pipeline: nothing changes.
-    void brokenDownload()
-    {
-        QTemporaryDir served;
-        QTemporaryDir cache;
-        LoopbackServer server(served.path());
-        QVERIFY(server.isRunning());
-        CatalogManager manager(server.url("missing.gz"), cache.path());
-        settle(manager.refresh());
-        QCOMPARE(manager.statusMessage(), QString("カタログのダウンロードに失敗しました"));
-        QVERIFY(manager.entries().isEmpty());
-        QVERIFY(!QFile::exists(manager.cacheFile()));
+        const std::optional<QDateTime> refreshed = restarted.lastRefreshDate();
+        QVERIFY(refreshed);
+        settle(restarted.refresh());
+        QCOMPARE(restarted.statusMessage(), QString("カタログのダウンロードに失敗しました"));
+        QCOMPARE(restarted.entries(), entries);
+        QCOMPARE(restarted.lastRefreshDate(), refreshed);
+        // Known product fault: the shell creates sucatalog.plist before gunzip fails, and the
+        // failure path does not remove it.
+        const QStringList left = QDir(cache.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+        QEXPECT_FAIL("", "a failed catalog download leaves sucatalog.plist in the cache folder", Continue);
+        QVERIFY2(left == QStringList{"cached_catalog.json"}, qPrintable(left.join(", ")));
     }
 };
 

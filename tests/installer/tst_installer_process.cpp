@@ -5,39 +5,13 @@
 #include "support/FakeInstallerTools.h"
 #include "support/FakePrivileged.h"
 #include "support/LoopbackServer.h"
+#include "support/TempTree.h"
 
-#include <QDirIterator>
 #include <QtTest>
 
 #include <unistd.h>
 
 namespace {
-
-// Runs the root line as it is, only with the target volume moved into a temporary folder.
-class ExpandingAuthorization final : public AuthorizationManager {
-public:
-    QString target;
-    QCoro::Task<int> runPrivilegedStreaming(QString commandLine, std::function<void(const QString&)> onLine) override
-    {
-        commandLine.replace(" -target / ", " -target '" + target + "' ");
-        const ShellResult result = Shell::run(commandLine);
-        for (const QString& line : result.output.split('\n', Qt::SkipEmptyParts))
-            onLine(line);
-        co_return result.exitCode;
-    }
-
-private:
-    platform::Service<AuthorizationManager>::Override override_{*this};
-};
-
-QStringList tree(const QString& root)
-{
-    QStringList found;
-    for (QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDirIterator::Subdirectories); it.hasNext();)
-        found << QDir(root).relativeFilePath(it.next());
-    found.sort();
-    return found;
-}
 
 // A flat package holding "Install macOS Test.app" for /Applications, made with bsdtar; the
 // application is large enough for curl to show progress.
@@ -86,43 +60,44 @@ private slots:
         const qint64 size = QFileInfo(served.path() + "/InstallAssistant.pkg").size();
         TestCatalog catalog{{CatalogEntry{"t", "macOS Test", "15.7", "", url, size + sizeOffset, std::nullopt, false}}};
         TemporaryLocations locations(tmp.path());
-        ExpandingAuthorization auth;
-        auth.target = target.path();
+        FakeAuthorization auth;   // runs the root line as it is, with the target volume moved
+        auth.otherwise([&](QString line) {
+            const ShellResult result = Shell::run(line.replace(" -target / ", " -target '" + target.path() + "' "));
+            return PrivilegedAnswer{result.output, std::nullopt, result.exitCode};
+        });
         BannerMessages banner;
         auto model = InstallerModel::create();
-        QVERIFY(tree(tmp.path()).isEmpty());
+        QVERIFY(treeEntries(tmp.path()).isEmpty());
 
         settle(model->downloadInstaller(Installers::mergedVersions(catalog.manager.entries()).first()));
         const QStringList log = model->downloadLog();
         QVERIFY2(!log.filter("100.0%").isEmpty(), qPrintable(log.join('\n')));
         QCOMPARE(model->downloadFraction(), std::optional<double>(1.0));
-        QCOMPARE(tree(tmp.path()), QStringList());   // expanded and removed, or refused and removed
+        QCOMPARE(treeEntries(tmp.path()), QStringList());   // expanded and removed, or refused and removed
         if (expanded) {
             QVERIFY(log.contains("installer: The install was successful."));
             QCOMPARE(banner.take(), QStringList{"macOS Test の取得完了！"});
             QVERIFY(QFileInfo(target.path() + "/Applications/Install macOS Test.app/Contents/Info.plist").isFile());
         } else {
             QCOMPARE(banner.take(), QStringList{"!ダウンロードに失敗しました"});
-            QCOMPARE(tree(target.path()), QStringList());
+            QCOMPARE(treeEntries(target.path()), QStringList());
         }
     }
 
-    // The stand-ins fail honestly where Linux has no such service or tool.
-    void missingServices_data()
-    {
-        QTest::addColumn<QString>("command");
-        QTest::addColumn<QString>("message");
-        QTest::newRow("softwareupdate") << "softwareupdate --fetch-full-installer --full-installer-version 15.7 2>&1"
-                                        << "no software update service";
-        QTest::newRow("broken package") << "installer -pkg /etc/hostname -target / 2>&1" << "The install failed.";
-    }
+    // The stand-ins fail honestly where Linux has no such service or tool, or the file is no package.
     void missingServices()
     {
-        QFETCH(QString, command);
-        QFETCH(QString, message);
-        const ShellResult result = Shell::run(command);
-        QVERIFY(result.exitCode != 0);
-        QVERIFY2(result.output.contains(message), qPrintable(result.output));
+        QTemporaryDir tmp;
+        QVERIFY(QDir().mkpath(tmp.path() + "/target") && QFile(tmp.path() + "/broken.pkg").open(QIODevice::WriteOnly));
+        const QList<std::pair<QString, QString>> cases{
+            {"softwareupdate --fetch-full-installer --full-installer-version 15.7 2>&1", "no software update service"},
+            {"installer -pkg '" + tmp.path() + "/broken.pkg' -target '" + tmp.path() + "/target' 2>&1", "The install failed."}};
+        for (const auto& [command, message] : cases) {
+            const ShellResult result = Shell::run(command);
+            QVERIFY(result.exitCode != 0);
+            QVERIFY2(result.output.contains(message), qPrintable(result.output));
+        }
+        QCOMPARE(treeEntries(tmp.path()), QStringList({"broken.pkg", "target"}));
     }
 
     // diskutil's listing over a scripted lsblk: removable and USB whole disks only, with

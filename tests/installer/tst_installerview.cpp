@@ -2,6 +2,7 @@
 #include "support/FakeInstallerTools.h"
 #include "support/FakePrivileged.h"
 #include "support/Render.h"
+#include "support/ViewSandbox.h"
 
 #include <QAbstractButton>
 #include <QLabel>
@@ -35,10 +36,7 @@ struct Screen {
     ~Screen()
     {
         view.hide();
-        for (int i = 0; i < 500 && catalog.manager.isRefreshing(); ++i)
-            QTest::qWait(10);
-        Shell::commandPool().waitForDone();
-        QCoreApplication::processEvents();
+        ViewSandbox::drain();
     }
     VersionCard* card(const QString& name) const
     {
@@ -81,7 +79,7 @@ private slots:
         Screen s;
         QTemporaryDir tmp;
         TemporaryLocations locations(tmp.path());
-        RecordingAuthorization auth;
+        FakeAuthorization auth;
         s.streaming.otherwise([](const QString&) { return StreamedAnswer{{"###   25.0%\r", "#### 100.0%\r"}, 0, {}}; });
         QTest::mouseClick(s.card("macOS Ventura"), Qt::LeftButton);
         s.streaming.gate.acquire();

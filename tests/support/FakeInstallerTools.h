@@ -1,6 +1,5 @@
 #pragma once
 
-#include "exec/AuthorizationManager.h"
 #include "platform/FileFacts.h"
 #include "platform/SystemLocations.h"
 #include "support/FakeCommandRunner.h"
@@ -36,28 +35,6 @@ public:
 
 private:
     platform::Service<platform::StreamingRunner>::Override override_{*this};
-};
-
-// Root runs recorded; streamed runs print `lines` and end with `status`, or throw `error`.
-class RecordingAuthorization final : public AuthorizationManager {
-public:
-    QStringList commands;
-    QStringList lines;
-    int status = 0;
-    std::optional<AuthError> error;
-
-    QCoro::Task<int> runPrivilegedStreaming(QString commandLine, std::function<void(const QString&)> onLine) override
-    {
-        commands << commandLine;
-        if (error)
-            throw *error;
-        for (const QString& line : lines)
-            onLine(line);
-        co_return status;
-    }
-
-private:
-    platform::Service<AuthorizationManager>::Override override_{*this};
 };
 
 // A volume whose free space a test sets.

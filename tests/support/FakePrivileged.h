@@ -9,12 +9,14 @@
 struct PrivilegedAnswer {
     QString output;
     std::optional<AuthError> error;
+    int status = 0;   // of a streamed run
 
     static PrivilegedAnswer ok(const QString& output = QString()) { return {output, std::nullopt}; }
     static PrivilegedAnswer fail(const AuthError& error) { return {QString(), error}; }
 };
 
-// Stands in for AuthorizationManager::shared(), answering root lines from its table at once.
+// Stands in for AuthorizationManager::shared(), answering root lines from its table at once;
+// a streamed run prints the answer's output line by line and ends with its status.
 class FakeAuthorization final : public AuthorizationManager, public AnswerTable<PrivilegedAnswer> {
     Q_OBJECT
 public:
@@ -31,11 +33,16 @@ public:
             throw *scripted.error;
         co_return scripted.output;
     }
-    QCoro::Task<int> runPrivilegedStreaming(QString, std::function<void(const QString&)>) override
+    QCoro::Task<int> runPrivilegedStreaming(QString commandLine, std::function<void(const QString&)> onLine) override
     {
+        const PrivilegedAnswer scripted = answer(commandLine);
         if (failAll_)
             throw *failAll_;
-        co_return 0;
+        if (scripted.error)
+            throw *scripted.error;
+        for (const QString& line : scripted.output.split('\n', Qt::SkipEmptyParts))
+            onLine(line);
+        co_return scripted.status;
     }
     QCoro::Task<bool> requestAuthorization() override
     {

@@ -9,6 +9,15 @@
 
 #include <algorithm>
 
+// Every entry below `base`, sorted, relative; links not followed.
+inline QStringList treeEntries(const QString& base)
+{
+    QStringList found;
+    for (QDirIterator it(base, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDirIterator::Subdirectories); it.hasNext();)
+        found << QDir(base).relativeFilePath(it.next());
+    return found.sort(), found;
+}
+
 // A home (with its Trash), a Library and an application folder, installed as the file manager.
 struct TempTree {
     QTemporaryDir dir;
@@ -31,13 +40,6 @@ struct TempTree {
         });
     }
 
-    // Every entry below `folder` (the whole tree when empty), sorted, relative; links not followed.
-    QStringList entries(const QString& folder = QString()) const
-    {
-        const QString base = folder.isEmpty() ? root : folder;
-        QStringList found;
-        for (QDirIterator it(base, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDirIterator::Subdirectories); it.hasNext();)
-            found << QDir(base).relativeFilePath(it.next());
-        return found.sort(), found;
-    }
+    // Every entry below `folder` (the whole tree when empty); see treeEntries().
+    QStringList entries(const QString& folder = QString()) const { return treeEntries(folder.isEmpty() ? root : folder); }
 };
