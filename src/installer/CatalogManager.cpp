@@ -12,7 +12,6 @@
 #include <QSaveFile>
 #include <QSet>
 #include <QUrl>
-#include <QtConcurrent/QtConcurrentRun>
 #include <qcoro/qcorofuture.h>
 
 #include <algorithm>
@@ -133,6 +132,9 @@ QCoro::Task<> CatalogManager::refresh()
         downloaded = result.exitCode == 0;
     }
     if (!downloaded) {
+        // The shell makes the file before curl or gunzip fails; a half-written catalog stays behind otherwise.
+        QFuture<void> removal = Shell::inPool(Shell::commandPool(), [plistPath] { cleanup(plistPath); });
+        co_await removal;
         setStatus(QStringLiteral("カタログのダウンロードに失敗しました"));
         setRefreshing(false);
         co_return;
@@ -140,7 +142,7 @@ QCoro::Task<> CatalogManager::refresh()
 
     setStatus(QStringLiteral("カタログを解析中…"));
     const QList<RawProductInfo> raws = co_await extractEntries(plistPath);
-    QFuture<void> removal = QtConcurrent::run(&Shell::commandPool(), [plistPath] { cleanup(plistPath); });
+    QFuture<void> removal = Shell::inPool(Shell::commandPool(), [plistPath] { cleanup(plistPath); });
     co_await removal;
     if (raws.isEmpty()) {
         setStatus(QStringLiteral("InstallAssistant.pkg が見つかりませんでした"));
@@ -175,7 +177,7 @@ QCoro::Task<QList<RawProductInfo>> CatalogManager::extractEntries(QString plistP
     co_await Shell::runAsync(conversion);
 
     // Parsing megabytes of XML belongs off the main thread.
-    QFuture<QList<RawProductInfo>> parse = QtConcurrent::run(&Shell::commandPool(), [xmlPath, plistPath] {
+    QFuture<QList<RawProductInfo>> parse = Shell::inPool(Shell::commandPool(), [xmlPath, plistPath] {
         const bool converted = platform::FileManager::shared().exists(xmlPath);
         QList<RawProductInfo> raws = readCatalogFile(converted ? xmlPath : plistPath);
         cleanup(xmlPath);

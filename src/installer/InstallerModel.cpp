@@ -20,7 +20,6 @@
 #include <QLocale>
 #include <QRegularExpression>
 #include <QUrl>
-#include <QtConcurrent/QtConcurrentRun>
 #include <qcoro/qcorofuture.h>
 
 #include <algorithm>
@@ -88,7 +87,7 @@ QString remainingText(qint64 seconds)
 // Removes a package of ours off the main thread; a refusal or failure is ignored.
 QCoro::Task<> removePackage(QString path)
 {
-    QFuture<void> removal = QtConcurrent::run(&Shell::commandPool(), [path] {
+    QFuture<void> removal = Shell::inPool(Shell::commandPool(), [path] {
         SafetyBoundary().removeItem(path, Allowance(QStringList{path}));
     });
     co_await removal;
@@ -362,7 +361,7 @@ QCoro::Task<bool> InstallerModel::runStreamingProcess(QString cmd)
                 model->noteProgress(line);
             }
     };
-    QFuture<int> run = QtConcurrent::run(&Shell::commandPool(), [cmd, pending, drain] {
+    QFuture<int> run = Shell::inPool(Shell::commandPool(), [cmd, pending, drain] {
         // The splitter carries a line (or a character) cut by a chunk boundary over to the
         // next chunk, and curl's carriage returns end lines too.
         LineSplitter splitter;
