@@ -54,7 +54,9 @@ printf 'root ALL=(ALL:ALL) ALL\n#includedir /etc/sudoers.d\n' >"$tree/private/et
 chmod 440 "$tree/private/etc/sudoers"
 
 args=(--unshare-user --uid 501 --gid 20 --unshare-net --unshare-pid --unshare-ipc --unshare-uts --hostname demo-mac
-      --die-with-parent --cap-drop ALL --dev /dev --proc /proc --ro-bind /usr /usr)
+      --die-with-parent --cap-drop ALL --dev /dev --proc /proc --ro-bind /usr /usr
+      # The diagnostics screens' stand-ins read the machine's facts here.
+      --ro-bind /sys /sys)
 for link in bin sbin lib lib32 lib64 libx32; do
   if [ -L "/$link" ]; then args+=(--symlink "$(readlink "/$link")" "/$link")
   elif [ -d "/$link" ]; then args+=(--ro-bind "/$link" "/$link"); fi
@@ -80,8 +82,9 @@ done
 if [ -n "${DISPLAY:-}" ] && [ -d /tmp/.X11-unix ]; then
   args+=(--ro-bind /tmp/.X11-unix /private/tmp/.X11-unix)
   env_args+=(--setenv DISPLAY "$DISPLAY")
-  if [ -n "${XAUTHORITY:-}" ] && [ -f "$XAUTHORITY" ]; then
-    args+=(--ro-bind "$XAUTHORITY" /private/tmp/.Xauthority-demo)
+  xauthority=${XAUTHORITY:-$HOME/.Xauthority}
+  if [ -f "$xauthority" ]; then
+    args+=(--ro-bind "$xauthority" /private/tmp/.Xauthority-demo)
     env_args+=(--setenv XAUTHORITY /private/tmp/.Xauthority-demo)
   fi
 fi
