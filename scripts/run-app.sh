@@ -1,7 +1,23 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the release configuration and starts Tessarin.
+#
+#   scripts/run-app.sh [--host] [--keep-tree] [application arguments...]
+#
+# On Linux it starts inside the demo sandbox (scripts/mac-sandbox.sh): a generated Mac whose
+# every screen has something to show and to act on, with no way to change this machine's files
+# and no network but loopback. The generated tree is made afresh each time unless --keep-tree.
+# --host starts it against this machine instead.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+
+host=no sandbox_options=()
+while [ $# -gt 0 ]; do
+  case $1 in
+    --host) host=yes; shift ;;
+    --keep-tree) sandbox_options+=(--keep); shift ;;
+    *) break ;;
+  esac
+done
 
 scripts/install-deps.sh
 cmake --preset release >/dev/null
@@ -18,4 +34,8 @@ so its window cannot open here. To see the screens without a display, render the
 TXT
   exit 2
 fi
-exec build/release/tessarin "$@"
+if [ $host = yes ] || [ "$(uname -s)" != Linux ]; then
+  exec build/release/tessarin "$@"
+fi
+exec scripts/mac-sandbox.sh --generator build/release/tessarin-demo-tree "${sandbox_options[@]}" \
+  -- "$PWD/build/release/tessarin" "$@"
