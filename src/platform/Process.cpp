@@ -209,7 +209,7 @@ void lowerThreadPriority()
     pthread_set_qos_class_self_np(QOS_CLASS_UTILITY, 0);
 #else
     // On Linux a nice value belongs to the thread, and processes it spawns inherit it.
-    ::setpriority(PRIO_PROCESS, id_t(::gettid()), 5);
+    ::setpriority(PRIO_PROCESS, id_t(::gettid()), 10);
 #endif
 }
 
