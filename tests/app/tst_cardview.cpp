@@ -65,14 +65,6 @@ const QList<Screen> screens{
          return new MainWindow; }, window},
 };
 
-// Every accessible object under `iface`, depth first.
-void collect(QAccessibleInterface* iface, QList<QAccessibleInterface*>& into)
-{
-    for (int i = 0; iface && i < iface->childCount(); ++i)
-        if (QAccessibleInterface* child = iface->child(i); child && !into.contains(child))
-            into << child, collect(child, into);
-}
-
 } // namespace
 
 class CardViewTest : public QObject {
@@ -122,53 +114,29 @@ private slots:
             QVERIFY2(qobject_cast<QLineEdit*>(button->parentWidget()) || button->objectName().startsWith("qt_")   // Qt's own: clear, overflow
                          || !button->isVisibleTo(view) || (left >= 0 && left + button->width() <= view->width()), qPrintable(button->objectName() + button->text()));
         }
-    }
-
-    void assistiveTools_data()
-    {
-        QTest::addColumn<int>("screen");
-        for (int i = 0; i < screens.size(); ++i)
-            QTest::newRow(screens[i].name) << i;
-    }
-    // Through the accessibility interface: no symbol is read out by its symbol name, everything a
-    // user can reach has a role and a name, every card pressed as a whole answers the press
-    // action, and Tab walks every reachable control once, never jumping back up to the left.
-    void assistiveTools()
-    {
-        QFETCH(int, screen);
-        const Screen& s = screens[screen];
-        ViewSandbox box;
-        QWidget* view = s.make(box);
-        std::unique_ptr<QWidget> host(s.kind == framed ? new Backdrop(view) : view);
-        renderOffscreen(host.get(), s.kind == sheet ? QSize() : s.kind == window ? QSize(960, 640) : QSize(730, 640));
-        ViewSandbox::drain();
-        QList<QAccessibleInterface*> all;
-        collect(QAccessible::queryAccessibleInterface(view), all);
+        // Through the accessibility interface: no symbol is read out by its symbol name, everything a
+        // user can reach has a role and a name, every card pressed as a whole answers the press
+        // action, and Tab goes round every reachable control once, never jumping back up to the left.
+        const auto describe = [](QWidget* w) { return (QString::fromLatin1(w->metaObject()->className()) + " " + w->accessibleName()).toUtf8(); };
         QList<QWidget*> reachable;
-        for (QAccessibleInterface* iface : all) {
-            auto* widget = qobject_cast<QWidget*>(iface->object());
-            if (!widget || !widget->isVisibleTo(view))
-                continue;
+        for (QWidget* widget : view->findChildren<QWidget*>()) {
+            QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(widget);
             const QString name = iface->text(QAccessible::Name);
-            if (auto* symbol = qobject_cast<SymbolView*>(widget))
-                QVERIFY2(name.isEmpty() || name.at(0).unicode() > 0x2000, qPrintable(symbol->symbol() + " " + name));
-            if (widget->isEnabled() && (widget->focusPolicy() & Qt::TabFocus) && !widget->focusProxy())
+            const bool tabStop = widget->isVisibleTo(view) && (widget->focusPolicy() & Qt::TabFocus);
+            QVERIFY2(!qobject_cast<SymbolView*>(widget) || name.isEmpty() || name.at(0).unicode() > 0x2000, qPrintable(name));
+            if (tabStop && widget->isEnabled() && !widget->focusProxy())
                 reachable << widget;
-            if (!(widget->focusPolicy() & Qt::TabFocus) && !qobject_cast<PressableCard*>(widget))
-                continue;
-            QVERIFY2(!name.isEmpty() && iface->role() != QAccessible::Client && iface->role() != QAccessible::NoRole,
-                     qPrintable(QString::fromLatin1(widget->metaObject()->className()) + " " + widget->objectName()));
+            QVERIFY2(!(tabStop || qobject_cast<PressableCard*>(widget)) || (!name.isEmpty() && iface->role() != QAccessible::Client), describe(widget).constData());
             if (auto* card = qobject_cast<PressableCard*>(widget)) {
                 QSignalSpy pressed(card, &PressableCard::pressed);
-                QVERIFY(iface->role() == QAccessible::Button && iface->actionInterface()
-                        && iface->actionInterface()->actionNames().contains(QAccessibleActionInterface::pressAction()));
+                QVERIFY(iface->role() == QAccessible::Button && iface->actionInterface()->actionNames().contains(QAccessibleActionInterface::pressAction()));
                 iface->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
                 QCOMPARE(pressed.count(), 1);
             }
         }
         host->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(host.get()));
-        QList<QWidget*> visited;   // one round of the focus chain, from the control nearest the top left
+        QList<QWidget*> visited;   // one round of the focus chain, then from the control nearest the top left
         if (!reachable.isEmpty())
             reachable.first()->setFocus(Qt::TabFocusReason);
         for (QWidget* at = QApplication::focusWidget(); at && !visited.contains(at); at = QApplication::focusWidget())
@@ -177,16 +145,10 @@ private slots:
         std::rotate(visited.begin(), std::min_element(visited.begin(), visited.end(), [&](QWidget* a, QWidget* b) {
             return std::pair(place(a).top(), place(a).left()) < std::pair(place(b).top(), place(b).left()); }), visited.end());
         for (int i = 1; i < visited.size(); ++i)
-            QVERIFY2(place(visited[i]).top() >= place(visited[i - 1]).top() - 2 || place(visited[i]).left() >= place(visited[i - 1]).right() - 2,
-                     qPrintable(QString::fromLatin1(visited[i]->metaObject()->className()) + " " + visited[i]->accessibleName()));
-        for (AppTheme theme : Theme::allCases())   // the focus ring, to look at
-            if (!visited.isEmpty() && !qEnvironmentVariableIsEmpty("TESSARIN_RENDER_DIR"))
-                ThemeManager::shared().setCurrentTheme(theme), visited.value(1, visited.first())->setFocus(Qt::TabFocusReason),
-                    saveIfRequested(renderOffscreen(host.get(), QSize()), QStringLiteral("focus-%1-%2").arg(QLatin1String(s.name)).arg(int(theme)));
+            QVERIFY2(place(visited[i]).top() >= place(visited[i - 1]).top() - 2 || place(visited[i]).left() >= place(visited[i - 1]).right() - 2, describe(visited[i]).constData());
         for (QWidget* widget : reachable) {   // of a group of exclusive buttons, Tab takes the chosen one and arrows the rest
             auto* button = qobject_cast<QAbstractButton*>(widget);
-            QVERIFY2(visited.contains(widget) || (button && button->group() && std::ranges::any_of(button->group()->buttons(), [&](QAbstractButton* b) { return visited.contains(b); })),
-                     qPrintable(QString::fromLatin1(widget->metaObject()->className()) + " " + widget->accessibleName()));
+            QVERIFY2(visited.contains(widget) || (button && button->group() && std::ranges::any_of(button->group()->buttons(), [&](QAbstractButton* b) { return visited.contains(b); })), describe(widget).constData());
         }
     }
 

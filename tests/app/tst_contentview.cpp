@@ -10,6 +10,7 @@
 #include "support/ManualClock.h"
 #include "support/ViewSandbox.h"
 
+#include <QAccessible>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
