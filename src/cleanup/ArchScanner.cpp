@@ -2,6 +2,7 @@
 
 #include "cleanup/InstalledApp.h"
 #include "cleanup/MachOHeader.h"
+#include "exec/HumanReadable.h"
 #include "exec/OutputParsing.h"
 #include "exec/Shell.h"
 #include "platform/FileManager.h"
@@ -244,5 +245,5 @@ QString formatSize(qint64 megabytes)
 {
     if (megabytes < 1024)
         return QString::number(megabytes) + QStringLiteral(" MB");
-    return QString::number(double(megabytes) / 1024.0, 'f', 1) + QStringLiteral(" GB");
+    return fixedDecimal(double(megabytes) / 1024.0, 1) + QStringLiteral(" GB");
 }

@@ -164,7 +164,7 @@ QList<MacOSVersion> mergedVersions(const QList<CatalogEntry>& entries)
             version.directURL = settingsURL;
         version.pkgURL = entry.pkgURL;
         const QString size = entry.pkgSizeBytes < 1 ? QStringLiteral("不明")
-                                                    : QString::asprintf("%.1f GB", double(entry.pkgSizeBytes) / 1073741824.0);
+                                                    : fixedDecimal(double(entry.pkgSizeBytes) / 1073741824.0, 1) + QStringLiteral(" GB");
         version.note = QStringLiteral("Apple公式カタログ取得（ビルド: ") + entry.buildNumber + QStringLiteral("）— 容量: ") + size;
         versions.append(version);
     }
@@ -333,7 +333,7 @@ void InstallerModel::noteProgress(const QString& line)
             downloadProgressText_ += QStringLiteral("（残り約 ")
                                    + remainingText(qint64(double(elapsed) * (1.0 - *fraction) / *fraction)) + QStringLiteral("）");
     } else {
-        downloadProgressText_ = QString::number(*fraction * 100.0, 'f', 1) + QStringLiteral("%");
+        downloadProgressText_ = fixedDecimal(*fraction * 100.0, 1) + QStringLiteral("%");
     }
     emit progressChanged();
 }

@@ -2,16 +2,26 @@
 #include "app/ThemeManager.h"
 #include "app/ui/AboutView.h"
 #include "app/ui/MainWindow.h"
+#include "app/ui/SymbolView.h"
 #include "app/ui/TessarinApp.h"
 #include "app/ui/ToastView.h"
+#include "backup/ui/BackupView.h"
 #include "cleanup/ui/CacheView.h"
 #include "cleanup/ui/IntelAppsView.h"
 #include "cleanup/ui/UninstallerView.h"
 #include "diagnostics/ui/DashboardView.h"
+#include "diagnostics/ui/NetworkView.h"
+#include "diagnostics/ui/StartupItemsView.h"
+#include "diagnostics/ui/StorageView.h"
+#include "diagnostics/ui/SysInfoView.h"
+#include "installer/ui/InstallerView.h"
 #include "permissions/ui/FullDiskAccessGuideSheet.h"
 #include "support/Render.h"
 #include "support/ViewSandbox.h"
 
+#include <QAccessible>
+#include <QApplication>
+#include <QButtonGroup>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -41,6 +51,12 @@ const QList<Screen> screens{
     {"uninstaller", [](ViewSandbox&) -> QWidget* { return new UninstallerView; }, framed},
     {"intelApps", [](ViewSandbox& box) -> QWidget* {
          return new IntelAppsView(IntelAppsModel::create(QStringList{box.applications}, RosettaInfo{true, true})); }, framed},
+    {"installer", [](ViewSandbox&) -> QWidget* { return new InstallerView; }, framed},
+    {"backup", [](ViewSandbox&) -> QWidget* { return new BackupView; }, framed},
+    {"startupItems", [](ViewSandbox&) -> QWidget* { return new StartupItemsView; }, framed},
+    {"storage", [](ViewSandbox&) -> QWidget* { return new StorageView; }, framed},
+    {"network", [](ViewSandbox&) -> QWidget* { return new NetworkView; }, framed},   // its ping goes to the fake shell
+    {"systemReport", [](ViewSandbox&) -> QWidget* { return new SysInfoView; }, framed},
     {"about", [](ViewSandbox&) -> QWidget* { return new AboutView; }, sheet},
     {"fullDiskAccessGuide", [](ViewSandbox& box) -> QWidget* { return new FullDiskAccessGuideSheet(box.permissions); }, sheet},
     {"window", [](ViewSandbox& box) -> QWidget* {   // sidebar, menu bar and a placeholder screen around it
@@ -68,8 +84,8 @@ private slots:
             for (AppTheme theme : Theme::allCases())
                 QTest::newRow(qPrintable(QString::fromLatin1(screens[i].name) + " / " + Theme::rawValue(theme))) << i << theme;
     }
-    // Switched to its theme while open, a screen is as light or dark as the theme, every label is
-    // readable on it and whole, every control named for assistive tools and inside its width.
+    // Switched to its theme while open, at the window's minimum size, a screen is as light or dark
+    // as the theme, every label is readable on it and whole (not clipped), every button inside its width.
     void screenInTheme()
     {
         QFETCH(int, screen);
@@ -96,8 +112,43 @@ private slots:
         for (const QAbstractButton* button : view->findChildren<QAbstractButton*>()) {
             const int left = button->mapTo(view, QPoint(0, 0)).x();
             QVERIFY2(qobject_cast<QLineEdit*>(button->parentWidget()) || button->objectName().startsWith("qt_")   // Qt's own: clear, overflow
-                         || ((!button->accessibleName().isEmpty() || !button->text().isEmpty())
-                             && (!button->isVisibleTo(view) || (left >= 0 && left + button->width() <= view->width()))), qPrintable(button->objectName() + button->text()));
+                         || !button->isVisibleTo(view) || (left >= 0 && left + button->width() <= view->width()), qPrintable(button->objectName() + button->text()));
+        }
+        // Through the accessibility interface: no symbol is read out by its symbol name, everything a
+        // user can reach has a role and a name, every card pressed as a whole answers the press
+        // action, and Tab goes round every reachable control once, never jumping back up to the left.
+        const auto describe = [](QWidget* w) { return (QString::fromLatin1(w->metaObject()->className()) + " " + w->accessibleName()).toUtf8(); };
+        QList<QWidget*> reachable;
+        for (QWidget* widget : view->findChildren<QWidget*>()) {
+            QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(widget);
+            const QString name = iface->text(QAccessible::Name);
+            const bool tabStop = widget->isVisibleTo(view) && (widget->focusPolicy() & Qt::TabFocus);
+            QVERIFY2(!qobject_cast<SymbolView*>(widget) || name.isEmpty() || name.at(0).unicode() > 0x2000, qPrintable(name));
+            if (tabStop && widget->isEnabled() && !widget->focusProxy())
+                reachable << widget;
+            QVERIFY2(!(tabStop || qobject_cast<PressableCard*>(widget)) || (!name.isEmpty() && iface->role() != QAccessible::Client), describe(widget).constData());
+            if (auto* card = qobject_cast<PressableCard*>(widget)) {
+                QSignalSpy pressed(card, &PressableCard::pressed);
+                QVERIFY(iface->role() == QAccessible::Button && iface->actionInterface()->actionNames().contains(QAccessibleActionInterface::pressAction()));
+                iface->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+                QCOMPARE(pressed.count(), 1);
+            }
+        }
+        host->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(host.get()));
+        QList<QWidget*> visited;   // one round of the focus chain, then from the control nearest the top left
+        if (!reachable.isEmpty())
+            reachable.first()->setFocus(Qt::TabFocusReason);
+        for (QWidget* at = QApplication::focusWidget(); at && !visited.contains(at); at = QApplication::focusWidget())
+            visited << at, QTest::keyClick(at, Qt::Key_Tab);
+        const auto place = [&](QWidget* w) { return QRect(w->mapTo(host.get(), QPoint(0, 0)), w->size()); };
+        std::rotate(visited.begin(), std::min_element(visited.begin(), visited.end(), [&](QWidget* a, QWidget* b) {
+            return std::pair(place(a).top(), place(a).left()) < std::pair(place(b).top(), place(b).left()); }), visited.end());
+        for (int i = 1; i < visited.size(); ++i)
+            QVERIFY2(place(visited[i]).top() >= place(visited[i - 1]).top() - 2 || place(visited[i]).left() >= place(visited[i - 1]).right() - 2, describe(visited[i]).constData());
+        for (QWidget* widget : reachable) {   // of a group of exclusive buttons, Tab takes the chosen one and arrows the rest
+            auto* button = qobject_cast<QAbstractButton*>(widget);
+            QVERIFY2(visited.contains(widget) || (button && button->group() && std::ranges::any_of(button->group()->buttons(), [&](QAbstractButton* b) { return visited.contains(b); })), describe(widget).constData());
         }
     }
 

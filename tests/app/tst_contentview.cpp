@@ -122,6 +122,7 @@ private slots:
 
     // It slides down to rest centred, its card 8 points below the edge; a second message changes
     // text and look without a new entrance; the first message's clearing takes it away upwards.
+    // Its symbol tells assistive tools whether the message reports an error.
     void bannerEntersFollowsTheWidthAndLeaves()
     {
         ContentView view;
@@ -138,6 +139,7 @@ private slots:
         AppState::shared().showMessage(QStringLiteral("削除に失敗しました"), true);
         QTRY_COMPARE(toast->message(), QStringLiteral("削除に失敗しました"));
         QVERIFY(toast->symbolView()->symbol() == "xmark.circle.fill" && toast->y() == restY);
+        QCOMPARE(toast->symbolView()->accessibleName(), QStringLiteral("エラー"));
         view.resize(1300, 700);
         QCoreApplication::processEvents();
         QCOMPARE(toast->x(), (1300 - toast->width()) / 2);

@@ -256,10 +256,10 @@ private slots:
     {
         QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));   // would write "1,5"
         QStringList texts;
-        for (qint64 megabytes : {1023, 1024, 1536, 1048576})
+        for (qint64 megabytes : {1023, 1024, 1280, 1536, 1048576})
             texts << ::formatSize(megabytes);
         QLocale::setDefault(QLocale::c());
-        QCOMPARE(texts, (QStringList{"1023 MB", "1.0 GB", "1.5 GB", "1024.0 GB"}));
+        QCOMPARE(texts, (QStringList{"1023 MB", "1.0 GB", "1.2 GB", "1.5 GB", "1024.0 GB"}));
     }
 };
 

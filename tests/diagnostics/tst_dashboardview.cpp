@@ -1,5 +1,6 @@
 #include "app/AppState.h"
 #include "app/ThemeManager.h"
+#include "app/ui/TessarinApp.h"
 #include "diagnostics/ui/DashboardView.h"
 #include "support/Render.h"
 #include "support/ViewSandbox.h"
@@ -20,8 +21,9 @@ private slots:
         DashboardView view;
         renderOffscreen(&view, {730, 640});
         AppState::shared().setShowFullDiskAccessAlert(false);
-        view.fullDiskAccessButton()->click();   // the sandbox's probe is unreadable: the card shows
-        QVERIFY(view.fullDiskAccessCard()->isVisible() && AppState::shared().showFullDiskAccessAlert());
+        TessarinApp::configureAppearance();   // Return presses the focused button
+        QTest::keyClick(view.fullDiskAccessButton(), Qt::Key_Return);   // the sandbox's probe is unreadable: the card shows
+        QTRY_VERIFY(view.fullDiskAccessCard()->isVisible() && AppState::shared().showFullDiskAccessAlert());
         AppState::shared().setShowFullDiskAccessAlert(false);
         QList<SidebarSection> reached;   // by mouse or by keyboard
         for (QWidget* card : view.shortcutCards()) {

@@ -20,10 +20,10 @@ private slots:
             std::setlocale(LC_NUMERIC, "fr_FR.UTF-8");
         QStringList texts;
         for (const qint64 bytes : {qint64(0), qint64(1023), qint64(1024), qint64(1536), qint64(1048575), qint64(1) << 50,
-                                   std::numeric_limits<qint64>::max(), qint64(-2048), qint64(1024 * 1024 * 5 / 2 + 52429)})
+                                   std::numeric_limits<qint64>::max(), qint64(-2048), qint64(1024 * 1024 * 5 / 2 + 52429), qint64(1280), qint64(1792)})
             texts << ::humanReadable(bytes);
         std::setlocale(LC_NUMERIC, saved.c_str());
-        QCOMPARE(texts.join(QStringLiteral(" | ")), QStringLiteral("0.0 B | 1023.0 B | 1.0 KB | 1.5 KB | 1024.0 KB | 1024.0 TB | 8388608.0 TB | -2048.0 B | 2.6 MB"));
+        QCOMPARE(texts.join(QStringLiteral(" | ")), QStringLiteral("0.0 B | 1023.0 B | 1.0 KB | 1.5 KB | 1024.0 KB | 1024.0 TB | 8388608.0 TB | -2048.0 B | 2.6 MB | 1.2 KB | 1.8 KB"));
     }
 
     void lines_data()

@@ -6,6 +6,7 @@
 #include "platform/SystemLocations.h"
 #include "platform/Workspace.h"
 #include "support/BundleFactory.h"
+#include "support/FakeInstallerTools.h"
 #include "support/FakePrivileged.h"
 #include "support/FakeSettingsStore.h"
 #include "support/ScriptedFileManager.h"
@@ -34,6 +35,7 @@ struct ViewSandbox {
     ScriptedFileManager files{tmp.path() + "/home", tmp.path() + "/folders/T/"};
     FakeSettingsStore settings;
     FakeCommandRunner shell;
+    TestCatalog catalog;   // a catalog refresh goes to a closed loopback port
     FakeAuthorization auth;
     FakeCleanerHelper helper;
     RecordingWorkspace workspace;

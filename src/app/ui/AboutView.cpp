@@ -28,7 +28,7 @@ namespace {
 const QString kMascotCredit = QStringLiteral("マスコット: 白そらみ嬢（Tessarin オリジナルキャラクター）🌸");
 const QString kAcknowledgement = QStringLiteral("オープンソースのみなさんに、ありったけの感謝をこめて 💐");
 // Caption-size text: the fact rows and the acknowledgement.
-constexpr int captionSize = 11;
+constexpr int captionSize = ThemeStyle::TextStyle::caption;
 constexpr int contentWidth = 400;
 
 struct Fact {

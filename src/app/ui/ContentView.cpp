@@ -236,6 +236,7 @@ void ContentView::updateToast()
                 toastMove_->setEndValue(toastShownPosition());
             else
                 toast_->move(toastShownPosition());
+            toast_->announce();
             return;
         }
         toastPresented_ = true;
@@ -254,6 +255,7 @@ void ContentView::updateToast()
         toastFade_->setEasingCurve(QEasingCurve(QEasingCurve::OutCubic));
         toastFade_->setDuration(toastAnimationMs);
         toastAnimation_->start();
+        toast_->announce();
         return;
     }
     if (!toastPresented_)

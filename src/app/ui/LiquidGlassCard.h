@@ -62,5 +62,27 @@ private:
     QImage shadowCache_;
 };
 
+// A card pressed as a whole (a shortcut, a list row). To the keyboard and to assistive tools it is
+// a button: named by its title, described by its subtitle, pressed by a click, Space, Return or
+// the tools' press action; while it has the keyboard focus the kit draws a ring in the theme's
+// accent. A card whose own control (a check box inside) takes the focus sets Qt::NoFocus.
+class PressableCard : public LiquidGlassCard {
+    Q_OBJECT
+public:
+    explicit PressableCard(qreal cornerRadius, QWidget* parent = nullptr);
+    void setTexts(const QString& title, const QString& subtitle);
+    void press() { emit pressed(); }
+
+signals:
+    void pressed();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+};
+
 // Wraps `content` in a card (content margins 0; the content keeps its own padding) and returns the card.
 LiquidGlassCard* liquidGlassCard(QWidget* content, qreal cornerRadius, bool isInteractive, QWidget* parent = nullptr);

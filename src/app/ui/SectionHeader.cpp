@@ -15,10 +15,10 @@ SectionHeader::SectionHeader(const QString& title, const QString& subtitle, cons
 {
     tile_ = new SymbolTile(symbol, color, 44, 24, 10, 0.15, this);
 
-    title_ = ThemeStyle::label(title, 22, QFont::Bold, Tone::primary, this);
+    title_ = ThemeStyle::label(title, ThemeStyle::TextStyle::title2, QFont::Bold, Tone::primary, this);
     title_->setObjectName(QStringLiteral("sectionHeaderTitle"));
 
-    subtitle_ = ThemeStyle::label(subtitle, 13, QFont::Normal, Tone::secondary, this);
+    subtitle_ = ThemeStyle::label(subtitle, ThemeStyle::TextStyle::subheadline, QFont::Normal, Tone::secondary, this);
     subtitle_->setObjectName(QStringLiteral("sectionHeaderSubtitle"));
     subtitle_->setWordWrap(true);
 

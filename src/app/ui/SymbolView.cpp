@@ -9,13 +9,11 @@ SymbolView::SymbolView(const QString& symbol, int pixelSize, const QColor& color
     : QWidget(parent), symbol_(symbol), pixelSize_(pixelSize), color_(color)
 {
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-    setAccessibleName(symbol);
 }
 
 void SymbolView::setSymbol(const QString& symbol)
 {
     symbol_ = symbol;
-    setAccessibleName(symbol);
     update();
 }
 

@@ -4,6 +4,9 @@
 #include <QWidget>
 
 // A system symbol at a fixed size in one colour (the SF Symbol look: a glyph tinted like text).
+// Decorative by default: assistive tools are given no name for it, since a symbol name read
+// aloud ("chevron.right") tells nothing. A symbol that means something on its own (a status, a
+// warning) gets a short Japanese description, which becomes its accessible name.
 class SymbolView : public QWidget {
     Q_OBJECT
 public:
@@ -14,6 +17,7 @@ public:
     int pixelSize() const { return pixelSize_; }
     void setSymbol(const QString& symbol);
     void setColor(const QColor& color);
+    void setDescription(const QString& description) { setAccessibleName(description); }
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override { return sizeHint(); }

@@ -10,8 +10,12 @@
 #include "platform/StandIns.h"
 #include "platform/Symbols.h"
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QDialog>
 #include <QFont>
+#include <QKeyEvent>
+#include <QToolButton>
 
 #include <cstdio>
 
@@ -33,9 +37,44 @@ std::optional<QString> displayProblem(const QProcessEnvironment& environment)
 #endif
 }
 
+namespace {
+
+// Outside dialogs a push button ignores Return unless it is a default button; a keyboard user
+// expects Return to do what Space does.
+class ReturnPresses final : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* target, QEvent* event) override
+    {
+        if (event->type() != QEvent::KeyPress)
+            return false;
+        const auto* key = static_cast<QKeyEvent*>(event);
+        auto* button = qobject_cast<QAbstractButton*>(target);
+        if ((key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter) || (key->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier
+            || !button || !button->isEnabled() || qobject_cast<QDialog*>(button->window()))
+            return false;
+        auto* tool = qobject_cast<QToolButton*>(button);
+        if (tool && tool->menu() && tool->popupMode() == QToolButton::InstantPopup)
+            tool->showMenu();
+        else
+            button->animateClick();
+        return true;
+    }
+};
+
+} // namespace
+
 void configureAppearance()
 {
     platform::configureSymbolTheme();
+    const QString returnPresses = QStringLiteral("tessarinReturnPresses");
+    if (!qApp->findChild<QObject*>(returnPresses, Qt::FindDirectChildrenOnly)) {
+        auto* filter = new ReturnPresses(qApp);
+        filter->setObjectName(returnPresses);
+        qApp->installEventFilter(filter);
+    }
     // Japanese text first; colour emoji (the release line, the theme names) from the emoji font.
     QFont font(QStringLiteral("Noto Sans CJK JP"));
     font.setFamilies({QStringLiteral("Noto Sans CJK JP"), QStringLiteral("Noto Color Emoji")});

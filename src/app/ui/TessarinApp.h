@@ -17,8 +17,8 @@ int exec(int argc, char* argv[]);
 // identity, stand-ins, appearance, the shared objects, and the window, shown.
 std::unique_ptr<MainWindow> openWindow();
 
-// Fonts and symbols every window (and every offscreen rendering) needs; call once after
-// the QApplication exists.
+// Fonts, symbols and the Return key every window (and every offscreen rendering) needs; call
+// once after the QApplication exists.
 void configureAppearance();
 
 // Why the window system cannot be reached with this environment (no display and no

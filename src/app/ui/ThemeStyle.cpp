@@ -78,8 +78,10 @@ QString prominentStyle(const QColor& fill, ButtonSize size)
                              QColor(fill.red(), fill.green(), fill.blue(), 110).name(QColor::HexArgb))
                         .arg(large ? 8 : 7)
                         .arg(large ? QStringLiteral("7px 18px") : QStringLiteral("6px 14px"));
-    if (large)
-        style += QStringLiteral("QPushButton:focus { border: 2px solid %1; padding: 5px 16px; }").arg(fill.lighter(135).name());
+    // A style sheet replaces the platform's focus frame, so the ring is drawn here: the button
+    // keeps its size, the border taking the room of the padding.
+    style += QStringLiteral("QPushButton:focus { border: 2px solid %1; padding: %2; }")
+                 .arg(fill.lighter(135).name(), large ? QStringLiteral("5px 16px") : QStringLiteral("4px 12px"));
     return style;
 }
 
@@ -295,6 +297,9 @@ QScrollArea* scrollArea(QWidget* parent)
     area->setWidgetResizable(true);
     area->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     area->viewport()->setAutoFillBackground(false);
+    // Not a stop of its own on the way through the controls: a nameless stop reads as nothing,
+    // and the area scrolls to whichever control inside takes the focus.
+    area->setFocusPolicy(Qt::NoFocus);
     return area;
 }
 
@@ -303,6 +308,8 @@ QVBoxLayout* pageIn(QScrollArea* area, const QMargins& margins, int spacing)
     auto* page = new QWidget(area);
     QVBoxLayout* layout = column(page, spacing, margins);
     area->setWidget(page);
+    // setWidget() turns the fill on, which would lay a grey panel over the window's gradient.
+    page->setAutoFillBackground(false);
     return layout;
 }
 
@@ -383,6 +390,7 @@ QPixmap symbolPixmap(const QString& symbol, int pixelSize, const QColor& color, 
 ActivityIndicator::ActivityIndicator(int size, QWidget* parent) : QWidget(parent), size_(size)
 {
     setFixedSize(size, size);
+    setAccessibleName(QStringLiteral("処理中"));   // the busy state, to assistive tools
     timer_ = new QTimer(this);
     timer_->setInterval(80);
     connect(timer_, &QTimer::timeout, this, [this] {

@@ -23,6 +23,20 @@ class QVBoxLayout;
 // follows a change of theme without each view tracking it.
 namespace ThemeStyle {
 
+// The platform's text styles, in points: what a screen names by style rather than by size.
+namespace TextStyle {
+inline constexpr int largeTitle = 26;
+inline constexpr int title = 22;
+inline constexpr int title2 = 17;
+inline constexpr int title3 = 15;
+inline constexpr int headline = 13;
+inline constexpr int body = 13;
+inline constexpr int callout = 12;
+inline constexpr int subheadline = 11;
+inline constexpr int footnote = 10;
+inline constexpr int caption = 10;
+} // namespace TextStyle
+
 // The interface font at a size in device-independent pixels ("points" of the layouts).
 QFont font(int pixelSize, QFont::Weight weight = QFont::Normal);
 // Small monospaced type for paths and logs.

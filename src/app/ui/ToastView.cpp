@@ -4,6 +4,7 @@
 #include "app/ui/SymbolView.h"
 #include "app/ui/ThemeStyle.h"
 
+#include <QAccessible>
 #include <QHBoxLayout>
 #include <QLabel>
 
@@ -44,6 +45,12 @@ void ToastView::setMessage(const QString& message, bool isError)
     applyTheme();
 }
 
+void ToastView::announce()
+{
+    QAccessibleEvent event(this, QAccessible::Alert);
+    QAccessible::updateAccessibility(&event);
+}
+
 QString ToastView::message() const
 {
     return label_->text();
@@ -54,4 +61,5 @@ void ToastView::applyTheme()
     const AppTheme theme = ThemeManager::shared().currentTheme();
     symbol_->setSymbol(isError_ ? QStringLiteral("xmark.circle.fill") : QStringLiteral("checkmark.circle.fill"));
     symbol_->setColor(isError_ ? SystemColor::red() : Theme::accentColor(theme));
+    symbol_->setDescription(isError_ ? QStringLiteral("エラー") : QStringLiteral("完了"));
 }

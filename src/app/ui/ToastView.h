@@ -15,6 +15,8 @@ public:
     static constexpr int maximumTextWidth = 560;
 
     void setMessage(const QString& message, bool isError);
+    // Tells assistive tools that the message is up, as an alert they read out at once.
+    void announce();
     QString message() const;
     bool isError() const { return isError_; }
 

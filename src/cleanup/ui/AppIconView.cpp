@@ -14,8 +14,7 @@ void AppIconView::setPath(const QString& path)
 {
     path_ = path;
     icon_ = path.isEmpty() ? QIcon() : platform::Workspace::shared().iconForFile(path);
-    setAccessibleName(path);
-    update();
+    update();   // no accessible name: the application's name stands beside its icon
 }
 
 void AppIconView::paintEvent(QPaintEvent*)

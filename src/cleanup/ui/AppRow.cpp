@@ -2,6 +2,7 @@
 
 #include "app/ui/ThemeStyle.h"
 #include "cleanup/ui/AppIconView.h"
+#include "exec/HumanReadable.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -42,5 +43,5 @@ QString AppRow::sizeText(double sizeMB)
 {
     if (!(sizeMB > 0))
         return QString();
-    return QString::asprintf("%.0f MB", sizeMB);
+    return fixedDecimal(sizeMB, 0) + QStringLiteral(" MB");
 }

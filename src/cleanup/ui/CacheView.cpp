@@ -26,10 +26,11 @@ using ThemeStyle::Tone;
 
 namespace {
 
-// One group: its symbol, name and size, a checkbox, and a border in its colour while chosen.
-class CategoryCard final : public LiquidGlassCard {
+// One group: a check box, its symbol, name and size, and a border in its colour while chosen.
+// Pressing anywhere on it ticks the box; the box itself takes the keyboard focus.
+class CategoryCard final : public PressableCard {
 public:
-    CategoryCard(const QColor& color, QWidget* parent) : LiquidGlassCard(14, true, parent), color_(color) {}
+    CategoryCard(const QColor& color, QWidget* parent) : PressableCard(14, parent), color_(color) { setFocusPolicy(Qt::NoFocus); }
     void setSelected(bool selected)
     {
         if (selected_ == selected)
@@ -37,12 +38,11 @@ public:
         selected_ = selected;
         update();
     }
-    std::function<void()> onClick;
 
 protected:
     void paintEvent(QPaintEvent* event) override
     {
-        LiquidGlassCard::paintEvent(event);
+        PressableCard::paintEvent(event);
         if (!selected_)
             return;
         QPainter painter(this);
@@ -52,12 +52,6 @@ protected:
         painter.setPen(QPen(border, 1.5));
         painter.setBrush(Qt::NoBrush);
         painter.drawRoundedRect(cardRect().adjusted(0.75, 0.75, -0.75, -0.75), cornerRadius(), cornerRadius());
-    }
-    void mouseReleaseEvent(QMouseEvent* event) override
-    {
-        if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()) && onClick)
-            onClick();
-        LiquidGlassCard::mouseReleaseEvent(event);
     }
 
 private:
@@ -158,6 +152,9 @@ void CacheView::buildCategoryGrid(QGridLayout* grid)
         const CacheCategory& c = categories[i];
         auto* card = new CategoryCard(c.color, this);
         QHBoxLayout* row = ThemeStyle::row(card, 8, QMargins(12, 10, 10, 10));
+        auto* check = new QCheckBox(card);
+        check->setAccessibleName(c.name);
+        row->addWidget(check, 0, Qt::AlignVCenter);
         auto* symbol = new SymbolView(c.icon, 22, c.color, card);
         symbol->setFixedWidth(36);
         row->addWidget(symbol, 0, Qt::AlignVCenter);
@@ -166,13 +163,10 @@ void CacheView::buildCategoryGrid(QGridLayout* grid)
         auto* size = ThemeStyle::label(QString(), 11, QFont::Normal, Tone::secondary, card);
         texts->addWidget(size);
         row->addLayout(texts, 1);
-        auto* check = new QCheckBox(card);
-        check->setAccessibleName(c.name);
-        check->setToolTip(c.name);
-        row->addWidget(check, 0, Qt::AlignVCenter);
         CacheModel* model = model_.get();
         connect(check, &QCheckBox::toggled, this, [model, i](bool on) { model->setSelected(i, on); });
-        card->onClick = [check] { check->toggle(); };
+        card->setTexts(c.name, QString());
+        connect(card, &PressableCard::pressed, check, &QCheckBox::toggle);
         grid->addWidget(card, i / columns, i % columns);
         cards_ << card;
         checks_ << check;
@@ -199,6 +193,7 @@ void CacheView::refreshCategories()
         sizes_[i]->setText(refusal.isEmpty() ? size : size + QStringLiteral(" · ") + refusal);
         sizes_[i]->setToolTip(details);
         checks_[i]->setAccessibleDescription(details.isEmpty() ? size : size + QLatin1Char('\n') + details);
+        cards_[i]->setAccessibleDescription(checks_[i]->accessibleDescription());
     }
 }
 

@@ -48,16 +48,17 @@ QVBoxLayout* statusCard(QHBoxLayout* cards, const QString& symbol, const QColor&
     return layout;
 }
 
-// A tappable quick-navigation row.
-class ShortcutCard final : public LiquidGlassCard {
+// A quick-navigation row: pressing it opens its screen.
+class ShortcutCard final : public PressableCard {
 public:
-    ShortcutCard(const FeatureShortcutCard& card, QWidget* parent) : LiquidGlassCard(14, true, parent), action_(card.action)
+    ShortcutCard(const FeatureShortcutCard& card, QWidget* parent) : PressableCard(14, parent)
     {
-        setFocusPolicy(Qt::StrongFocus);
-        setCursor(Qt::PointingHandCursor);
-        setAccessibleName(card.title);
-        setAccessibleDescription(card.subtitle);
+        setTexts(card.title, card.subtitle);
         setToolTip(card.subtitle);
+        connect(this, &PressableCard::pressed, this, [action = card.action] {
+            if (action)
+                action();
+        });
         QHBoxLayout* row = ThemeStyle::row(this, 12, QMargins(14, 10, 14, 10));
         row->addWidget(new SymbolTile(card.icon, card.color, 44, 22, 10, 0.12, this), 0, Qt::AlignVCenter);
         QVBoxLayout* texts = ThemeStyle::column(nullptr, 2);
@@ -70,29 +71,6 @@ public:
         ThemeStyle::onTheme(chevron, [chevron](AppTheme theme) { chevron->setColor(Theme::secondaryText(theme)); });
         row->addWidget(chevron, 0, Qt::AlignVCenter);
     }
-    void trigger()
-    {
-        if (action_)
-            action_();
-    }
-
-protected:
-    void mouseReleaseEvent(QMouseEvent* event) override
-    {
-        if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
-            trigger();
-        LiquidGlassCard::mouseReleaseEvent(event);
-    }
-    void keyPressEvent(QKeyEvent* event) override
-    {
-        if (event->key() == Qt::Key_Space || event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
-            trigger();
-        else
-            LiquidGlassCard::keyPressEvent(event);
-    }
-
-private:
-    std::function<void()> action_;
 };
 
 } // namespace
@@ -211,8 +189,10 @@ QWidget* DashboardView::buildFullDiskAccessCard(QWidget* parent)
     makeProminent(fdaButton_, SystemColor::orange());
     fdaButton_->setCursor(Qt::PointingHandCursor);
     connect(fdaButton_, &QPushButton::clicked, this, [] { AppState::shared().setShowFullDiskAccessAlert(true); });
+    auto* warning = new SymbolView(QStringLiteral("exclamationmark.shield.fill"), 28, SystemColor::orange());
+    warning->setDescription(QStringLiteral("警告"));
     fdaCard_ = noticeCard(
-        parent, new SymbolView(QStringLiteral("exclamationmark.shield.fill"), 28, SystemColor::orange()),
+        parent, warning,
         label(QStringLiteral("フルディスクアクセス権限が未設定です"), 14, QFont::Bold),
         label(QStringLiteral("すべてのキャッシュと残存ファイルを完全にクリーンアップするには権限が必要です。"), 11,
               QFont::Normal, Tone::secondary),
@@ -273,8 +253,8 @@ QWidget* DashboardView::buildStatusCards(QWidget* parent)
 
 QWidget* DashboardView::buildShortcuts(QWidget* parent)
 {
-    auto* holder = new QWidget(parent);
-    QVBoxLayout* v = ThemeStyle::column(holder, 10);
+    auto* holder = new LiquidGlassCard(16, false, parent);
+    QVBoxLayout* v = ThemeStyle::column(holder, 10, QMargins(16, 14, 16, 16));
     v->addWidget(ThemeStyle::label(QStringLiteral("クイックナビゲーション"), 16, QFont::Bold, Tone::primary, holder));
     auto* grid = new QGridLayout;
     grid->setHorizontalSpacing(12);

@@ -7,6 +7,7 @@
 #include "app/ui/SymbolView.h"
 #include "app/ui/ThemeStyle.h"
 #include "diagnostics/StorageModel.h"
+#include "exec/HumanReadable.h"
 #include "platform/Symbols.h"
 #include "platform/Workspace.h"
 
@@ -205,17 +206,17 @@ QWidget* StorageView::buildUsageCard(QWidget* parent)
 
 QString StorageView::usageText(double totalGB, double freeGB)
 {
-    return QString::asprintf("%.1f GB / %.1f GB", totalGB - freeGB, totalGB);
+    return fixedDecimal(totalGB - freeGB, 1) + QStringLiteral(" GB / ") + fixedDecimal(totalGB, 1) + QStringLiteral(" GB");
 }
 
 QString StorageView::freeText(double freeGB, double usedPercent)
 {
-    return QStringLiteral("空き: ") + QString::asprintf("%.1f GB (%.0f%%)", freeGB, (1 - usedPercent) * 100);
+    return QStringLiteral("空き: ") + fixedDecimal(freeGB, 1) + QStringLiteral(" GB (") + fixedDecimal((1 - usedPercent) * 100, 0) + QStringLiteral("%)");
 }
 
 QString StorageView::shareText(double sizeMB, double totalGB)
 {
-    return QString::asprintf("%.0f%%", totalGB > 0 ? sizeMB / 1024 / totalGB * 100 : 0.0);
+    return fixedDecimal(totalGB > 0 ? sizeMB / 1024 / totalGB * 100 : 0.0, 0) + QLatin1Char('%');
 }
 
 void StorageView::refresh()
@@ -254,7 +255,7 @@ void StorageView::rebuildCategories()
         cardRow->addWidget(swatch);
         QVBoxLayout* texts = column(nullptr, 2);
         texts->addWidget(label(item.name, 13, QFont::Medium, Tone::primary, card));
-        texts->addWidget(label(QString::asprintf("%.1f GB", item.sizeMB / 1024), 11, QFont::Normal, Tone::secondary, card));
+        texts->addWidget(label(fixedDecimal(item.sizeMB / 1024, 1) + QStringLiteral(" GB"), 11, QFont::Normal, Tone::secondary, card));
         cardRow->addLayout(texts, 1);
         QLabel* share = label(shareText(item.sizeMB, model_->totalGB()), 11, QFont::Bold, Tone::primary, card);
         shareLabels_ << share;
@@ -288,7 +289,7 @@ void StorageView::rebuildLargeFiles()
         path->setWordWrap(true);
         texts->addWidget(path);
         lineRow->addLayout(texts, 1);
-        lineRow->addWidget(label(QString::asprintf("%.0f MB", file.sizeMB), 11, QFont::Bold, Tone::primary, line));
+        lineRow->addWidget(label(fixedDecimal(file.sizeMB, 0) + QStringLiteral(" MB"), 11, QFont::Bold, Tone::primary, line));
         auto* reveal = new QPushButton(platform::symbolIcon(QStringLiteral("arrow.right.circle")), QString(), line);
         reveal->setFlat(true);
         reveal->setCursor(Qt::PointingHandCursor);
