@@ -2,27 +2,34 @@
 # Runs a command inside a sandbox that looks like a Mac: a generated tree bound at /Applications,
 # /System, /Library, /Users, /Volumes, /private (with /tmp, /var and /etc/sudoers.d leading into
 # it) and /opt, the host's /usr and /etc read-only, loopback as the only network, and the user
-# "<name>" (uid 501) at home in /Users/<name>. Nothing run inside can change a host file outside
-# the tree: root steps run as root of a user namespace of their own (src/standins/sandbox).
+# "<name>" (uid 501) at home in /Users/<name>.
+#
+# The sandbox has two identities of its own, in a user namespace: its root is the user who starts
+# it, and its user 501 is a subordinate uid of that user (/etc/subuid, set with newuidmap), so
+# what root writes there is root's and not the user's, as on a Mac. Nothing run inside can change
+# a host file outside the tree: the host's folders are mounted read-only. Root steps go through
+# src/standins/sandbox (pkexec and sudo ask the sandbox's root).
 #
 #   mac-sandbox.sh --generator <tessarin-demo-tree> [--tree DIR] [--user NAME] [--keep]
-#                  [--ro PATH]... -- <command> [arguments...]
+#                  [--else-run-outside] [--ro PATH]... -- <command> [arguments...]
 #
-# The tree is made afresh on each start unless --keep. When bubblewrap cannot make the sandbox
-# (no user namespaces, say), the command runs outside it with TESSARIN_SANDBOX_UNAVAILABLE set
-# to the reason, so that a test can say why it skips instead of passing.
+# The tree is made afresh on each start unless --keep. When the sandbox cannot be made (no user
+# namespaces, no subordinate uids, say) it says why and stops; with --else-run-outside (for tests)
+# it runs the command outside instead with TESSARIN_SANDBOX_UNAVAILABLE set to the reason, so
+# that the test can say why it skips instead of passing.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 
-generator='' tree="${XDG_CACHE_HOME:-$HOME/.cache}/tessarin/demo-mac" user=demo keep=()
-readonly_binds=()
+generator='' tree="${XDG_CACHE_HOME:-$HOME/.cache}/tessarin/demo-mac" user=demo keep=() outside=no
+readonly_paths=()
 while [ $# -gt 0 ]; do
   case $1 in
     --generator) generator=$2; shift 2 ;;
     --tree) tree=$2; shift 2 ;;
     --user) user=$2; shift 2 ;;
     --keep) keep=(--keep); shift ;;
-    --ro) readonly_binds+=(--ro-bind "$2" "$2"); shift 2 ;;
+    --else-run-outside) outside=yes; shift ;;
+    --ro) readonly_paths+=("$2"); shift 2 ;;
     --) shift; break ;;
     *) echo "mac-sandbox.sh: unknown option $1" >&2; exit 2 ;;
   esac
@@ -30,17 +37,46 @@ done
 [ $# -gt 0 ] && [ -n "$generator" ] || { echo "usage: mac-sandbox.sh --generator TOOL [--tree DIR] [--user NAME] [--keep] -- COMMAND..." >&2; exit 2; }
 
 unavailable() {
-  local reason=$1
-  shift
-  echo "mac-sandbox.sh: the sandbox cannot start ($reason)" >&2
-  TESSARIN_SANDBOX_UNAVAILABLE=$reason exec "$@"
+  echo "mac-sandbox.sh: the sandbox cannot start ($1)" >&2
+  [ $outside = yes ] || exit 3
+  TESSARIN_SANDBOX_UNAVAILABLE=$1 exec "${command[@]}"
 }
-command -v bwrap >/dev/null || unavailable "bubblewrap is not installed" "$@"
-probe=$(bwrap --unshare-user --uid 501 --gid 20 --ro-bind / / --unshare-net true 2>&1) ||
-  unavailable "bubblewrap cannot make a user namespace: ${probe:-unknown error}" "$@"
+command=("$@")
+command -v bwrap >/dev/null || unavailable "bubblewrap is not installed"
+
+# Who the sandbox's user 501 and group 20 are outside.
+if [ "$(id -u)" -eq 0 ]; then
+  # Root may map any uid: one that no account uses.
+  inner_uid=200501 inner_gid=200020
+  map_ids() {
+    # One write per map, as the kernel requires.
+    /usr/bin/printf '0 0 1\n501 %s 1\n' "$inner_uid" >"/proc/$1/uid_map" &&
+      /usr/bin/printf '0 0 1\n20 %s 1\n' "$inner_gid" >"/proc/$1/gid_map"
+  }
+else
+  subordinate() { awk -F: -v name="$(id -un)" -v uid="$(id -u)" '($1 == name || $1 == uid) && $3 > 0 { print $2; exit }' "$1" 2>/dev/null; }
+  inner_uid=$(subordinate /etc/subuid) inner_gid=$(subordinate /etc/subgid)
+  [ -n "$inner_uid" ] && [ -n "$inner_gid" ] ||
+    unavailable "$(id -un) has no subordinate uids or gids in /etc/subuid and /etc/subgid (sudo usermod --add-subuids 100000-165535 --add-subgids 100000-165535 $(id -un))"
+  command -v newuidmap >/dev/null && command -v newgidmap >/dev/null || unavailable "newuidmap and newgidmap are not installed (package uidmap)"
+  map_ids() { newuidmap "$1" 0 "$(id -u)" 1 501 "$inner_uid" 1 && newgidmap "$1" 0 "$(id -g)" 1 20 "$inner_gid" 1; }
+fi
+
+# A process that holds the namespace while everything else enters it.
+unshare --user sleep infinity &
+holder=$!
+trap 'kill "$holder" 2>/dev/null' EXIT
+for _ in $(seq 200); do
+  [ "$(readlink "/proc/$holder/ns/user" 2>/dev/null)" != "$(readlink /proc/self/ns/user)" ] && break
+  sleep 0.01
+done
+problem=$(map_ids "$holder" 2>&1) || unavailable "cannot map the sandbox's users: ${problem:-unknown error}"
+as_root() { nsenter --user --target "$holder" --setuid 0 --setgid 0 -- "$@"; }
+probe=$(as_root bwrap --ro-bind / / --unshare-net true 2>&1) ||
+  unavailable "bubblewrap cannot make the sandbox: ${probe:-unknown error}"
 
 mkdir -p "$(dirname "$tree")"
-tmpdir=$("$generator" "${keep[@]}" "$tree" "$user")
+tmpdir=$(as_root "$generator" "${keep[@]}" "$tree" "$user")
 tree=$(cd "$tree" && pwd)
 home=/Users/$user
 
@@ -53,8 +89,24 @@ rm -f "$tree/private/etc/sudoers"
 printf 'root ALL=(ALL:ALL) ALL\n#includedir /etc/sudoers.d\n' >"$tree/private/etc/sudoers"
 chmod 440 "$tree/private/etc/sudoers"
 
-args=(--unshare-user --uid 501 --gid 20 --unshare-net --unshare-pid --unshare-ipc --unshare-uts --hostname demo-mac
-      --die-with-parent --cap-drop ALL --dev /dev --proc /proc --ro-bind /usr /usr
+# The display, when there is one. The authority file is copied for the user, who cannot read
+# the host user's own; a Wayland socket is left out for the same reason (X11 clients such as
+# Tessarin go through the display server's X11 side).
+xauthority=${XAUTHORITY:-$HOME/.Xauthority}
+rm -f "$tree/private/tmp/.Xauthority-demo"
+[ -n "${DISPLAY:-}" ] && [ -f "$xauthority" ] && cp "$xauthority" "$tree/private/tmp/.Xauthority-demo"
+
+# Who owns what, as on a Mac: the user's tree is the user's; /etc, the helper and daemon folders
+# and the shared temporary folders are root's. Root here is this user outside, so the tree goes
+# back to this user when the sandbox ends, and a later start (or rm) can replace it.
+as_root chown -R 501:20 "$tree"
+as_root chown -R 0:0 "$tree/private/etc" "$tree/Library/LaunchDaemons" "$tree/Library/PrivilegedHelperTools"
+as_root chown 0:0 "$tree/private/tmp" "$tree/private/var/tmp"
+chmod 1777 "$tree/private/tmp" "$tree/private/var/tmp"
+trap 'as_root chown -R 0:0 "$tree" 2>/dev/null; kill "$holder" 2>/dev/null' EXIT
+
+args=(--unshare-net --unshare-pid --unshare-ipc --unshare-uts --hostname demo-mac
+      --die-with-parent --dev /dev --proc /proc --ro-bind /usr /usr
       # The diagnostics screens' stand-ins read the machine's facts here.
       --ro-bind /sys /sys)
 for link in bin sbin lib lib32 lib64 libx32; do
@@ -69,10 +121,16 @@ done
 # As on a Mac, /tmp and /var lead into /private; the sudoers drop-ins are the tree's.
 args+=(--symlink private/tmp /tmp --symlink private/var /var --bind "$tree/private/etc/sudoers.d" /etc/sudoers.d)
 # Root steps and sudo stay inside (see src/standins/sandbox).
-args+=(--ro-bind "$here/src/standins/sandbox/pkexec" /usr/bin/pkexec --ro-bind "$here/src/standins/sandbox/sudo" /usr/bin/sudo)
-args+=(--ro-bind "$here" "$here" "${readonly_binds[@]}")
+args+=(--ro-bind "$here/src/standins/sandbox" /sandbox
+       --ro-bind "$here/src/standins/sandbox/pkexec" /usr/bin/pkexec --ro-bind "$here/src/standins/sandbox/sudo" /usr/bin/sudo)
+# The folders bubblewrap makes on the way to a bind are root's and private; the user must pass.
+for path in "$here" "${readonly_paths[@]}"; do
+  parent=$(dirname "$path") parents=()
+  while [ "$parent" != / ]; do parents=("$parent" "${parents[@]}"); parent=$(dirname "$parent"); done
+  for parent in "${parents[@]}"; do args+=(--perms 0755 --dir "$parent"); done
+  args+=(--ro-bind "$path" "$path")
+done
 
-# The display, when there is one.
 env_args=(--clearenv --setenv HOME "$home" --setenv USER "$user" --setenv LOGNAME "$user" --setenv SHELL /bin/zsh
           --setenv TMPDIR "$tmpdir" --setenv PATH /usr/local/bin:/usr/bin:/bin:/usr/sbin:/sbin
           --setenv LANG "${LANG:-C.UTF-8}" --setenv TESSARIN_SANDBOX 1)
@@ -82,15 +140,9 @@ done
 if [ -n "${DISPLAY:-}" ] && [ -d /tmp/.X11-unix ]; then
   args+=(--ro-bind /tmp/.X11-unix /private/tmp/.X11-unix)
   env_args+=(--setenv DISPLAY "$DISPLAY")
-  xauthority=${XAUTHORITY:-$HOME/.Xauthority}
-  if [ -f "$xauthority" ]; then
-    args+=(--ro-bind "$xauthority" /private/tmp/.Xauthority-demo)
-    env_args+=(--setenv XAUTHORITY /private/tmp/.Xauthority-demo)
-  fi
-fi
-if [ -n "${WAYLAND_DISPLAY:-}" ] && [ -n "${XDG_RUNTIME_DIR:-}" ] && [ -S "$XDG_RUNTIME_DIR/$WAYLAND_DISPLAY" ]; then
-  args+=(--tmpfs /run --ro-bind "$XDG_RUNTIME_DIR/$WAYLAND_DISPLAY" "/run/user/501/$WAYLAND_DISPLAY")
-  env_args+=(--setenv WAYLAND_DISPLAY "$WAYLAND_DISPLAY" --setenv XDG_RUNTIME_DIR /run/user/501)
+  [ -f "$tree/private/tmp/.Xauthority-demo" ] && env_args+=(--setenv XAUTHORITY /private/tmp/.Xauthority-demo)
 fi
 
-exec bwrap "${args[@]}" "${env_args[@]}" --chdir "$home" -- "$@"
+status=0
+as_root bwrap "${args[@]}" "${env_args[@]}" --chdir "$home" -- /sandbox/init "$@" || status=$?
+exit $status

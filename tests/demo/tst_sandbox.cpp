@@ -61,9 +61,8 @@ struct Row {
     QString logLine;                    // a line the log must hold
 };
 
-QStringList cleanCaches(PrivilegeMode mode, const char* answer)
+QStringList cleanCaches(PrivilegeMode mode)
 {
-    qputenv("TESSARIN_SANDBOX_CONFIRM", answer);
     // The sandbox's pkexec asks by itself; owner authentication only wants a session to exist.
     qputenv("WAYLAND_DISPLAY", "sandbox");
     auto model = std::make_shared<CacheModel>();
@@ -101,10 +100,10 @@ private slots:
     void endToEnd_data()
     {
         QTest::addColumn<Row>("row");
-        QTest::newRow("caches_password") << Row{[] { return cleanCaches(PrivilegeMode::password, "yes"); }, cacheContents, {}, "🎉 クリーンアップ完了！"};
-        QTest::newRow("caches_cancelled") << Row{[] { return cleanCaches(PrivilegeMode::password, "no"); }, {}, {},
+        QTest::newRow("caches_password") << Row{[] { return cleanCaches(PrivilegeMode::password); }, cacheContents, {}, "🎉 クリーンアップ完了！"};
+        QTest::newRow("caches_cancelled") << Row{[] { return cleanCaches(PrivilegeMode::password); }, {}, {},
                                                  "🚫 認証がキャンセルされたため中止しました"};
-        QTest::newRow("caches_helper") << Row{[] { return cleanCaches(PrivilegeMode::touchID, "yes"); }, cacheContents,
+        QTest::newRow("caches_helper") << Row{[] { return cleanCaches(PrivilegeMode::touchID); }, cacheContents,
                                               {"/Library/PrivilegedHelperTools/com.orvelle.Tessarin.cleaner", "/private/etc/sudoers.d/tessarin_cleaner"},
                                               "✅ Touch ID 認証OK（パスワード入力なし）"};
         QTest::newRow("uninstall") << Row{[] {
