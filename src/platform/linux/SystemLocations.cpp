@@ -2,6 +2,8 @@
 
 #include "platform/StandIns.h"
 
+#include <QFileInfo>
+
 namespace platform {
 
 SystemLocations& SystemLocations::systemDefault()
@@ -17,7 +19,10 @@ SystemLocations& SystemLocations::systemDefault()
         l.sudoersDirectory = QStringLiteral("/etc/sudoers.d");
         l.sudoersRuleFile = QStringLiteral("/etc/sudoers.d/tessarin_cleaner");
         l.helperGroup = QStringLiteral("root");
-        l.systemTemporaryDirectory = QStringLiteral("/tmp");
+        // Where /tmp leads (on a Mac-like layout, /private/tmp): root is never handed a path
+        // through a link, so a link here would refuse every root step in the folder.
+        const QString temporary = QFileInfo(QStringLiteral("/tmp")).canonicalFilePath();
+        l.systemTemporaryDirectory = temporary.isEmpty() ? QStringLiteral("/tmp") : temporary;
         // Linux has no privacy grant for folders; what the grant unlocks on macOS (reading
         // other programs' protected data) corresponds here to reading root-only directories.
         l.fullDiskAccessProbes = {QStringLiteral("/root"), QStringLiteral("/etc/sudoers.d")};
