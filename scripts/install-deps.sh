@@ -7,6 +7,8 @@ packages=(
   qt6-base-dev qt6-image-formats-plugins libqt6svg6 qcoro-qt6-dev
   libplist-dev libplist++-dev
   zsh sudo policykit-1 file perl bubblewrap
+  # the demo sandbox: newuidmap for its second identity, xmessage for its root dialog
+  uidmap x11-utils
   breeze-icon-theme fonts-noto-cjk fonts-noto-color-emoji
   libbenchmark-dev clang libclang-rt-14-dev
   # plistutil behind the plutil stand-in; bsdtar (xar and cpio) behind the installer stand-in

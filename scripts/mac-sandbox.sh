@@ -102,7 +102,9 @@ rm -f "$tree/private/tmp/.Xauthority-demo"
 as_root chown -R 501:20 "$tree"
 as_root chown -R 0:0 "$tree/private/etc" "$tree/Library/LaunchDaemons" "$tree/Library/PrivilegedHelperTools"
 as_root chown 0:0 "$tree/private/tmp" "$tree/private/var/tmp"
-chmod 1777 "$tree/private/tmp" "$tree/private/var/tmp"
+# The demo service manager's records (src/standins/sandbox/launchctl), one file per domain.
+mkdir -p "$tree/private/var/db/launchd"
+chmod 1777 "$tree/private/tmp" "$tree/private/var/tmp" "$tree/private/var/db/launchd"
 trap 'as_root chown -R 0:0 "$tree" 2>/dev/null; kill "$holder" 2>/dev/null' EXIT
 
 args=(--unshare-net --unshare-pid --unshare-ipc --unshare-uts --hostname demo-mac
@@ -130,6 +132,10 @@ for path in "$here" "${readonly_paths[@]}"; do
   for parent in "${parents[@]}"; do args+=(--perms 0755 --dir "$parent"); done
   args+=(--ro-bind "$path" "$path")
 done
+
+# The Linux stand-in of launchctl fails for want of launchd; the demo Mac has one of its own.
+standins=${TESSARIN_STANDIN_DIR:-$(dirname "$1")/standins}
+case $standins in "$here"/*) [ -f "$standins/launchctl" ] && args+=(--ro-bind "$here/src/standins/sandbox/launchctl" "$standins/launchctl") ;; esac
 
 env_args=(--clearenv --setenv HOME "$home" --setenv USER "$user" --setenv LOGNAME "$user" --setenv SHELL /bin/zsh
           --setenv TMPDIR "$tmpdir" --setenv PATH /usr/local/bin:/usr/bin:/bin:/usr/sbin:/sbin
