@@ -4,8 +4,15 @@
 #include "cleanup/CacheModel.h"
 #include "cleanup/IntelAppsModel.h"
 #include "cleanup/UninstallerModel.h"
+#include "backup/BackupModel.h"
+#include "diagnostics/StartupItemsModel.h"
+#include "exec/Quote.h"
+#include "installer/InstallerModel.h"
 #include "platform/StandIns.h"
+#include "support/BannerMessages.h"
 #include "support/FakePrivileged.h"
+#include "support/FlatPackage.h"
+#include "support/LoopbackServer.h"
 
 #include <QDirIterator>
 #include <QtTest>
@@ -58,7 +65,8 @@ struct Row {
     std::function<QStringList()> act;   // runs the screen's operation, returns its log
     QStringList gone;                   // prefixes whose entries must all go, and nothing else
     QStringList appear;                 // prefixes where entries may appear, change or go
-    QString logLine;                    // a line the log must hold
+    QStringList expect;                 // lines the log must hold
+    QString never = "\n";              // a start no line of the log may have
 };
 
 QStringList cleanCaches(PrivilegeMode mode)
@@ -68,6 +76,53 @@ QStringList cleanCaches(PrivilegeMode mode)
     auto model = std::make_shared<CacheModel>();
     settle(mode == PrivilegeMode::touchID ? model->setupAndClean() : model->clean(mode));
     return model->log();
+}
+
+// Switches off a launch agent of the user's own (as the user) and a launch daemon (as root);
+// the banners join the log.
+QStringList switchOffJobs()
+{
+    BannerMessages banner;
+    auto model = std::make_shared<StartupItemsModel>();
+    settle(model->load());
+    QStringList log;
+    for (const StartupItem& item : model->items())
+        if (item.name.startsWith("com.orvelle.demo.helper") || item.name.startsWith("com.orvelle.demo.daemon")) {
+            model->toggle(item, false);
+            log += banner.takeWhenCome();
+        }
+    return log;
+}
+
+// The user's Library into a new folder on a volume, read back with tar.
+QStringList backUpLibrary()
+{
+    QDir().mkpath("/Volumes/Backup");
+    auto model = std::make_shared<BackupModel>();
+    model->setSourcePath(home + "/Library");
+    model->setDestinationPath("/Volumes/Backup");
+    settle(model->runCustomBackup());
+    const QString archive = "/Volumes/Backup/backup-" + QDateTime::currentDateTimeUtc().toString(Qt::ISODate).left(10) + ".tar.gz";
+    return model->log() + Shell::run("tar -tzf " + Quote::singleQuoted(archive)).output.split('\n');
+}
+
+// A package served from 127.0.0.1, downloaded by the user and expanded into /Applications by root.
+QStringList downloadAndExpand()
+{
+    QTemporaryDir served(QDir::tempPath() + "/served-XXXXXX"), work(QDir::tempPath() + "/served-XXXXXX");
+    if (!makeFlatPackage(work.path(), served.path() + "/InstallAssistant.pkg"))
+        return {"cannot make the package"};
+    LoopbackServer server(served.path());
+    MacOSVersion version;
+    version.name = "macOS Demo";
+    version.version = "15.7";
+    version.pkgURL = server.url("InstallAssistant.pkg");
+    auto model = InstallerModel::create();
+    settle(model->downloadInstaller(version));
+    QStringList log = model->downloadLog();
+    if (QFileInfo("/Applications/Install macOS Test.app/Contents/Info.plist").isFile())
+        log << "expanded into /Applications";
+    return log;
 }
 
 QStringList removeIntelOnly(RemovalMethod method)
@@ -100,12 +155,12 @@ private slots:
     void endToEnd_data()
     {
         QTest::addColumn<Row>("row");
-        QTest::newRow("caches_password") << Row{[] { return cleanCaches(PrivilegeMode::password); }, cacheContents, {}, "🎉 クリーンアップ完了！"};
+        QTest::newRow("caches_password") << Row{[] { return cleanCaches(PrivilegeMode::password); }, cacheContents, {}, {"🎉 クリーンアップ完了！"}};
         QTest::newRow("caches_cancelled") << Row{[] { return cleanCaches(PrivilegeMode::password); }, {}, {},
-                                                 "🚫 認証がキャンセルされたため中止しました"};
+                                                 {"🚫 認証がキャンセルされたため中止しました"}};
         QTest::newRow("caches_helper") << Row{[] { return cleanCaches(PrivilegeMode::touchID); }, cacheContents,
                                               {"/Library/PrivilegedHelperTools/com.orvelle.Tessarin.cleaner", "/private/etc/sudoers.d/tessarin_cleaner"},
-                                              "✅ Touch ID 認証OK（パスワード入力なし）"};
+                                              {"✅ Touch ID 認証OK（パスワード入力なし）"}};
         QTest::newRow("uninstall") << Row{[] {
             auto model = UninstallerModel::create();
             settle(model->scan());
@@ -114,11 +169,24 @@ private slots:
                     model->setSelectedApp(app);
             settle(model->uninstall());
             return model->log();
-        }, targets({"Quote's Tool.app", "Quote's Tool:com.orvelle.demo.quote"}), {}, "🎉 アンインストール完了！"};
+        }, targets({"Quote's Tool.app", "Quote's Tool:com.orvelle.demo.quote"}), {}, {"🎉 アンインストール完了！"}};
         // Moves to the Trash make the freedesktop Trash (user) and land in ~/.Trash (root).
         QTest::newRow("intel_trash") << Row{[] { return removeIntelOnly(RemovalMethod::trash); }, intelOnly,
-                                            {home + "/.local", home + "/.Trash/"}, "🎉 完了！"};
-        QTest::newRow("intel_permanent") << Row{[] { return removeIntelOnly(RemovalMethod::permanent); }, intelOnly, {}, "🎉 完了！"};
+                                            {home + "/.local", home + "/.Trash/"}, {"🎉 完了！"}};
+        QTest::newRow("intel_permanent") << Row{[] { return removeIntelOnly(RemovalMethod::permanent); }, intelOnly, {}, {"🎉 完了！"}};
+        // The demo service manager keeps each domain's loaded jobs in a file of its own.
+        QTest::newRow("startup_items") << Row{switchOffJobs, {}, {"/private/var/db/launchd/"},
+                                              {"com.orvelle.demo.helper を無効にしました", "com.orvelle.demo.daemon を無効にしました"}};
+        const QString stamp = QDateTime::currentDateTimeUtc().toString(Qt::ISODate).left(10);
+        QTest::newRow("backup") << Row{backUpLibrary, {}, {"/Volumes/Backup"},
+                                       {"✅ バックアップ完了！ → /Volumes/Backup/backup-" + stamp + ".tar.gz",
+                                        "Users/demo/Library/Application Support/Quote's Tool/"},
+                                       "Users/demo/Library/Caches/"};
+        // Root's streamed output stays a minute after the run, by design.
+        QTest::newRow("installer") << Row{downloadAndExpand, {}, {QDir::tempPath() + "/served-", "/Applications/Install macOS Test.app",
+                                                                  "/private/tmp/TessarinStream-",
+                                                                        home + "/Library/Application Support/Tessarin"},
+                                          {"installer: The install was successful.", "expanded into /Applications"}};
     }
 
     void endToEnd()
@@ -127,7 +195,9 @@ private slots:
         const QMap<QString, QString> before = listTree();
         const QStringList log = row.act();
         const QMap<QString, QString> after = listTree();
-        QVERIFY2(log.contains(row.logLine), qPrintable(log.join('\n')));
+        for (const QString& line : row.expect)
+            QVERIFY2(log.contains(line), qPrintable(line + "\n-- log:\n" + log.join('\n')));
+        QVERIFY2(log.filter(QRegularExpression("^" + QRegularExpression::escape(row.never))).isEmpty(), qPrintable(log.join('\n')));
         QStringList wrong;
         for (auto it = before.begin(); it != before.end(); ++it) {
             const bool gone = !after.contains(it.key());
