@@ -101,14 +101,15 @@ rm -f "$tree/private/tmp/.Xauthority-demo"
 # back to this user when the sandbox ends, and a later start (or rm) can replace it.
 as_root chown -R 501:20 "$tree"
 as_root chown -R 0:0 "$tree/private/etc" "$tree/Library/LaunchDaemons" "$tree/Library/PrivilegedHelperTools"
-as_root chown 0:0 "$tree/private/tmp" "$tree/private/var/tmp"
+as_root chown 0:0 "$tree" "$tree/private/tmp" "$tree/private/var/tmp"
 # The demo service manager's records (src/standins/sandbox/launchctl), one file per domain.
 mkdir -p "$tree/private/var/db/launchd"
 chmod 1777 "$tree/private/tmp" "$tree/private/var/tmp" "$tree/private/var/db/launchd"
 trap 'as_root chown -R 0:0 "$tree" 2>/dev/null; kill "$holder" 2>/dev/null' EXIT
 
+# The tree is the sandbox's root folder, so the disk the screens measure is the one it lives on.
 args=(--unshare-net --unshare-pid --unshare-ipc --unshare-uts --hostname demo-mac
-      --die-with-parent --dev /dev --proc /proc --ro-bind /usr /usr
+      --die-with-parent --bind "$tree" / --dev /dev --proc /proc --ro-bind /usr /usr
       # The diagnostics screens' stand-ins read the machine's facts here.
       --ro-bind /sys /sys)
 for link in bin sbin lib lib32 lib64 libx32; do
@@ -117,9 +118,6 @@ for link in bin sbin lib lib32 lib64 libx32; do
 done
 args+=(--ro-bind /etc /etc --ro-bind "$tree/private/etc/passwd" /etc/passwd --ro-bind "$tree/private/etc/group" /etc/group
       --ro-bind "$tree/private/etc/sudoers" /etc/sudoers)
-for top in Applications System Library Users Volumes private opt; do
-  args+=(--bind "$tree/$top" "/$top")
-done
 # As on a Mac, /tmp and /var lead into /private; the sudoers drop-ins are the tree's.
 args+=(--symlink private/tmp /tmp --symlink private/var /var --bind "$tree/private/etc/sudoers.d" /etc/sudoers.d)
 # Root steps and sudo stay inside (see src/standins/sandbox).

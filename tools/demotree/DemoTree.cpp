@@ -70,11 +70,14 @@ public:
         if (!writeFile(root_ + path, bytes, executable))
             errors << QStringLiteral("cannot write %1").arg(path);
     }
-    // A file of `size` bytes that takes no room: the movies the storage screen finds.
+    // A file of `size` bytes of which only the first few MiB take room: large enough for the
+    // storage screen's search for large files, and measurable by du, at little cost.
     void sparse(const QString& path, qint64 size)
     {
         QFile f(root_ + path);
-        if (!QDir().mkpath(QFileInfo(f).absolutePath()) || !f.open(QIODevice::WriteOnly) || !f.resize(size))
+        const QByteArray head(8 << 20, 'm');
+        if (!QDir().mkpath(QFileInfo(f).absolutePath()) || !f.open(QIODevice::WriteOnly) || f.write(head) != head.size()
+            || !f.resize(size))
             errors << QStringLiteral("cannot write %1").arg(path);
     }
     // Cache-like content: measurable sizes with real bytes.
