@@ -3,7 +3,6 @@
 #include "support/FakeSettingsStore.h"
 #include "support/ManualClock.h"
 
-#include <QElapsedTimer>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QThread>
@@ -79,16 +78,6 @@ private slots:
         }
         clock_->advance(10s);
         QCOMPARE(changes_, changes);
-    }
-
-    void systemClockWaitsAtLeastTheDelay()
-    {
-        QElapsedTimer elapsed;
-        elapsed.start();
-        qint64 ranAfter = -1;
-        StateClock::systemDefault().singleShot(60ms, this, [&] { ranAfter = elapsed.elapsed(); });
-        QTRY_VERIFY(ranAfter >= 0);
-        QVERIFY2(ranAfter >= 60, qPrintable(QString::number(ranAfter)));
     }
 
     // Nothing stored, values from another release, damaged or hand-edited: the default, and the

@@ -1,7 +1,6 @@
-// The window's navigation, banner, start-up work and menu; the banner's clock moves only when a case moves it.
+// The window's navigation, banner and start-up work; the banner's clock moves only when a case moves it.
 #include "app/AppState.h"
 #include "app/ui/ContentView.h"
-#include "app/ui/MainWindow.h"
 #include "app/ui/SidebarView.h"
 #include "app/ui/SymbolView.h"
 #include "app/ui/TessarinApp.h"
@@ -13,8 +12,6 @@
 #include <QAccessible>
 #include <QLabel>
 #include <QListWidget>
-#include <QMenu>
-#include <QMenuBar>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QtTest>
@@ -167,22 +164,6 @@ private slots:
         show(view);
         QCoreApplication::processEvents();
         QCOMPARE(startup.count(), 1);
-    }
-
-    void windowHasNoCommandForASecondWindow()
-    {
-        MainWindow window;
-        QList<QAction*> actions = window.findChildren<QAction*>(), about;
-        for (QMenu* menu : window.menuBar()->findChildren<QMenu*>())
-            actions += menu->actions();
-        for (QAction* action : QSet<QAction*>(actions.cbegin(), actions.cend())) {
-            const QString text = action->text();
-            QVERIFY2(action->shortcut() != QKeySequence(QKeySequence::New) && !text.contains("新規") && !text.contains("ウインドウ")
-                         && !text.contains("New", Qt::CaseInsensitive), qPrintable(text));
-            if (text == QStringLiteral("Tessarinについて") && action->menuRole() == QAction::AboutRole)
-                about << action;
-        }
-        QCOMPARE(about, QList<QAction*>{window.aboutAction()});
     }
 };
 

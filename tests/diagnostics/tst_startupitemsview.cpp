@@ -21,10 +21,9 @@ private slots:
         box.shell.on("ls '" + box.files.homeDirectory() + "/Library/LaunchAgents' 2>/dev/null", {"com.example.agent.plist", {}, 0});
         box.shell.on(StartupItemsModel::daemonsListCommand, {"x.plist\ncom.Adobe.Updater.plist", {}, 0});
         StartupItemsView view;
-        const QImage image = renderOffscreen(&view, {760, 560});
+        renderOffscreen(&view, {760, 560});
         QTRY_COMPARE(view.sectionTitles(), (QStringList{"Login Item", "Launch Agent", "Launch Daemon"}));
         saveIfRequested(renderOffscreen(&view, {760, 560}), "startup-items");
-        QVERIFY(!looksBlank(image));
         QCOMPARE(view.countLabel()->text(), QString("5 / 5 個が有効"));
         // The unpaired login items have no switch; every switch is named for assistive tools.
         QStringList named;

@@ -1,4 +1,5 @@
 #include "platform/Symbols.h"
+#include "support/Render.h"
 
 #include <QDirIterator>
 #include <QImage>
@@ -40,15 +41,10 @@ private slots:
         const QString savedTheme = QIcon::themeName();
         if (QTest::currentDataTag() == QLatin1String("no theme at all"))
             QIcon::setThemeSearchPaths({QStringLiteral("/nonexistent-icon-root")}), QIcon::setThemeName(QStringLiteral("no-such-theme"));
-        const QImage argb = platform::symbolIcon(symbol).pixmap(32, 32).toImage().convertToFormat(QImage::Format_ARGB32);
+        const QImage image = platform::symbolIcon(symbol).pixmap(32, 32).toImage();
         QIcon::setThemeSearchPaths(savedPaths);
         QIcon::setThemeName(savedTheme);
-        int visible = 0;
-        for (int y = 0; y < argb.height(); ++y)
-            for (int x = 0; x < argb.width(); ++x)
-                visible += qAlpha(argb.pixel(x, y)) > 64;
-        // A thin glyph (a chevron) covers some 30 pixels at this size; fewer would be a failed load.
-        QVERIFY2(visible > (known ? 16 : 32), qPrintable(QString::number(visible)));
+        QVERIFY(!looksBlank(image));
     }
 };
 
