@@ -102,6 +102,9 @@ rm -f "$tree/private/tmp/.Xauthority-demo"
 as_root chown -R 501:20 "$tree"
 as_root chown -R 0:0 "$tree/private/etc" "$tree/Library/LaunchDaemons" "$tree/Library/PrivilegedHelperTools"
 as_root chown 0:0 "$tree" "$tree/private/tmp" "$tree/private/var/tmp"
+# A disk device is root's; the user cannot write it directly.
+as_root chown -R 0:0 "$tree/private/var/db/demo-disks"
+chmod 0640 "$tree/private/var/db/demo-disks/usb-stick.img"
 # The demo service manager's records (src/standins/sandbox/launchctl), one file per domain.
 mkdir -p "$tree/private/var/db/launchd"
 chmod 1777 "$tree/private/tmp" "$tree/private/var/tmp" "$tree/private/var/db/launchd"
@@ -133,7 +136,13 @@ done
 
 # The Linux stand-in of launchctl fails for want of launchd; the demo Mac has one of its own.
 standins=${TESSARIN_STANDIN_DIR:-$(dirname "$1")/standins}
-case $standins in "$here"/*) [ -f "$standins/launchctl" ] && args+=(--ro-bind "$here/src/standins/sandbox/launchctl" "$standins/launchctl") ;; esac
+# The same for diskutil, whose one external disk is the tree's USB stick image at /dev/disk4.
+case $standins in "$here"/*)
+  for tool in launchctl diskutil; do
+    [ -f "$standins/$tool" ] && args+=(--ro-bind "$here/src/standins/sandbox/$tool" "$standins/$tool")
+  done ;;
+esac
+args+=(--bind "$tree/private/var/db/demo-disks/usb-stick.img" /dev/disk4)
 
 env_args=(--clearenv --setenv HOME "$home" --setenv USER "$user" --setenv LOGNAME "$user" --setenv SHELL /bin/zsh
           --setenv TMPDIR "$tmpdir" --setenv PATH /usr/local/bin:/usr/bin:/bin:/usr/sbin:/sbin

@@ -28,7 +28,7 @@ private slots:
         for (const IntelOnlyApp& app : scan.intelApps)
             listed << app.name + " " + app.archLabel;
         listed.sort();
-        QCOMPARE(scan.totalScanned, 16);
+        QCOMPARE(scan.totalScanned, 17);
         QCOMPARE(listed, (QStringList{"$(touch pwned) x86_64", "-dash x86_64", "Classic Draw PowerPC", "Legacy Mixer x86_64",
                                       "Old Scanner x86_64 + i386", "Pocket Timer x86_64", "Quote's Tool x86_64"}));
 

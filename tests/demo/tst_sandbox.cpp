@@ -125,6 +125,18 @@ QStringList downloadAndExpand()
     return log;
 }
 
+// The demo installer's media written onto the sandbox's USB stick (/dev/disk4) by root.
+QStringList writeUSBStick()
+{
+    auto model = InstallerModel::create();
+    settle(model->refreshDisks());
+    if (model->availableDisks().size() != 1)
+        return {"disks listed: " + QString::number(model->availableDisks().size())};
+    model->selectDisk(model->availableDisks().first().id);
+    settle(model->createUSB());
+    return model->downloadLog();
+}
+
 QStringList removeIntelOnly(RemovalMethod method)
 {
     auto model = IntelAppsModel::create();
@@ -187,6 +199,8 @@ private slots:
                                                                   "/private/tmp/TessarinStream-",
                                                                         home + "/Library/Application Support/Tessarin"},
                                           {"installer: The install was successful.", "expanded into /Applications"}};
+        QTest::newRow("usb_stick") << Row{writeUSBStick, {}, {"/Volumes/Install macOS Sequoia", "/private/tmp/TessarinStream-"},
+                                          {"✅ USB作成完了！", "Install media now available at \"/Volumes/Install macOS Sequoia\""}};
     }
 
     void endToEnd()

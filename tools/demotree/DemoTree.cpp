@@ -15,6 +15,27 @@ namespace {
 // Left in the tree's root so that a later run knows the folder is its own to replace.
 const QString kMarker = QStringLiteral(".tessarin-demo-tree");
 
+// The demo installer's media tool: as the real one, root only, progress in lines; it writes the
+// installer's name at the start of the disk and shows the new volume.
+const char kCreateInstallMedia[] = R"sh(#!/bin/sh
+volume=''
+while [ $# -gt 0 ]; do
+  case $1 in
+    --volume) volume=${2:-}; shift 2 || shift ;;
+    --nointeraction) shift ;;
+    *) echo "Usage: createinstallmedia --volume <path to volume to convert> [--nointeraction]"; exit 1 ;;
+  esac
+done
+[ "$(id -u)" = 0 ] || { echo "This tool needs to be run by root."; exit 1; }
+[ -n "$volume" ] && [ -w "$volume" ] || { echo "$volume is not a valid volume mount point."; exit 1; }
+echo "Erasing disk: 0%... 10%... 20%... 30%... 100%"
+printf 'Install macOS Sequoia (demo media)\n' | dd of="$volume" conv=notrunc status=none || exit 1
+echo "Making disk bootable..."
+echo "Copying to disk: 0%... 10%... 20%... 30%... 40%... 50%... 60%... 70%... 80%... 90%... 100%"
+mkdir -p "/Volumes/Install macOS Sequoia" || exit 1
+echo "Install media now available at \"/Volumes/Install macOS Sequoia\""
+)sh";
+
 void append32(QByteArray& bytes, std::initializer_list<quint32> values, Endian endian = Endian::big)
 {
     for (quint32 value : values)
@@ -70,12 +91,12 @@ public:
         if (!writeFile(root_ + path, bytes, executable))
             errors << QStringLiteral("cannot write %1").arg(path);
     }
-    // A file of `size` bytes of which only the first few MiB take room: large enough for the
-    // storage screen's search for large files, and measurable by du, at little cost.
-    void sparse(const QString& path, qint64 size)
+    // A file of `size` bytes of which only the first `allocated` bytes take room: large enough
+    // for the storage screen's search for large files, and measurable by du, at little cost.
+    void sparse(const QString& path, qint64 size, int allocated = 8 << 20)
     {
         QFile f(root_ + path);
-        const QByteArray head(8 << 20, 'm');
+        const QByteArray head(allocated, 'm');
         if (!QDir().mkpath(QFileInfo(f).absolutePath()) || !f.open(QIODevice::WriteOnly) || f.write(head) != head.size()
             || !f.resize(size))
             errors << QStringLiteral("cannot write %1").arg(path);
@@ -232,6 +253,11 @@ QStringList generate(const QString& rootFolder, const QString& user, bool keep)
     };
     for (const DemoApp& app : bundles)
         w.app(app);
+    // An installer already downloaded, whose media tool writes onto the demo's USB stick.
+    w.app({apps, "Install macOS Sequoia.app", "com.orvelle.demo.installassistant", fatMachO({cpuX86_64, cpuARM64}), false, false});
+    w.file(apps + QStringLiteral("/Install macOS Sequoia.app/Contents/Resources/createinstallmedia"), kCreateInstallMedia, true);
+    // The USB stick: an empty 16 GB image that the sandbox shows as /dev/disk4.
+    w.sparse(QStringLiteral("/private/var/db/demo-disks/usb-stick.img"), 16LL << 30, 0);
     w.file(QStringLiteral("/Library/Preferences/com.orvelle.demo.mixer.plist"), plist({{"Licensed", true}}, false));
 
     // Caches, logs and temporary files for every cleaner group.
@@ -252,7 +278,7 @@ QStringList generate(const QString& rootFolder, const QString& user, bool keep)
     w.launchJob(QStringLiteral("/Library/LaunchDaemons/com.orvelle.demo.daemon.plist"), "com.orvelle.demo.daemon", true);
     w.launchJob(home + QStringLiteral("/Library/LaunchAgents/com.orvelle.demo.helper.plist"), "com.orvelle.demo.helper", false);
 
-    // Big files for the storage screen that take no room on the host.
+    // Big files for the storage screen that take little room on the host.
     w.sparse(home + QStringLiteral("/Movies/Holiday 2025.mov"), 6LL << 30);
     w.sparse(home + QStringLiteral("/Movies/Screen Recording.mov"), 3LL << 30);
     w.sparse(home + QStringLiteral("/Downloads/InstallAssistant-old.dmg"), 12LL << 30);
