@@ -49,8 +49,6 @@ class InstallerViewTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase() { qRegisterMetaType<ShellResult>(); }
-
     // Choosing a card shows the download and USB cards, and every reachable button has a name;
     // choosing a disk enables creation, whose confirmation names the device in Japanese buttons.
     void selectionAndConfirmation()
