@@ -1,4 +1,5 @@
 #include "installer/CatalogManager.h"
+#include "platform/FileReader.h"
 #include "support/FakeCommandRunner.h"
 #include "support/FakePrivileged.h"
 
@@ -65,11 +66,7 @@ QStringList newOnes(const CatalogManager& manager)
     return ids;
 }
 
-QByteArray cacheText(const CatalogManager& manager)
-{
-    QFile file(manager.cacheFile());
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
+QByteArray cacheText(const CatalogManager& manager) { return platform::readSmallFile(manager.cacheFile(), 1 << 20).value_or(QByteArray()); }
 
 } // namespace
 
