@@ -1,5 +1,6 @@
 #include "installer/CatalogManager.h"
 #include "platform/StandIns.h"
+#include "support/BundleFactory.h"
 #include "support/CatalogFactory.h"
 #include "support/FakePrivileged.h"
 #include "support/LoopbackServer.h"
@@ -23,17 +24,14 @@ private slots:
         LoopbackServer server(served.path());
         QVERIFY(server.isRunning());
         const QByteArray xml = generatedCatalog(4600, 115, server.url(QString()));
-        QFile catalog(served.path() + "/catalog.xml");
-        QVERIFY(catalog.open(QIODevice::WriteOnly) && catalog.write(xml) == xml.size());
-        catalog.close();
-        QCOMPARE(QProcess::execute("gzip", {catalog.fileName()}), 0);
+        QVERIFY(BundleFactory::writeFile(served.path() + "/catalog.xml", xml));
+        QCOMPARE(QProcess::execute("gzip", {served.path() + "/catalog.xml"}), 0);
         for (int i = 0; i < 4600; i += 115) {
             if (i == 575)
                 continue;
             const QString id = "0" + QString::number(10 + i % 90) + "-" + QString::number(10000 + i);
-            QFile dist(served.path() + "/" + id + ".English.dist");
-            QVERIFY(dist.open(QIODevice::WriteOnly));
-            dist.write(generatedDistribution("15." + QString::number(i / 115), "24G" + QString::number(i)));
+            QVERIFY(BundleFactory::writeFile(served.path() + "/" + id + ".English.dist",
+                                             generatedDistribution("15." + QString::number(i / 115), "24G" + QString::number(i))));
         }
 
         CatalogManager manager(server.url("catalog.xml.gz"), cache.path());

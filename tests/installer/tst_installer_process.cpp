@@ -90,17 +90,14 @@ private slots:
     void diskListing()
     {
         QTemporaryDir bin;
-        QFile lsblk(bin.path() + "/lsblk");
-        QVERIFY(lsblk.open(QIODevice::WriteOnly));
-        lsblk.write("#!/bin/sh\ncat <<'EOF'\n{\"blockdevices\": [\n"
-                    " {\"name\":\"sda\", \"size\":500107862016, \"type\":\"disk\", \"rm\":false, \"tran\":\"sata\", \"mountpoint\":null,\n"
-                    "  \"children\": [{\"name\":\"sda1\", \"size\":500000000000, \"type\":\"part\", \"rm\":false, \"tran\":null, \"mountpoint\":\"/\"}]},\n"
-                    " {\"name\":\"sdb\", \"size\":32017047552, \"type\":\"disk\", \"rm\":true, \"tran\":\"usb\", \"mountpoint\":null,\n"
-                    "  \"children\": [{\"name\":\"sdb1\", \"size\":32000000000, \"type\":\"part\", \"rm\":true, \"tran\":null, \"mountpoint\":\"/media/U <1>\"}]},\n"
-                    " {\"name\":\"sr0\", \"size\":1073741312, \"type\":\"rom\", \"rm\":true, \"tran\":\"sata\", \"mountpoint\":null}\n"
-                    "]}\nEOF\n");
-        lsblk.close();
-        lsblk.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        const QByteArray lsblk = "#!/bin/sh\ncat <<'EOF'\n{\"blockdevices\": [\n"
+                                 " {\"name\":\"sda\", \"size\":500107862016, \"type\":\"disk\", \"rm\":false, \"tran\":\"sata\", \"mountpoint\":null,\n"
+                                 "  \"children\": [{\"name\":\"sda1\", \"size\":500000000000, \"type\":\"part\", \"rm\":false, \"tran\":null, \"mountpoint\":\"/\"}]},\n"
+                                 " {\"name\":\"sdb\", \"size\":32017047552, \"type\":\"disk\", \"rm\":true, \"tran\":\"usb\", \"mountpoint\":null,\n"
+                                 "  \"children\": [{\"name\":\"sdb1\", \"size\":32000000000, \"type\":\"part\", \"rm\":true, \"tran\":null, \"mountpoint\":\"/media/U <1>\"}]},\n"
+                                 " {\"name\":\"sr0\", \"size\":1073741312, \"type\":\"rom\", \"rm\":true, \"tran\":\"sata\", \"mountpoint\":null}\n"
+                                 "]}\nEOF\n";
+        QVERIFY(BundleFactory::writeFile(bin.path() + "/lsblk", lsblk, true));
         const ShellResult external = Shell::run("PATH='" + bin.path() + "':\"$PATH\" diskutil list -plist external");
         QCOMPARE(external.exitCode, 0);
         QStringList disks;
