@@ -107,9 +107,6 @@ public:
     AppearanceScope appearance;
 
     QCoro::Task<> downloadInstaller(MacOSVersion version);
-    // Runs `cmd`, appending every line (split at carriage returns and line feeds) to the log;
-    // true when it exited with status 0.
-    QCoro::Task<bool> runStreamingProcess(QString cmd);
     QCoro::Task<> refreshDisks();
     QCoro::Task<> createUSB();
 
@@ -131,6 +128,9 @@ private:
     QCoro::Task<bool> downloadPackage(MacOSVersion version, QString pkgPath);
     QCoro::Task<> expandPackage(MacOSVersion version, QString pkgPath);
     void noteProgress(const QString& line);
+    // Runs `cmd`, appending every line (split at carriage returns and line feeds) to the log;
+    // true when it exited with status 0.
+    QCoro::Task<bool> runStreamingProcess(QString cmd);
 
     std::optional<MacOSVersion> selectedVersion_;
     std::optional<CatalogEntry> selectedCatalogEntry_;

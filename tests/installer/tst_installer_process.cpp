@@ -38,18 +38,9 @@ private slots:
     }
 
     // Through real curl from 127.0.0.1, the checks of the file, and the installer stand-in
-    // run as the root line says; a size that differs from the catalog's is never expanded.
-    void downloadAndExpand_data()
-    {
-        QTest::addColumn<qint64>("sizeOffset");
-        QTest::addColumn<bool>("expanded");
-        QTest::newRow("catalog size") << qint64(0) << true;
-        QTest::newRow("size differs") << qint64(1) << false;
-    }
+    // run as the root line says; the package is gone afterwards.
     void downloadAndExpand()
     {
-        QFETCH(qint64, sizeOffset);
-        QFETCH(bool, expanded);
         if (::geteuid() != 0)
             QSKIP("the installer stand-in, like the real tool, needs root");
         QTemporaryDir served, tmp, target, work;
@@ -58,7 +49,7 @@ private slots:
         QVERIFY(server.isRunning());
         const QString url = server.url("InstallAssistant.pkg");
         const qint64 size = QFileInfo(served.path() + "/InstallAssistant.pkg").size();
-        TestCatalog catalog{{CatalogEntry{"t", "macOS Test", "15.7", "", url, size + sizeOffset, std::nullopt, false}}};
+        TestCatalog catalog{{CatalogEntry{"t", "macOS Test", "15.7", "", url, size, std::nullopt, false}}};
         TemporaryLocations locations(tmp.path());
         FakeAuthorization auth;   // runs the root line as it is, with the target volume moved
         auth.otherwise([&](QString line) {
@@ -71,17 +62,11 @@ private slots:
 
         settle(model->downloadInstaller(Installers::mergedVersions(catalog.manager.entries()).first()));
         const QStringList log = model->downloadLog();
-        QVERIFY2(!log.filter("100.0%").isEmpty(), qPrintable(log.join('\n')));
-        QCOMPARE(model->downloadFraction(), std::optional<double>(1.0));
-        QCOMPARE(treeEntries(tmp.path()), QStringList());   // expanded and removed, or refused and removed
-        if (expanded) {
-            QVERIFY(log.contains("installer: The install was successful."));
-            QCOMPARE(banner.take(), QStringList{"macOS Test の取得完了！"});
-            QVERIFY(QFileInfo(target.path() + "/Applications/Install macOS Test.app/Contents/Info.plist").isFile());
-        } else {
-            QCOMPARE(banner.take(), QStringList{"!ダウンロードに失敗しました"});
-            QCOMPARE(treeEntries(target.path()), QStringList());
-        }
+        QVERIFY2(log.contains("installer: The install was successful."), qPrintable(log.join('\n')));
+        QCOMPARE(model->downloadFraction(), std::optional<double>(1.0));   // from curl's own bar
+        QCOMPARE(banner.take(), QStringList{"macOS Test の取得完了！"});
+        QCOMPARE(treeEntries(tmp.path()), QStringList());
+        QVERIFY(QFileInfo(target.path() + "/Applications/Install macOS Test.app/Contents/Info.plist").isFile());
     }
 
     // The stand-ins fail honestly where Linux has no such service or tool, or the file is no package.
@@ -105,17 +90,14 @@ private slots:
     void diskListing()
     {
         QTemporaryDir bin;
-        QFile lsblk(bin.path() + "/lsblk");
-        QVERIFY(lsblk.open(QIODevice::WriteOnly));
-        lsblk.write("#!/bin/sh\ncat <<'EOF'\n{\"blockdevices\": [\n"
-                    " {\"name\":\"sda\", \"size\":500107862016, \"type\":\"disk\", \"rm\":false, \"tran\":\"sata\", \"mountpoint\":null,\n"
-                    "  \"children\": [{\"name\":\"sda1\", \"size\":500000000000, \"type\":\"part\", \"rm\":false, \"tran\":null, \"mountpoint\":\"/\"}]},\n"
-                    " {\"name\":\"sdb\", \"size\":32017047552, \"type\":\"disk\", \"rm\":true, \"tran\":\"usb\", \"mountpoint\":null,\n"
-                    "  \"children\": [{\"name\":\"sdb1\", \"size\":32000000000, \"type\":\"part\", \"rm\":true, \"tran\":null, \"mountpoint\":\"/media/U <1>\"}]},\n"
-                    " {\"name\":\"sr0\", \"size\":1073741312, \"type\":\"rom\", \"rm\":true, \"tran\":\"sata\", \"mountpoint\":null}\n"
-                    "]}\nEOF\n");
-        lsblk.close();
-        lsblk.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        const QByteArray lsblk = "#!/bin/sh\ncat <<'EOF'\n{\"blockdevices\": [\n"
+                                 " {\"name\":\"sda\", \"size\":500107862016, \"type\":\"disk\", \"rm\":false, \"tran\":\"sata\", \"mountpoint\":null,\n"
+                                 "  \"children\": [{\"name\":\"sda1\", \"size\":500000000000, \"type\":\"part\", \"rm\":false, \"tran\":null, \"mountpoint\":\"/\"}]},\n"
+                                 " {\"name\":\"sdb\", \"size\":32017047552, \"type\":\"disk\", \"rm\":true, \"tran\":\"usb\", \"mountpoint\":null,\n"
+                                 "  \"children\": [{\"name\":\"sdb1\", \"size\":32000000000, \"type\":\"part\", \"rm\":true, \"tran\":null, \"mountpoint\":\"/media/U <1>\"}]},\n"
+                                 " {\"name\":\"sr0\", \"size\":1073741312, \"type\":\"rom\", \"rm\":true, \"tran\":\"sata\", \"mountpoint\":null}\n"
+                                 "]}\nEOF\n";
+        QVERIFY(BundleFactory::writeFile(bin.path() + "/lsblk", lsblk, true));
         const ShellResult external = Shell::run("PATH='" + bin.path() + "':\"$PATH\" diskutil list -plist external");
         QCOMPARE(external.exitCode, 0);
         QStringList disks;

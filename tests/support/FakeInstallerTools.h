@@ -37,6 +37,19 @@ private:
     platform::Service<platform::StreamingRunner>::Override override_{*this};
 };
 
+// diskutil's listing of `disks`, each made by disk(): its identifier and its size (none when negative).
+inline QString diskList(const QString& disks)
+{
+    return "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>AllDisksAndPartitions</key><array>" + disks
+         + "</array></dict></plist>";
+}
+
+inline QString disk(const QString& name, qint64 size)
+{
+    return "<dict><key>DeviceIdentifier</key><string>" + name + "</string>"
+         + (size >= 0 ? "<key>Size</key><integer>" + QString::number(size) + "</integer>" : QString()) + "</dict>";
+}
+
 // A volume whose free space a test sets.
 class FakeVolumeSpace final : public platform::VolumeSpace {
 public:
