@@ -4,27 +4,13 @@
 #include "support/BannerMessages.h"
 #include "support/FakeInstallerTools.h"
 #include "support/FakePrivileged.h"
+#include "support/FlatPackage.h"
 #include "support/LoopbackServer.h"
 #include "support/TempTree.h"
 
 #include <QtTest>
 
 #include <unistd.h>
-
-namespace {
-
-// A flat package holding "Install macOS Test.app" for /Applications, made with bsdtar; the
-// application is large enough for curl to show progress.
-bool makeFlatPackage(const QString& folder, const QString& path)
-{
-    return QProcess::execute("sh", {"-c", "set -e; cd \"$1\"; mkdir -p 'root/Install macOS Test.app/Contents/Resources' pkg; "
-                                          "head -c 300000 /dev/zero > 'root/Install macOS Test.app/Contents/Info.plist'; "
-                                          "echo '<pkg-info identifier=\"com.test.pkg\" install-location=\"/Applications\"/>' > pkg/PackageInfo; "
-                                          "(cd root && bsdtar --format cpio -czf ../pkg/Payload 'Install macOS Test.app'); "
-                                          "cd pkg && bsdtar --format xar -cf \"$2\" PackageInfo Payload", "sh", folder, path}) == 0;
-}
-
-} // namespace
 
 class InstallerProcessTest : public QObject {
     Q_OBJECT
