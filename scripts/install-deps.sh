@@ -9,6 +9,8 @@ packages=(
   zsh sudo policykit-1 file perl bubblewrap
   # the demo sandbox: newuidmap for its second identity, xmessage for its root dialog
   uidmap x11-utils
+  # the network screen pings with the real tool
+  iputils-ping
   breeze-icon-theme fonts-noto-cjk fonts-noto-color-emoji
   libbenchmark-dev clang libclang-rt-14-dev
   # plistutil behind the plutil stand-in; bsdtar (xar and cpio) behind the installer stand-in

@@ -111,6 +111,10 @@ chmod 1777 "$tree/private/tmp" "$tree/private/var/tmp" "$tree/private/var/db/lau
 trap 'as_root chown -R 0:0 "$tree" 2>/dev/null; kill "$holder" 2>/dev/null' EXIT
 
 # The tree is the sandbox's root folder, so the disk the screens measure is the one it lives on.
+# The links bubblewrap makes in it are made again on each start.
+for link in bin sbin lib lib32 lib64 libx32 tmp var; do
+  if [ -L "$tree/$link" ]; then rm -f "$tree/$link"; fi
+done
 args=(--unshare-net --unshare-pid --unshare-ipc --unshare-uts --hostname demo-mac
       --die-with-parent --bind "$tree" / --dev /dev --proc /proc --ro-bind /usr /usr
       # The diagnostics screens' stand-ins read the machine's facts here.
