@@ -79,6 +79,9 @@ mkdir -p "$(dirname "$tree")"
 tmpdir=$(as_root "$generator" "${keep[@]}" "$tree" "$user")
 tree=$(cd "$tree" && pwd)
 home=/Users/$user
+# Everything is this user's while the sandbox is set up (a run that was killed may have left it
+# otherwise); the owners inside are set at the end.
+as_root chown -R 0:0 "$tree"
 
 # Who is who inside: root, and the user with a Mac's first uid and the staff group.
 printf 'root:x:0:0:root:/var/root:/bin/zsh\n%s:x:501:20:%s:%s:/bin/zsh\nnobody:x:65534:65534:nobody:/nonexistent:/usr/sbin/nologin\n' \
@@ -96,18 +99,19 @@ xauthority=${XAUTHORITY:-$HOME/.Xauthority}
 rm -f "$tree/private/tmp/.Xauthority-demo"
 [ -n "${DISPLAY:-}" ] && [ -f "$xauthority" ] && cp "$xauthority" "$tree/private/tmp/.Xauthority-demo"
 
-# Who owns what, as on a Mac: the user's tree is the user's; /etc, the helper and daemon folders
-# and the shared temporary folders are root's. Root here is this user outside, so the tree goes
-# back to this user when the sandbox ends, and a later start (or rm) can replace it.
-as_root chown -R 501:20 "$tree"
-as_root chown -R 0:0 "$tree/private/etc" "$tree/Library/LaunchDaemons" "$tree/Library/PrivilegedHelperTools"
-as_root chown 0:0 "$tree" "$tree/private/tmp" "$tree/private/var/tmp"
-# A disk device is root's; the user cannot write it directly.
-as_root chown -R 0:0 "$tree/private/var/db/demo-disks"
-chmod 0640 "$tree/private/var/db/demo-disks/usb-stick.img"
 # The demo service manager's records (src/standins/sandbox/launchctl), one file per domain.
 mkdir -p "$tree/private/var/db/launchd"
 chmod 1777 "$tree/private/tmp" "$tree/private/var/tmp" "$tree/private/var/db/launchd"
+# A disk device: the user cannot write it directly.
+chmod 0640 "$tree/private/var/db/demo-disks/usb-stick.img"
+
+# Who owns what, as on a Mac: the user's tree is the user's; /etc, the helper and daemon folders,
+# the disk and the shared folders are root's. Root here is this user outside, so the tree goes
+# back to this user when the sandbox ends, and a later start (or rm) can replace it.
+as_root chown -R 501:20 "$tree"
+as_root chown -R 0:0 "$tree/private/etc" "$tree/Library/LaunchDaemons" "$tree/Library/PrivilegedHelperTools" \
+  "$tree/private/var/db/demo-disks"
+as_root chown 0:0 "$tree" "$tree/private/tmp" "$tree/private/var/tmp" "$tree/private/var/db/launchd"
 trap 'as_root chown -R 0:0 "$tree" 2>/dev/null; kill "$holder" 2>/dev/null' EXIT
 
 # The tree is the sandbox's root folder, so the disk the screens measure is the one it lives on.
