@@ -117,9 +117,10 @@ QStringList downloadAndExpand()
     version.name = "macOS Demo";
     version.version = "15.7";
     version.pkgURL = server.url("InstallAssistant.pkg");
+    BannerMessages banner;
     auto model = InstallerModel::create();
     settle(model->downloadInstaller(version));
-    QStringList log = model->downloadLog();
+    QStringList log = model->downloadLog() + banner.take();
     if (QFileInfo("/Applications/Install macOS Test.app/Contents/Info.plist").isFile())
         log << "expanded into /Applications";
     return log;
@@ -198,7 +199,7 @@ private slots:
         QTest::newRow("installer") << Row{downloadAndExpand, {}, {QDir::tempPath() + "/served-", "/Applications/Install macOS Test.app",
                                                                   "/private/tmp/TessarinStream-",
                                                                         home + "/Library/Application Support/Tessarin"},
-                                          {"installer: The install was successful.", "expanded into /Applications"}};
+                                          {"installer: The install was successful.", "expanded into /Applications", "macOS Demo の取得完了！"}};
         QTest::newRow("usb_stick") << Row{writeUSBStick, {}, {"/Volumes/Install macOS Sequoia", "/private/tmp/TessarinStream-"},
                                           {"✅ USB作成完了！", "Install media now available at \"/Volumes/Install macOS Sequoia\""}};
     }

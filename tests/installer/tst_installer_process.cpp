@@ -1,16 +1,10 @@
 #include "exec/Shell.h"
 #include "installer/InstallerModel.h"
 #include "platform/StandIns.h"
-#include "support/BannerMessages.h"
-#include "support/FakeInstallerTools.h"
-#include "support/FakePrivileged.h"
-#include "support/FlatPackage.h"
-#include "support/LoopbackServer.h"
+#include "support/BundleFactory.h"
 #include "support/TempTree.h"
 
 #include <QtTest>
-
-#include <unistd.h>
 
 class InstallerProcessTest : public QObject {
     Q_OBJECT
@@ -21,38 +15,6 @@ private slots:
         platform::installStandInPath();
         if (QStandardPaths::findExecutable("bsdtar").isEmpty())
             QSKIP("bsdtar (libarchive-tools) is not installed");
-    }
-
-    // Through real curl from 127.0.0.1, the checks of the file, and the installer stand-in
-    // run as the root line says; the package is gone afterwards.
-    void downloadAndExpand()
-    {
-        if (::geteuid() != 0)
-            QSKIP("the installer stand-in, like the real tool, needs root");
-        QTemporaryDir served, tmp, target, work;
-        QVERIFY(makeFlatPackage(work.path(), served.path() + "/InstallAssistant.pkg"));
-        LoopbackServer server(served.path());
-        QVERIFY(server.isRunning());
-        const QString url = server.url("InstallAssistant.pkg");
-        const qint64 size = QFileInfo(served.path() + "/InstallAssistant.pkg").size();
-        TestCatalog catalog{{CatalogEntry{"t", "macOS Test", "15.7", "", url, size, std::nullopt, false}}};
-        TemporaryLocations locations(tmp.path());
-        FakeAuthorization auth;   // runs the root line as it is, with the target volume moved
-        auth.otherwise([&](QString line) {
-            const ShellResult result = Shell::run(line.replace(" -target / ", " -target '" + target.path() + "' "));
-            return PrivilegedAnswer{result.output, std::nullopt, result.exitCode};
-        });
-        BannerMessages banner;
-        auto model = InstallerModel::create();
-        QVERIFY(treeEntries(tmp.path()).isEmpty());
-
-        settle(model->downloadInstaller(Installers::mergedVersions(catalog.manager.entries()).first()));
-        const QStringList log = model->downloadLog();
-        QVERIFY2(log.contains("installer: The install was successful."), qPrintable(log.join('\n')));
-        QCOMPARE(model->downloadFraction(), std::optional<double>(1.0));   // from curl's own bar
-        QCOMPARE(banner.take(), QStringList{"macOS Test の取得完了！"});
-        QCOMPARE(treeEntries(tmp.path()), QStringList());
-        QVERIFY(QFileInfo(target.path() + "/Applications/Install macOS Test.app/Contents/Info.plist").isFile());
     }
 
     // The stand-ins fail honestly where Linux has no such service or tool, or the file is no package.
