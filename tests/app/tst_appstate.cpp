@@ -117,9 +117,7 @@ private slots:
         QTemporaryDir dir;
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.path());
         QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, dir.path());
-        QCoreApplication::setOrganizationName(QStringLiteral("Orvelle"));
-        QCoreApplication::setOrganizationDomain(QStringLiteral("orvelle.com"));
-        QCoreApplication::setApplicationName(QStringLiteral("Tessarin"));
+        platform::configureApplicationIdentity();
         ThemeManager::shared().setCurrentTheme(AppTheme::cyberDark);
         QSettings fresh;
         QVERIFY2(dir.isValid() && fresh.fileName().startsWith(dir.path()), qPrintable(fresh.fileName()));
