@@ -77,18 +77,6 @@ private slots:
             QCOMPARE(messages.take(), row.banner);
         }
     }
-
-    void logShowsTheNewestForty()
-    {
-        FakeCommandRunner shell;
-        auto model = std::make_shared<NetworkModel>();
-        for (int i = 1; i <= 45; ++i)
-            settle(model->ping(QString::number(i)));
-        QCOMPARE(model->shownLog().size(), 40);
-        QCOMPARE(model->shownLog().first(), "🏓 ping 6: ");
-        QCOMPARE(model->shownLog().last(), "🏓 ping 45: ");
-        QCOMPARE(model->cards()[3].title, "Ping (1.1.1.1)");   // whatever was pinged last
-    }
 };
 
 QTEST_GUILESS_MAIN(NetworkTest)
