@@ -44,7 +44,6 @@ private slots:
         configureSymbolTheme();
         QVERIFY(QImageWriter::supportedImageFormats().contains("icns"));
         root_ = QFileInfo(dir_.path()).canonicalFilePath();
-        QCOMPARE(workspace::applicationName(QStringLiteral("/Applications/My お手当.app/")), QStringLiteral("My お手当"));
     }
 
     void bundlePathForExecutable()
@@ -161,7 +160,6 @@ private slots:
         QVERIFY(!child.waitForFinished(100));
         QVERIFY(Workspace::systemDefault().isRunning(*app) && Workspace::systemDefault().terminate(*app));
         QVERIFY(child.waitForFinished(10000));
-        QCOMPARE(child.exitStatus(), QProcess::CrashExit);
         QCOMPARE(signalled(*app), QStringLiteral("---"));
     }
 
