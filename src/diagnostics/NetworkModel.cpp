@@ -160,7 +160,7 @@ QCoro::Task<> NetworkModel::speedTest()
 {
     auto keep = shared_from_this();
     append(QStringLiteral("⚡ 速度テスト中（ダウンロード）…"));
-    const QString line = speedTestCommand(endpoints_.speedTestAddress);
+    const QString line = speedTestCommand(speedTestAddress);
     const ShellResult result = co_await Shell::runAsync(line);
     append(result.output);
 }

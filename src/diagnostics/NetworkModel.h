@@ -24,11 +24,11 @@ struct NetCard {
 class NetworkModel final : public QObject, public std::enable_shared_from_this<NetworkModel> {
     Q_OBJECT
 public:
-    // Where the ping card and the speed test go. Tests point both at the loopback address.
+    // Where the ping card goes. Tests point it at the loopback address.
     struct Endpoints {
         QString pingHost = QStringLiteral("1.1.1.1");
-        QString speedTestAddress = QStringLiteral("https://speed.cloudflare.com/__down?bytes=10000000");
     };
+    static inline const QString speedTestAddress = QStringLiteral("https://speed.cloudflare.com/__down?bytes=10000000");
 
     static inline const QString addressCommand =
         QStringLiteral("ipconfig getifaddr en0 2>/dev/null || ipconfig getifaddr en1 2>/dev/null");

@@ -46,9 +46,6 @@ private slots:
         QTest::addColumn<bool>("fromWorker");
         QTest::addColumn<QList<Post>>("posts");
         QTest::addColumn<QStringList>("changes");
-        QTest::newRow("four seconds") << false << QList<Post>{{0, "保存しました", false}} << QStringList{"0 保存しました", "4000 -"};
-        QTest::newRow("the earlier clearing takes a later message")
-            << false << QList<Post>{{0, "一つ目", false}, {2000, "二つ目", false}} << QStringList{"0 一つ目", "2000 二つ目", "4000 -"};
         QTest::newRow("clearing keeps the error flag; the next message sets it anew")
             << false << QList<Post>{{0, "削除に失敗しました", true}, {5000, "完了", false}}
             << QStringList{"0 !削除に失敗しました", "4000 !-", "5000 完了", "9000 -"};
@@ -120,9 +117,7 @@ private slots:
         QTemporaryDir dir;
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.path());
         QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, dir.path());
-        QCoreApplication::setOrganizationName(QStringLiteral("Orvelle"));
-        QCoreApplication::setOrganizationDomain(QStringLiteral("orvelle.com"));
-        QCoreApplication::setApplicationName(QStringLiteral("Tessarin"));
+        platform::configureApplicationIdentity();
         ThemeManager::shared().setCurrentTheme(AppTheme::cyberDark);
         QSettings fresh;
         QVERIFY2(dir.isValid() && fresh.fileName().startsWith(dir.path()), qPrintable(fresh.fileName()));

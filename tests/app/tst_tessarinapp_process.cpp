@@ -32,10 +32,7 @@ private slots:
         QProcessEnvironment environment;
         for (const QString& variable : variables)
             environment.insert(variable.section(u'=', 0, 0), variable.section(u'=', 1));
-        const std::optional<QString> text = TessarinApp::displayProblem(environment);
-        QCOMPARE(text.has_value(), problem);
-        for (const char* part : {"QT_QPA_PLATFORM=offscreen", "tessarin-render", "display"})
-            QVERIFY(!text || text->contains(QString::fromLatin1(part)));
+        QCOMPARE(TessarinApp::displayProblem(environment).has_value(), problem);
     }
 
     // The real program, started bare in a network namespace of its own (only loopback), so

@@ -2,24 +2,17 @@
 #include "diagnostics/DashboardModel.h"
 #include "support/FakeCommandRunner.h"
 #include "support/FakePrivileged.h"
-#include "support/ScriptedFileManager.h"
+#include "support/TempTree.h"
 
-#include <QDirIterator>
 #include <QSemaphore>
-#include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
 
-struct Fixture {
-    QTemporaryDir tmp;
-    QString home = tmp.path() + "/home";
-    QString temporary = tmp.path() + "/folders/T/";
-    ScriptedFileManager files{home, temporary};
+struct Fixture : TempTree {
     FakeCommandRunner shell;
     FakeAuthorization auth;
     FakeCleanerHelper helper;
-    bool made = QDir().mkpath(home + "/Library/Caches") && QDir().mkpath(temporary);
     QStringList scanLines() const { return {DashboardModel::dfCommand, DashboardModel::junkCommand(home, temporary)}; }
 };
 
@@ -97,10 +90,9 @@ private slots:
         QFETCH(bool, fails);
         const bool throughHelper = status == CleanerHelperStatus::installed;
         Fixture f;
-        const QString caches = f.home + "/Library/Caches", outside = f.tmp.path() + "/outside";
-        for (const QString& file : {caches + "/com.x/Cache.db", caches + "/.hidden", caches + "/stuck",
-                                    f.temporary + "t1", f.home + "/Documents/keep", outside + "/keep"})
-            QVERIFY(QDir().mkpath(QFileInfo(file).absolutePath()) && QFile(file).open(QIODevice::WriteOnly));
+        const QString caches = f.home + "/Library/Caches", outside = f.root + "/outside";
+        QVERIFY(f.make({caches + "/com.x/Cache.db", caches + "/.hidden", caches + "/stuck",
+                        f.temporary + "t1", f.home + "/Documents/keep", outside + "/keep"}));
         QVERIFY(QFile::link(outside, caches + "/escape") && QFile::link(f.home + "/Documents", f.temporary + "docs"));
         f.files.undeletable = {caches + "/stuck"};
         f.helper.setScriptedStatus(status);
@@ -116,12 +108,8 @@ private slots:
         QCoreApplication::processEvents();   // the message is queued
         QCOMPARE(AppState::shared().globalMessage().value_or(""), QStringLiteral("Mac の最適化が完了しました！快調です✨"));
         QVERIFY(!AppState::shared().globalMessageIsError());
-        QStringList tree;
-        for (QDirIterator it(f.tmp.path(), QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDirIterator::Subdirectories); it.hasNext();)
-            tree << QDir(f.tmp.path()).relativeFilePath(it.next());
-        tree.sort();
-        QCOMPARE(tree, (QStringList{"folders", "folders/T", "home", "home/Documents", "home/Documents/keep", "home/Library",
-                                    "home/Library/Caches", "home/Library/Caches/stuck", "outside", "outside/keep"}));
+        QCOMPARE(f.entries(), (QStringList{"Applications", "Library", "home", "home/.Trash", "home/Documents", "home/Documents/keep", "home/Library",
+                                           "home/Library/Caches", "home/Library/Caches/stuck", "outside", "outside/keep", "tmp"}));
     }
 };
 

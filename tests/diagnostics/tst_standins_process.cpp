@@ -4,8 +4,8 @@
 #include "exec/Quote.h"
 #include "exec/Shell.h"
 #include "platform/StandIns.h"
+#include "support/BundleFactory.h"
 
-#include <QFile>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -60,12 +60,8 @@ private slots:
             QSKIP("bubblewrap is needed to show the tools a scripted /sys");
         for (const auto& [files, command, output] : rows) {
             QTemporaryDir fake;
-            for (const QString& entry : files) {
-                const QString path = fake.filePath(entry.section('=', 0, 0));
-                QVERIFY(QDir().mkpath(QFileInfo(path).path()));
-                QFile file(path);
-                QVERIFY(file.open(QIODevice::WriteOnly) && file.write(entry.section('=', 1).toUtf8() + "\n") > 0);
-            }
+            for (const QString& entry : files)
+                QVERIFY(BundleFactory::writeFile(fake.filePath(entry.section('=', 0, 0)), entry.section('=', 1).toUtf8() + "\n"));
             const QString inner = Quote::singleQuoted(command);
             const ShellResult result = Shell::run("bwrap --dev-bind / / --bind " + Quote::singleQuoted(fake.path()) + " /sys/class --unshare-net zsh -c " + inner);
             QCOMPARE(result.output, output);
