@@ -35,11 +35,7 @@ private slots:
         ViewSandbox box;
         for (const auto& [rosetta, shown] : rows) {
             IntelAppsView view(IntelAppsModel::create(QStringList{box.applications}, rosetta));
-            QStringList texts = visibleTexts(view.rosettaBanner()).filter(QRegularExpression("^(※|このMac|Rosetta)"));
-            texts.sort();
-            QStringList expected = shown;
-            expected.sort();
-            QCOMPARE(texts, expected);
+            QCOMPARE(visibleTexts(view.rosettaBanner()).filter(QRegularExpression("^(※|このMac|Rosetta)")), shown);
         }
     }
 
@@ -71,14 +67,7 @@ private slots:
 
         view.methodButton(RemovalMethod::permanent)->click();
         legacy->checkBox()->click();
-        view.removeButton()->click();
-        ViewSandbox::drain();
-        QMessageBox* dialog = view.confirmationDialog();
-        QVERIFY(dialog && dialog->defaultButton()->text() == QStringLiteral("キャンセル"));
-        dialog->defaultButton()->click();
-        ViewSandbox::drain();
-        QVERIFY(QFileInfo::exists(box.legacy) && !view.logSection()->isVisibleTo(&view));
-
+        QVERIFY(!view.logSection()->isVisibleTo(&view));
         view.removeButton()->click();
         ViewSandbox::drain();
         view.confirmationDialog()->findChild<QPushButton*>(QStringLiteral("confirmRemove"))->click();
