@@ -66,7 +66,6 @@ private slots:
             {two.left(8 + 20 + 3), CPUList{x86}},
             {two64.left(8 + 32 + 3), CPUList{x86}},                          // 64-bit records are longer
             {two64.left(8 + 32 + 4), CPUList{x86, arm64}},
-            {fatHeader(0xCAFEBABE, 5, {cpuX86_64, cpuARM64}), CPUList{x86, arm64}},
             {countedFat(0xCAFEBABE, 0), std::nullopt},                       // 1 to 31 records; more is a Java class
             {countedFat(0xCAFEBABF, 32), std::nullopt},
             {countedFat(0xCAFEBABE, 0xFFFFFFFF), std::nullopt},
