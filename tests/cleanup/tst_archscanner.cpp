@@ -83,7 +83,6 @@ private slots:
             {{arm64, x86}, AppArchitecture::universal, "x86_64"},
             {{arm64, 7, ppc}, AppArchitecture::universal, "i386 + PowerPC"},
             {{ppc64, arm64}, AppArchitecture::appleSilicon, "PowerPC"},
-            {{x86}, AppArchitecture::intelOnly, "x86_64"},
             {{7, x86}, AppArchitecture::intelOnly, "x86_64 + i386"},   // the label's order is fixed
             {{x86, 12}, AppArchitecture::intelOnly, "x86_64"},
             {{ppc64, 7, x86}, AppArchitecture::intelOnly, "x86_64 + i386 + PowerPC"},

@@ -130,7 +130,6 @@ private slots:
              {"🔐 Touch ID で認証中…", "⚠️ ヘルパー未セットアップのためパスワード認証に切り替えます", "  ⚠️ 一部スキップ（SIP保護等）: /private/tmp", "@"}},
             {PrivilegeMode::touchID, CleanerError::execFailed("sudo: a password is required"), {}, false,
              {"🔐 Touch ID で認証中…", "❌ システム領域削除エラー: ヘルパー実行エラー: sudo: a password is required", "@"}},
-            {PrivilegeMode::password, {}, AuthError::userCancelled(), false, {"🚫 認証がキャンセルされたため中止しました"}},
             {PrivilegeMode::password, {}, AuthError::commandFailed("boom"), false, {"❌ システム領域削除エラー: コマンド失敗: boom", "@"}},
         };
         for (const Row& row : rows) {

@@ -24,7 +24,6 @@ struct Fixture : TempTree {
     std::shared_ptr<IntelAppsModel> scanned(const QStringList& roots)
     {
         auto model = IntelAppsModel::create(roots, RosettaInfo{true, true});
-        model->terminationPollInterval = std::chrono::milliseconds(1);
         settle(model->scan());
         return model;
     }
@@ -87,10 +86,9 @@ private slots:
         model->setAllSelected(true);
         settle(model->appearanceTask());   // not again
         QVERIFY(model->apps().first().isSelected);
-        FakeCommandRunner silent;   // du answers nothing: sizes stay 0 ("計測中")
         settle(model->scan());
         QVERIFY(model->apps().size() == 1 && model->apps().first().id != first);
-        QVERIFY(!model->apps().first().isSelected && model->apps().first().sizeMB == 0);
+        QVERIFY(!model->apps().first().isSelected);
     }
 
     // The system reports where a running bundle really lies; read after each scan and removal.

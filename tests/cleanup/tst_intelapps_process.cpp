@@ -43,7 +43,9 @@ private slots:
         FakeAuthorization auth;
         auth.otherwise([](const QString& line) {
             const platform::ProcessOutcome outcome = platform::runProcess({"/bin/sh", {"-c", line}, std::nullopt, true});
-            return outcome.exitStatus == 0 ? PrivilegedAnswer::ok() : PrivilegedAnswer::fail(AuthError::commandFailed(QString::fromUtf8(outcome.standardError)));
+            if (outcome.exitStatus != 0)
+                return PrivilegedAnswer::fail(AuthError::commandFailed(QString::fromUtf8(outcome.standardError)));
+            return PrivilegedAnswer::ok();
         });
         BannerMessages messages;
         settle(model->removeSelected());

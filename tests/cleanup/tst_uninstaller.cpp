@@ -90,7 +90,6 @@ private slots:
         const QString number = BundleFactory::create(f.apps, {"Numeric.app", {{"CFBundleIdentifier", 42}}, {}, std::nullopt, true, {}, true});
         f.runner.on(bundleSizeCommand(calendar), {"12.5", {}, 0});
         f.runner.on(bundleSizeCommand(number), {"", "du: permission denied", 1});
-        f.runner.on(bundleSizeCommand(umlaut), {"abc", {}, 0});
         const auto model = f.scanned({calendar, umlaut, number, ""});
         QStringList records;
         QSet<QUuid> uuids;
