@@ -47,7 +47,6 @@ private slots:
         ViewSandbox::drain();
         QMessageBox* dialog = view.confirmationDialog();
         QVERIFY(dialog && dialog->buttons().size() == 2 && dialog->escapeButton() == dialog->defaultButton());
-        QCOMPARE(dialog->defaultButton()->text(), QStringLiteral("キャンセル"));
         dialog->defaultButton()->click();
         ViewSandbox::drain();
         QVERIFY(!view.model()->showConfirm() && box.auth.commands().isEmpty());
@@ -69,7 +68,6 @@ private slots:
     {
         ViewSandbox box;
         AppDetailView detail(InstalledApp{QUuid::createUuid(), "A", "a", box.tmp.path() + "/A.app", 0, false});
-        QVERIFY(!detail.logSection()->isVisibleTo(&detail));
         detail.setUninstalling(true);
         QVERIFY(!detail.uninstallButton()->isEnabled() && detail.logIndicator()->isVisibleTo(&detail));
         detail.setLog({QStringLiteral("❌ 削除失敗: A")});
