@@ -44,11 +44,6 @@ public:
             onLine(line);
         co_return scripted.status;
     }
-    QCoro::Task<bool> requestAuthorization() override
-    {
-        setAuthorized(true);
-        co_return true;
-    }
     bool canUseTouchID() const override { return true; }
     QCoro::Task<BiometricResult> authenticate(QString reason) override
     {
@@ -147,8 +142,6 @@ struct Settled {
             return error ? (std::rethrow_exception(error), QString()) : QString();
         } catch (const std::exception& e) {
             return LocalizedError::describe(e);
-        } catch (...) {
-            return QStringLiteral("unknown exception");
         }
     }
 };
