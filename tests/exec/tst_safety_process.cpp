@@ -224,8 +224,9 @@ private slots:
             processes.push_back(std::make_unique<QProcess>());
             processes.back()->start(QStringLiteral("perl"), {QStringLiteral("-e"), QStringLiteral("$0 = shift; sleep 60"), name});
             QVERIFY(processes.back()->waitForStarted());
-            // Until the process shows its new command line.
-            QTRY_VERIFY_WITH_TIMEOUT(!readWholeFile(QStringLiteral("/proc/%1/cmdline").arg(processes.back()->processId())).startsWith("perl"), 5000);
+            // Until the process shows its new command line whole: perl clears the old one
+            // before it writes the new, and pkill must not read it in between.
+            QTRY_VERIFY_WITH_TIMEOUT(readWholeFile(QStringLiteral("/proc/%1/cmdline").arg(processes.back()->processId())).startsWith(name.toUtf8() + '\0'), 5000);
         }
         const QString kill = UninstallerModel::killCommand(clearedForRoot(bundle));
         QCOMPARE(platform::runProcess({.program = QStringLiteral("/bin/sh"), .arguments = {QStringLiteral("-c"), kill}, .input = {}, .nullInput = false, .mergeOutput = false}).exitStatus, 0);
