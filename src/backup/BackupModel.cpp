@@ -260,7 +260,8 @@ QCoro::Task<> BackupModel::runCustomBackup()
     emit changed();
     appendLog({QStringLiteral("🚀 バックアップ開始: ") + source + QStringLiteral(" → ") + archivePath});
 
-    const QString line = archiveCommand(rootArchive->path(), excludePaths_, rootSource->path(), files.homeDirectory());
+    const QString line = SafetyBoundary::guarded(
+        {*rootSource, *rootArchive}, archiveCommand(rootArchive->path(), excludePaths_, rootSource->path(), files.homeDirectory()));
     try {
         const QString output = co_await AuthorizationManager::shared().runPrivilegedShell(line);
         // tar's own status decides: the marker follows only a tar that exited with 0, and only

@@ -428,7 +428,7 @@ QString CacheModel::passwordCommand(const QList<RootPath>& paths)
     for (const RootPath& path : paths)
         parts << QStringLiteral("find ") + Quote::singleQuoted(path.path())
                 + QStringLiteral(" -mindepth 1 -maxdepth 1 -exec rm -rf {} + 2>/dev/null || true");
-    return parts.join(QStringLiteral("; ")) + QStringLiteral("; true");
+    return SafetyBoundary::guarded(paths, parts.join(QStringLiteral("; ")) + QStringLiteral("; true"));
 }
 
 QCoro::Task<bool> CacheModel::cleanWithPassword(QList<RootPath> paths)

@@ -378,36 +378,34 @@ QString IntelAppsModel::keptLeftoversLine(const QString& bundlePath)
     return QStringLiteral("  ⏭ アプリが残っているため、残存ファイルは削除しませんでした: ") + bundlePath;
 }
 
-QString IntelAppsModel::trashCommand(const QList<RootPath>& paths, const QString& home, unsigned userId, qint64 time,
+QString IntelAppsModel::trashCommand(const QList<RootPath>& paths, const RootPath& trash, unsigned userId, qint64 time,
                                      const std::function<bool(const QString&)>& isTaken)
 {
-    const QString trash = home + QStringLiteral("/.Trash/");
+    const QString prefix = trash.path() + QLatin1Char('/');
     const QString stamp = QString::number(time);
     const QString owner = QString::number(userId);
-    QSet<QString> used;
+    QStringList used;
     QStringList parts;
     for (const RootPath& root : paths) {
         const QString& path = root.path();
         const QString name = lastPathComponent(path);
-        QString destination = trash + stamp + QLatin1Char('_') + name;
+        QString destination = prefix + stamp + QLatin1Char('_') + name;
         for (int k = 2; used.contains(destination) || (isTaken && isTaken(destination)); ++k)
-            destination = trash + stamp + QLatin1Char('_') + QString::number(k) + QLatin1Char('_') + name;
-        used.insert(destination);
+            destination = prefix + stamp + QLatin1Char('_') + QString::number(k) + QLatin1Char('_') + name;
+        used << destination;
         const QString quotedDestination = Quote::forSingleQuotes(destination);
         parts << QStringLiteral("/bin/mv '") + Quote::forSingleQuotes(path) + QStringLiteral("' '") + quotedDestination
                 + QStringLiteral("' && /usr/sbin/chown -R ") + owner + QStringLiteral(" '") + quotedDestination
                 + QLatin1Char('\'');
     }
-    return parts.join(QStringLiteral("; ")) + QStringLiteral("; true");
+    return SafetyBoundary::guarded(paths + QList<RootPath>{trash}, parts.join(QStringLiteral("; ")) + QStringLiteral("; true"), used);
 }
 
-QString IntelAppsModel::trashCommand(const QList<RootPath>& paths) const
+QString IntelAppsModel::trashCommand(const QList<RootPath>& paths, const RootPath& trash) const
 {
     const platform::FileManager& files = platform::FileManager::shared();
-    return trashCommand(paths, files.homeDirectory(), platform::Kernel::shared().userId(),
-                        QDateTime::currentSecsSinceEpoch(), [&files](const QString& destination) {
-                            return files.exists(destination) || files.isSymbolicLink(destination);
-                        });
+    return trashCommand(paths, trash, platform::Kernel::shared().userId(), QDateTime::currentSecsSinceEpoch(),
+                        [&files](const QString& destination) { return files.entryExists(destination); });
 }
 
 QString IntelAppsModel::permanentCommand(const QList<RootPath>& paths)
@@ -415,7 +413,7 @@ QString IntelAppsModel::permanentCommand(const QList<RootPath>& paths)
     QStringList parts;
     for (const RootPath& path : paths)
         parts << QStringLiteral("/bin/rm -rf '") + Quote::forSingleQuotes(path.path()) + QLatin1Char('\'');
-    return parts.join(QStringLiteral("; ")) + QStringLiteral("; true");
+    return SafetyBoundary::guarded(paths, parts.join(QStringLiteral("; ")) + QStringLiteral("; true"));
 }
 
 QCoro::Task<> IntelAppsModel::removeWithAdmin(QStringList paths, RemovalMethod method, Allowance allowance)
@@ -433,18 +431,21 @@ QCoro::Task<> IntelAppsModel::removeWithAdmin(QStringList paths, RemovalMethod m
         else
             appendLog(refusedLogLine(path, why));
     }
+    std::optional<RootPath> trash;
     if (method == RemovalMethod::trash) {
         // Root moves the items into the user's Trash: a Trash reached through a link would
         // send them, and the ownership change after them, anywhere.
-        const QString trash = files.homeDirectory() + QStringLiteral("/.Trash");
-        if (const auto refused = boundary.refusal(trash, Allowance({trash}), Actor::root, Operation::empty)) {
-            appendLog(refusedLogLine(trash, *refused));
+        const QString folder = files.homeDirectory() + QStringLiteral("/.Trash");
+        QString why;
+        trash = boundary.forRoot(folder, Allowance({folder}), Operation::empty, &why);
+        if (!trash) {
+            appendLog(refusedLogLine(folder, why));
             co_return;
         }
     }
     if (cleared.isEmpty())
         co_return;
-    const QString command = method == RemovalMethod::trash ? trashCommand(cleared) : permanentCommand(cleared);
+    const QString command = trash ? trashCommand(cleared, *trash) : permanentCommand(cleared);
     try {
         co_await AuthorizationManager::shared().runPrivilegedShell(command);
         for (const RootPath& path : std::as_const(cleared)) {

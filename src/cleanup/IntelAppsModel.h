@@ -117,8 +117,9 @@ public:
     // "<time>_<name>" and given back to the user. A name already in the Trash, or taken by an
     // earlier path of the batch, becomes "<time>_<k>_<name>" with the first free k from 2, so
     // nothing is ever moved onto or into an existing item.
-    QString trashCommand(const QList<RootPath>& paths) const;
-    static QString trashCommand(const QList<RootPath>& paths, const QString& home, unsigned userId, qint64 time,
+    // Root finds the Trash, and every name it moves an item to, as they were when checked.
+    QString trashCommand(const QList<RootPath>& paths, const RootPath& trash) const;
+    static QString trashCommand(const QList<RootPath>& paths, const RootPath& trash, unsigned userId, qint64 time,
                                 const std::function<bool(const QString&)>& isTaken);
     static QString permanentCommand(const QList<RootPath>& paths);
 

@@ -135,7 +135,7 @@ QString UninstallerModel::killCommand(const RootPath& bundlePath)
 
 QString UninstallerModel::removeCommand(const RootPath& path)
 {
-    return QStringLiteral("rm -rf '") + Quote::forSingleQuotes(path.path()) + QLatin1Char('\'');
+    return SafetyBoundary::guarded({path}, QStringLiteral("rm -rf '") + Quote::forSingleQuotes(path.path()) + QLatin1Char('\''));
 }
 
 void UninstallerModel::setSearchText(const QString& text)

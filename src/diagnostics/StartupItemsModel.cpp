@@ -229,7 +229,7 @@ QCoro::Task<> StartupItemsModel::runToggle(StartupItem item, bool enabled)
             failure = why;
         } else {
             try {
-                const QString line = launchctlCommand(job->path(), enabled);
+                const QString line = SafetyBoundary::guarded({*job}, launchctlCommand(job->path(), enabled));
                 co_await AuthorizationManager::shared().runPrivilegedShell(line);
             } catch (const std::exception& error) {
                 failure = LocalizedError::describe(error);

@@ -1,5 +1,8 @@
 #include "exec/SafetyBoundary.h"
 
+#include "exec/Quote.h"
+#include "platform/FileFacts.h"
+
 #include <cerrno>
 
 namespace {
@@ -9,7 +12,8 @@ namespace {
 const QStringList& systemFolders()
 {
     static const QStringList folders{
-        QStringLiteral("/System"), QStringLiteral("/System/Library"), QStringLiteral("/Library"),
+        QStringLiteral("/System"), QStringLiteral("/System/Library"), QStringLiteral("/System/Volumes"),
+        QStringLiteral("/System/Volumes/Data"), QStringLiteral("/Library"),
         QStringLiteral("/Library/Application Support"), QStringLiteral("/Library/Preferences"),
         QStringLiteral("/Library/LaunchAgents"), QStringLiteral("/Library/LaunchDaemons"),
         QStringLiteral("/Library/PrivilegedHelperTools"), QStringLiteral("/Applications"),
@@ -51,6 +55,30 @@ const QStringList& sharedTemporaryAreas()
     static const QStringList areas{QStringLiteral("/tmp"), QStringLiteral("/var/tmp"), QStringLiteral("/private/tmp"),
                                    QStringLiteral("/private/var/tmp"), QStringLiteral("/dev/shm")};
     return areas;
+}
+
+// The data volume's own name for a folder of the root volume (its firmlinked twin), or the
+// path itself.
+QString withoutDataVolume(const QString& normalPath)
+{
+    static const QString data = QStringLiteral("/System/Volumes/Data");
+    if (normalPath.size() > data.size() && normalPath.startsWith(data + QLatin1Char('/'), Qt::CaseInsensitive))
+        return normalPath.mid(data.size());
+    return normalPath;
+}
+
+// A folder on the list whatever its case: the system volume compares names without it.
+bool listed(const QStringList& folders, const QString& normalPath)
+{
+    return folders.contains(normalPath, Qt::CaseInsensitive);
+}
+
+// Whether someone other than root may add, remove or rename entries of the directory.
+// One that does not exist (yet) can only be made by whoever may write its parent.
+bool othersMayWriteInto(const QString& directory)
+{
+    const platform::FileFacts facts = platform::FileFacts::of(directory);
+    return facts.exists && (facts.owner != 0 || (facts.mode & 022) != 0);
 }
 
 bool isNormal(const QString& normalPath)
@@ -105,16 +133,43 @@ QString SafetyBoundary::normalForm(const QString& path)
 
 bool SafetyBoundary::isProtectedFolder(const QString& normalPath) const
 {
-    if (normalPath == QLatin1String("/") || systemFolders().contains(normalPath))
+    const QString path = withoutDataVolume(normalPath);
+    if (path == QLatin1String("/") || listed(systemFolders(), path))
         return true;
     const QString home = normalForm(files_.homeDirectory());
     if (home.isEmpty() || home == QLatin1String("/"))
         return false;   // every folder such a home names is already a system folder above
-    for (const QString& folder : homeFolders()) {
-        if (normalPath == home + folder)
-            return true;
+    // The home as named and as it really is: either may be how the path reaches it.
+    const QString realHome = files_.canonicalPath(home);
+    for (const QString& base : {home, realHome}) {
+        if (base.isEmpty() || base == QLatin1String("/"))
+            continue;
+        for (const QString& folder : homeFolders()) {
+            if (path.compare(base + folder, Qt::CaseInsensitive) == 0)
+                return true;
+        }
     }
     return false;
+}
+
+std::optional<QString> SafetyBoundary::realPlaceRefusal(const QString& normalPath, Operation operation) const
+{
+    // The user's own actions follow links in the parents ("/tmp/x/../" is refused, but a
+    // TMPDIR of "~/link-to-root/mnt" reaches /mnt): judge where the path really leads too.
+    // The last component is the entry acted on, link or not, so it is not resolved.
+    const qsizetype slash = normalPath.lastIndexOf(QLatin1Char('/'));
+    const QString parent = slash == 0 ? QStringLiteral("/") : normalPath.left(slash);
+    const QString realParent = files_.canonicalPath(parent);
+    if (realParent.isEmpty())
+        return std::nullopt;   // nothing there to act on
+    const QString real = (realParent == QLatin1String("/") ? QString() : realParent) + normalPath.mid(slash);
+    if (real.compare(normalPath, Qt::CaseInsensitive) == 0 && withoutDataVolume(real) == real)
+        return std::nullopt;
+    if (operation != Operation::read && isProtectedFolder(real))
+        return QStringLiteral("保護されたフォルダーです");
+    if (operation == Operation::empty && listed(sharedTemporaryAreas(), withoutDataVolume(real)))
+        return QStringLiteral("全ユーザー共有の一時フォルダーです");
+    return std::nullopt;
 }
 
 bool SafetyBoundary::hasLinkAlongPath(const QString& normalPath, bool includingLast) const
@@ -145,7 +200,7 @@ std::optional<QString> SafetyBoundary::refusal(const QString& path, const Allowa
         return QStringLiteral("保護されたフォルダーです");
     if (!allowance.contains(normal))
         return QStringLiteral("許可された場所の外です");
-    if (actor == Actor::user && operation == Operation::empty && sharedTemporaryAreas().contains(normal))
+    if (actor == Actor::user && operation == Operation::empty && listed(sharedTemporaryAreas(), withoutDataVolume(normal)))
         return QStringLiteral("全ユーザー共有の一時フォルダーです");
     // Root follows every link it meets, so no component may be one (a link as the target
     // itself is removed or moved as a link, but never emptied: that would empty its target).
@@ -157,6 +212,8 @@ std::optional<QString> SafetyBoundary::refusal(const QString& path, const Allowa
     if ((actor == Actor::root && hasLinkAlongPath(normal, lastCounts))
         || (actor == Actor::user && lastCounts && files_.isSymbolicLink(normal)))
         return QStringLiteral("シンボリックリンクを含むパスです");
+    if (actor == Actor::user)
+        return realPlaceRefusal(normal, operation);
     return std::nullopt;
 }
 
@@ -211,5 +268,45 @@ std::optional<RootPath> SafetyBoundary::forRoot(const QString& path, const Allow
             *why = *refused;
         return std::nullopt;
     }
-    return RootPath(normalForm(path));
+    RootPath cleared(normalForm(path));
+    // From the first folder someone else may write to, every component could be swapped for
+    // a link while the dialog is open; the last only matters where root follows it.
+    const bool lastCounts = operation == Operation::empty || operation == Operation::create || operation == Operation::read;
+    const QStringList parts = cleared.path_.mid(1).split(QLatin1Char('/'));
+    QString prefix;
+    bool othersControl = false;
+    for (qsizetype i = 0; i < parts.size(); ++i) {
+        othersControl = othersControl || othersMayWriteInto(prefix.isEmpty() ? QStringLiteral("/") : prefix);
+        prefix += QLatin1Char('/') + parts[i];
+        if (othersControl && (i + 1 < parts.size() || lastCounts))
+            cleared.mustNotBeLinks_ << prefix;
+    }
+    cleared.mustBeAbsent_ = operation == Operation::create && othersControl;
+    return cleared;
+}
+
+QString SafetyBoundary::guarded(const QList<RootPath>& paths, const QString& command, const QStringList& newEntries)
+{
+    QStringList tests;
+    const auto mustBeAbsent = [&tests](const QString& path) {
+        tests << QStringLiteral("[ ! -e ") + Quote::singleQuoted(path) + QStringLiteral(" ] && [ ! -L ")
+                     + Quote::singleQuoted(path) + QStringLiteral(" ]");
+    };
+    for (const RootPath& path : paths) {
+        for (const QString& component : path.mustNotBeLinks_) {
+            const QString test = QStringLiteral("[ ! -L ") + Quote::singleQuoted(component) + QStringLiteral(" ]");
+            if (!tests.contains(test))
+                tests << test;
+        }
+        if (path.mustBeAbsent_)
+            mustBeAbsent(path.path_);
+    }
+    for (const QString& entry : newEntries) {
+        if (othersMayWriteInto(entry.left(entry.lastIndexOf(QLatin1Char('/')))))
+            mustBeAbsent(entry);
+    }
+    if (tests.isEmpty())
+        return command;
+    return QStringLiteral("{ ") + tests.join(QStringLiteral(" && "))
+         + QStringLiteral("; } || { echo '⛔️ 管理者の確認中にパスが差し替えられたため中止しました' >&2; exit 1; }; ") + command;
 }

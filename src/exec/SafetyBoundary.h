@@ -33,7 +33,11 @@ private:
 };
 
 // A path cleared for a command line run as root. Only SafetyBoundary makes one, so no root
-// command can be built from a path that did not pass the boundary.
+// command can be built from a path that did not pass the boundary. It carries what root has
+// to find unchanged when it acts: the components that lie in folders someone other than root
+// may write to, which must still not be links, and, for a new entry, that nothing stands at
+// its name yet. A password dialog can stay open for minutes; the boundary's own check ran
+// before it.
 class RootPath {
 public:
     const QString& path() const { return path_; }
@@ -43,6 +47,8 @@ private:
     friend class SafetyBoundary;
     explicit RootPath(QString path) : path_(std::move(path)) {}
     QString path_;
+    QStringList mustNotBeLinks_;
+    bool mustBeAbsent_ = false;
 };
 
 // The one gate every removal, emptying, move to the Trash and every path handed to root goes
@@ -82,8 +88,16 @@ public:
     // `path` cleared for a root command line applying `operation`, or none with `why` set.
     std::optional<RootPath> forRoot(const QString& path, const Allowance& allowance, Operation operation,
                                     QString* why = nullptr) const;
+    // `command` preceded by root's own test of `paths` at the moment it acts: when a component
+    // has become a link (or something appeared where root creates an entry) root stops with a
+    // line on the error stream and exit status 1. The command is unchanged when every path
+    // lies in folders only root may write to. `newEntries` are names root creates: where
+    // someone else may write their folder, nothing, not even a link, may stand at them.
+    static QString guarded(const QList<RootPath>& paths, const QString& command, const QStringList& newEntries = {});
 
 private:
+    // Whether the real place of `normalPath`, its parents' links resolved, is one never acted on.
+    std::optional<QString> realPlaceRefusal(const QString& normalPath, Operation operation) const;
     Outcome actAsUser(const QString& path, const Allowance& allowance, Operation operation) const;
 
     const platform::FileManager& files_;

@@ -522,7 +522,7 @@ QCoro::Task<> InstallerModel::expandPackage(MacOSVersion version, QString pkgPat
         fail(why + QStringLiteral(": ") + pkgPath);
         co_return;
     }
-    const QString command = expansionCommand(cleared->path(), platform::Kernel::shared().userId());
+    const QString command = SafetyBoundary::guarded({*cleared}, expansionCommand(cleared->path(), platform::Kernel::shared().userId()));
     std::weak_ptr<InstallerModel> weak = weak_from_this();
     std::function<void(const QString&)> onLine = [weak](const QString& line) {
         if (auto model = weak.lock())
@@ -617,8 +617,8 @@ QCoro::Task<> InstallerModel::createUSB()
         finish();
         co_return;
     }
-    const QString command = Quote::doubleQuoted(cleared->path()) + QStringLiteral(" --volume /dev/") + chosen.name
-                          + QStringLiteral(" --nointeraction 2>&1");
+    const QString command = SafetyBoundary::guarded({*cleared}, Quote::doubleQuoted(cleared->path()) + QStringLiteral(" --volume /dev/")
+                                                                  + chosen.name + QStringLiteral(" --nointeraction 2>&1"));
     appendLog(QStringLiteral("💾 USBメディア作成中: /dev/") + chosen.name);
     std::weak_ptr<InstallerModel> weak = weak_from_this();
     std::function<void(const QString&)> onLine = [weak](const QString& line) {

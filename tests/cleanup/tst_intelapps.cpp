@@ -45,7 +45,7 @@ private slots:
             {UninstallerModel::removeCommand(bob), "rm -rf '/Applications/Bob'\\''s App.app'"},
             {IntelAppsModel::permanentCommand(clearedForRoot({"/Applications/Bob's App.app", "/x"})),
              "/bin/rm -rf '/Applications/Bob'\\''s App.app'; /bin/rm -rf '/x'; true"},
-            {IntelAppsModel::trashCommand(clearedForRoot({"/A/Foo", "/B/Foo", "/C/it's"}), "/H", 501, 7,
+            {IntelAppsModel::trashCommand(clearedForRoot({"/A/Foo", "/B/Foo", "/C/it's"}), clearedForRoot({"/H/.Trash"}, Operation::empty).first(), 501, 7,
                                           [](const QString& path) { return path == "/H/.Trash/7_Foo"; }),
              "/bin/mv '/A/Foo' '/H/.Trash/7_2_Foo' && /usr/sbin/chown -R 501 '/H/.Trash/7_2_Foo'; "
              "/bin/mv '/B/Foo' '/H/.Trash/7_3_Foo' && /usr/sbin/chown -R 501 '/H/.Trash/7_3_Foo'; "

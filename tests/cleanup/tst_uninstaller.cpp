@@ -14,7 +14,7 @@
 
 namespace {
 
-QString removeLine(const QString& path) { return "rm -rf '" + path + "'"; }
+QString removeLine(const QString& path) { return UninstallerModel::removeCommand(clearedForRoot(path)); }
 
 QStringList namesOf(const QList<InstalledApp>& apps)
 {
@@ -33,8 +33,8 @@ struct Fixture : TempTree {
     Fixture()
     {
         auth.otherwise([](const QString& line) {
-            if (line.startsWith("rm -rf '") && line.endsWith('\''))
-                platform::FileManager::systemDefault().removeItem(line.mid(8).chopped(1));
+            if (const qsizetype at = line.lastIndexOf("rm -rf '"); at >= 0 && line.endsWith('\''))
+                platform::FileManager::systemDefault().removeItem(line.mid(at + 8).chopped(1));
             return PrivilegedAnswer::ok();
         });
     }

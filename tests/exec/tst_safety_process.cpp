@@ -74,6 +74,9 @@ struct Tree {
         BundleFactory::createApp(root + "/Elsewhere", "Real.app", BundleFactory::thinMachO(BundleFactory::cpuX86_64), {}, "com.example.real");
         QFile::link(root + "/Elsewhere/Real.app", root + "/Applications/Linked.app");
         QFile::link(root + "/Applications", root + "/tmplink");
+        QFile::link("/", root + "/rootlink");
+        BundleFactory::createApp(root + "/twin", hostileName + ".app", "x", {}, "com.example.twin");
+        QFile::link(root + "/Elsewhere/Real.app", root + "/twin/Linked.app");
     }
     ~Tree()
     {
@@ -109,6 +112,9 @@ private slots:
             {"TMPDIR /", "@/home", "/", true},
             {"TMPDIR missing", "@/home", "@/nope/", false},
             {"TMPDIR link to Applications", "@/home", "@/tmplink/", true},
+            // Both really are the shared /tmp, which holds this tree.
+            {"TMPDIR through a link to /", "@/home", "@/rootlink/tmp/", true},
+            {"TMPDIR /proc/self/root/tmp", "@/home", "/proc/self/root/tmp/", true},
             {"HOME /", "/", "@/tmp/", false},
             {"HOME empty", "", "@/tmp/", false},
         };
@@ -116,6 +122,9 @@ private slots:
             for (const char* action : {"cache", "optimize", "uninstall", "uninstall link", "intel", "intel trash", "intel cancelled"})
                 QTest::addRow("%s, %s", environment.name, action)
                     << environment.home << environment.temporary << environment.refused << QString::fromLatin1(action);
+        // While the password dialog is open, Applications becomes a link to a twin holding a
+        // bundle of the same name: root must not follow it there.
+        QTest::addRow("ordinary, intel swapped") << "@/home" << "@/tmp/" << false << "intel swapped";
     }
 
     void hostileEnvironments()
@@ -140,11 +149,21 @@ private slots:
             return PrivilegedAnswer::ok(QString::fromUtf8(platform::runProcess({QStringLiteral("/bin/sh"), {QStringLiteral("-c"), line}, std::nullopt, true}).standardOutput));
         });
         FakeCleanerHelper helper;
-        const bool cancelled = action == QLatin1String("intel cancelled");
-        if (cancelled) {
-            // The user may not remove the bundles, and the password prompt is dismissed.
+        const bool cancelled = action == QLatin1String("intel cancelled"), swapped = action == QLatin1String("intel swapped");
+        if (cancelled || swapped) {
+            // The user may not remove the bundles: root has to.
             QVERIFY(QProcess::execute("chmod", {"-R", "a-w", tree.root + "/Applications"}) == 0);
+        }
+        if (cancelled)
             auth.failAll(AuthError::userCancelled());
+        if (swapped) {
+            // Someone other than root may write to the tree, as to a home.
+            QVERIFY(QProcess::execute("chmod", {"0777", tree.root}) == 0);
+            auth.otherwise([root = tree.root](const QString& line) {
+                if (line.contains(QLatin1String("/bin/rm -rf")) && !QFileInfo::exists(root + "/Applications.moved"))
+                    QDir(root).rename("Applications", "Applications.moved"), QFile::link(root + "/twin", root + "/Applications");
+                return PrivilegedAnswer::ok(QString::fromUtf8(platform::runProcess({QStringLiteral("/bin/sh"), {QStringLiteral("-c"), line}, std::nullopt, true}).standardOutput));
+            });
         }
         const auto before = listTree(tree.root);
         QList<QByteArray> targets;
@@ -193,7 +212,9 @@ private slots:
             model->setRemovalMethod(action == QLatin1String("intel trash") ? RemovalMethod::trash : RemovalMethod::permanent);
             settle(model->removeSelected());
             log = model->log();
-            if (!cancelled) {
+            if (swapped) {
+                targets << "/Applications" << "/Applications.moved";
+            } else if (!cancelled) {
                 // The link goes, the bundle it points at and that one's leftovers stay.
                 targets << QFile::encodeName(tree.bundle.mid(tree.root.size())) << "/Applications/Linked.app";
                 if (homeInTree)
@@ -207,7 +228,7 @@ private slots:
         const auto [changed, stray] = changes(before, after, targets);
         QVERIFY2(stray.isEmpty(), stray.join('\n') + "\nchanged; log:\n" + log.join('\n').toUtf8());
         // The ordinary case really removes what it was asked to.
-        if (!temporaryRefused && homeInTree && !action.endsWith(QLatin1String("cancelled")))
+        if (!temporaryRefused && homeInTree && !cancelled && !swapped)
             QVERIFY2(!changed.isEmpty(), "nothing was removed");
     }
 

@@ -87,7 +87,10 @@ private slots:
         QVERIFY(!InstallerModel::isDownloadRunning(f.sequoia()));
         QCOMPARE(f.streaming.commands(), QStringList{f.curl});
         const QString uid = QString::number(platform::Kernel::shared().userId());
-        QCOMPARE(f.auth.commands(), QStringList{"[ -n \"$(/usr/bin/find '" + f.pkg + "' -maxdepth 0 -type f -user " + uid + " ! -perm -020 ! -perm -002"
+        // The folder and the file lie where others may write: root checks they are still no links.
+        QCOMPARE(f.auth.commands(), QStringList{"{ [ ! -L '" + QFileInfo(f.pkg).path() + "' ] && [ ! -L '" + f.pkg + "' ]; } || "
+                                                "{ echo '⛔️ 管理者の確認中にパスが差し替えられたため中止しました' >&2; exit 1; }; "
+                                                "[ -n \"$(/usr/bin/find '" + f.pkg + "' -maxdepth 0 -type f -user " + uid + " ! -perm -020 ! -perm -002"
                                                 " 2>/dev/null)\" ] || { echo '❌ パッケージが差し替えられた可能性があるため展開しません'; exit 1; }; "
                                                 "installer -pkg '" + f.pkg + "' -target / 2>&1"});
         QCOMPARE(f.model->downloadLog(),
