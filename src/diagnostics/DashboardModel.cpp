@@ -50,8 +50,9 @@ QString DashboardModel::diskFreeText(const QString& dfOutput)
 QString DashboardModel::junkCommand(const QString& home, const QString& temporary)
 {
     const QString measuredTemporary = temporary.isEmpty() ? QString() : Quote::doubleQuoted(temporary) + QLatin1Char(' ');
-    return QStringLiteral("du -sk ") + measuredTemporary + QStringLiteral("\"") + Quote::forDoubleQuotes(home)
-        + QStringLiteral("/Library/Caches\" \"/private/tmp\" 2>/dev/null | awk '{sum+=$1} END{printf \"%d\", sum/1024}'");
+    const QString measuredCaches = home.isEmpty() ? QString() : Quote::doubleQuoted(home + QStringLiteral("/Library/Caches")) + QLatin1Char(' ');
+    return QStringLiteral("du -sk ") + measuredTemporary + measuredCaches
+        + QStringLiteral("\"/private/tmp\" 2>/dev/null | awk '{sum+=$1} END{printf \"%d\", sum/1024}'");
 }
 
 QString DashboardModel::junkText() const
@@ -83,7 +84,11 @@ QCoro::Task<> DashboardModel::refreshWith(std::weak_ptr<DashboardModel> model, A
         PermissionManager::shared().checkPermissions();
         const platform::FileManager& files = platform::FileManager::shared();
         const QString temporary = files.temporaryDirectory();
-        junkLine = junkCommand(files.homeDirectory(), optimizableFolders().contains(temporary) ? temporary : QString());
+        // Only what an optimisation would empty: a HOME of "/" or "" names no caches of the user's.
+        const QStringList optimizable = optimizableFolders();
+        const QString home = files.homeDirectory();
+        junkLine = junkCommand(optimizable.contains(home + QStringLiteral("/Library/Caches")) ? home : QString(),
+                               optimizable.contains(temporary) ? temporary : QString());
     }
     // Leaves the flag set when the screen is gone: nothing reads it any more.
     auto finish = [&model]() {

@@ -57,7 +57,8 @@ public:
     static QString healthLabel(int score);
     // df's trimmed output as the storage card shows it.
     static QString diskFreeText(const QString& dfOutput);
-    // The du line over the temporary directory, the user's caches and /private/tmp.
+    // The du line over the temporary directory, the user's caches and /private/tmp; an empty
+    // `temporary` or `home` leaves that folder out.
     static QString junkCommand(const QString& home, const QString& temporary);
     // The user's folders the one-click optimisation empties and the estimate counts: the
     // home's Library/Caches and the temporary directory, each only when the safety boundary

@@ -56,6 +56,14 @@ private slots:
         QCOMPARE(DashboardModel::junkCommand("/Users/a\"b$c", "/var/folders/x/T/"),
                  "du -sk \"/var/folders/x/T/\" \"/Users/a\\\"b\\$c/Library/Caches\" \"/private/tmp\" 2>/dev/null"
                  " | awk '{sum+=$1} END{printf \"%d\", sum/1024}'");
+        // A home of "/" or "" names the system's caches: the optimisation leaves them alone,
+        // so the estimate does not count them either.
+        for (const QString home : {"/", ""}) {
+            Fixture f;
+            ScriptedFileManager files(home, f.temporary);
+            settle(std::make_shared<DashboardModel>()->refreshStats());
+            QCOMPARE(f.shell.commands().value(1), "du -sk \"" + f.temporary + "\" \"/private/tmp\" 2>/dev/null | awk '{sum+=$1} END{printf \"%d\", sum/1024}'");
+        }
     }
 
     void appearanceStopsWhenLeft()
