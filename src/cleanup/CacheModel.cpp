@@ -11,6 +11,7 @@
 
 #include <qcoro/qcorofuture.h>
 
+#include <cerrno>
 #include <vector>
 
 namespace {
@@ -344,7 +345,7 @@ QCoro::Task<> CacheModel::clean(PrivilegeMode mode)
         const SafetyBoundary::Outcome outcome = co_await emptied;
         // A directory an earlier one of this run already took with it simply has nothing left.
         append(outcome.refusal ? refusedLine(RefusedPath{path, *outcome.refusal})
-                               : userResultLine(path, outcome.counts.deleted, outcome.counts.skipped));
+                               : userResultLine(path, outcome.counts));
     }
 
     append(QStringLiteral("🎉 クリーンアップ完了！"));
@@ -353,8 +354,9 @@ QCoro::Task<> CacheModel::clean(PrivilegeMode mode)
     setCleaning(false);
 }
 
-QString CacheModel::userResultLine(const QString& path, int deleted, int skipped)
+QString CacheModel::userResultLine(const QString& path, const platform::TreeRemoval& counts)
 {
+    const int deleted = counts.deleted, skipped = counts.skipped;
     if (deleted > 0 && skipped == 0)
         return QStringLiteral("  ✅ ") + path + QStringLiteral(" (中身を完全に削除: ") + QString::number(deleted)
             + QStringLiteral("個)");
@@ -364,6 +366,9 @@ QString CacheModel::userResultLine(const QString& path, int deleted, int skipped
     if (skipped > 0)
         return QStringLiteral("  ⚠️ スキップ: ") + path + QStringLiteral(" (削除失敗: ") + QString::number(skipped)
             + QStringLiteral("個)");
+    // A folder that is missing has no cache; one that could not be opened was not emptied.
+    if (counts.error != 0 && counts.error != ENOENT && counts.error != ENOTDIR)
+        return QStringLiteral("  ⚠️ スキップ: ") + path + QStringLiteral(" — ") + qt_error_string(counts.error);
     return QStringLiteral("  ℹ️ キャッシュなし: ") + path;
 }
 

@@ -96,7 +96,7 @@ public:
     QCoro::Task<> setupAndClean();
     QCoro::Task<> removeHelper();
 
-    static QString userResultLine(const QString& path, int deleted, int skipped);
+    static QString userResultLine(const QString& path, const platform::TreeRemoval& counts);
     static QString helperResultLine(const QString& line);
     static QString refusedLine(const RefusedPath& refused);
 

@@ -102,16 +102,19 @@ private slots:
         f.helper.setScriptedStatus(CleanerHelperStatus::installed);
         settle(f.helper.refreshStatus());
         f.helper.setRunLines({"CLEANED /private/tmp", "SKIP /private/var/tmp", "DENIED /etc", "PURGED"});
-        QVERIFY(f.make({f.home + "/Library/Caches/a"}));
-        model = f.model({group({"~/Library/Caches", "/private/tmp"})});
+        // A folder that cannot be opened was not emptied, whatever it holds.
+        QVERIFY(f.make({f.home + "/Library/Caches/a", f.home + "/Library/Logs/"}));
+        f.files.undeletable = {f.home + "/Library/Logs"};
+        model = f.model({group({"~/Library/Caches", "/private/tmp", "~/Library/Logs"})});
         model->startClean();
         QTRY_VERIFY(!model->isCleaning());
         QCOMPARE(f.helper.actions(), QList<CleanerAction>{CleanerAction::clean({"/private/tmp"})});
         QVERIFY(f.auth.commands().isEmpty() && f.helper.reasons().size() == 1);
-        QCOMPARE(model->log(), (QStringList{"🎯 対象: " + f.home + "/Library/Caches", "🎯 対象: /private/tmp",
+        QCOMPARE(model->log(), (QStringList{"🎯 対象: " + f.home + "/Library/Caches", "🎯 対象: " + f.home + "/Library/Logs", "🎯 対象: /private/tmp",
                                             "🔐 Touch ID で認証中…", "✅ Touch ID 認証OK（パスワード入力なし）", "  ✅ /private/tmp",
                                             "  ℹ️ 対象なし: /private/var/tmp", "  ⛔️ 許可外のため拒否: /etc", "  PURGED",
-                                            "  ✅ " + f.home + "/Library/Caches (中身を完全に削除: 1個)", "🎉 クリーンアップ完了！"}));
+                                            "  ✅ " + f.home + "/Library/Caches (中身を完全に削除: 1個)",
+                                            "  ⚠️ スキップ: " + f.home + "/Library/Logs — " + qt_error_string(EACCES), "🎉 クリーンアップ完了！"}));
     }
 
     // Cancelling stops all, a missing helper hands over to the password, other failures still empty the user's area.

@@ -27,6 +27,8 @@ public:
     {
         if (phantomDirectories.contains(path))
             return {0, int(phantomContents.size()), phantomContents.isEmpty() ? 0 : EPERM};
+        if (undeletable.contains(path))
+            return {0, 0, EACCES};   // the folder itself cannot be opened
         platform::TreeRemoval counts;
         for (const QString& name : FileManager::contentsOfDirectory(path)) {
             const platform::TreeRemoval entry = removeItem(path + QLatin1Char('/') + name);
