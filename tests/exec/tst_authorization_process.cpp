@@ -1,10 +1,9 @@
 // Administrator runs: the AppleScript statement handed to a scripted script runner, the real
-// osascript stand-in (the tests run as root, so it runs commands without pkexec), streaming
-// runs and the owner authentication.
+// osascript stand-in (the tests run as root, so it runs commands without pkexec) and streaming
+// runs. The owner authentication is checked through the cleanup helper's runs.
 #include "exec/AuthorizationManager.h"
 #include "exec/CleanerHelper.h"
 #include "platform/FileReader.h"
-#include "platform/OwnerAuthentication.h"
 #include "platform/Process.h"
 #include "platform/StandIns.h"
 #include "support/FakePrivileged.h"
@@ -16,22 +15,6 @@
 #include <unistd.h>
 
 namespace {
-
-class ScriptedOwnerAuthentication final : public platform::OwnerAuthentication {
-public:
-    bool biometrics = false, ownerPolicy = true;
-    platform::OwnerAuthenticationReply reply;
-    QStringList asked;   // reason and cancel title of each evaluation
-
-    bool canUseBiometrics() const override { return biometrics; }
-    bool canEvaluateOwnerPolicy() const override { return ownerPolicy; }
-    QCoro::Task<platform::OwnerAuthenticationReply> evaluateOwnerPolicy(QString reason, QString cancelTitle) override
-    {
-        asked << reason << cancelTitle;
-        co_return reply;
-    }
-    platform::Service<platform::OwnerAuthentication>::Override override_{*this};
-};
 
 QByteArray scriptFor(const char* escaped) { return QByteArray("do shell script \"") + escaped + "\" with administrator privileges"; }
 
@@ -185,27 +168,6 @@ private slots:
         QVERIFY2(through, "the root run waited for the command pool");
         QCOMPARE(root.value, std::optional<QString>(QStringLiteral("done\n")));
         QCOMPARE(probe.value, std::optional<CleanerHelperStatus>(CleanerHelperStatus::installed));
-    }
-
-    void authenticateMapsTheSystemReply()
-    {
-        using Outcome = platform::OwnerAuthenticationReply::Outcome;
-        ScriptedOwnerAuthentication system;
-        AuthorizationManager manager;
-        QList<BiometricResult> results;
-        for (const platform::OwnerAuthenticationReply& reply : {platform::OwnerAuthenticationReply{Outcome::success, {}}, {Outcome::cancelled, {}},
-                                                                {Outcome::failedWithoutError, {}}, {Outcome::error, "Biometry is locked out."}}) {
-            system.reply = reply;
-            results << QCoro::waitFor(manager.authenticate(QStringLiteral("理由")));
-        }
-        system.ownerPolicy = false;   // nothing asked
-        results << QCoro::waitFor(manager.authenticate(QStringLiteral("理由")));
-        QCOMPARE(results, (QList<BiometricResult>{BiometricResult::success(), BiometricResult::cancelled(), BiometricResult::failed("認証に失敗しました"),
-                                                  BiometricResult::failed("Biometry is locked out."), BiometricResult::unavailable()}));
-        QCOMPARE(system.asked.join('|'), QStringLiteral("理由|キャンセル|理由|キャンセル|理由|キャンセル|理由|キャンセル"));
-        QCOMPARE(manager.canUseTouchID(), false);   // the biometrics-only policy, nothing else
-        system.biometrics = true;
-        QCOMPARE(manager.canUseTouchID(), true);
     }
 
     // The stand-in runs only the one statement it supports, with the output and error text

@@ -1,8 +1,9 @@
-// The cleanup helper against a scripted sudo and a recording administrator, its script run
-// by sh on temporary trees, its rule checked by the real visudo, and install / uninstall / run
-// as root with every target in a temporary directory.
+// The cleanup helper against a scripted sudo, a scripted owner authentication and a recording
+// administrator, its script run by sh on temporary trees, its rule checked by the real visudo,
+// and install / uninstall / run as root with every target in a temporary directory.
 #include "exec/CleanerHelper.h"
 #include "platform/Kernel.h"
+#include "platform/OwnerAuthentication.h"
 #include "platform/Process.h"
 #include "support/FakePrivileged.h"
 #include "support/FakePrivilegedTools.h"
@@ -20,6 +21,24 @@ public:
     QString loginName() const override { return name_; }
     QString name_;
     platform::Service<platform::Kernel>::Override override_{*this};
+};
+
+// The system's owner authentication, giving one reply to every evaluation; without a reply its
+// owner policy is unavailable.
+class ScriptedOwnerAuthentication final : public platform::OwnerAuthentication {
+public:
+    bool biometrics = false;
+    std::optional<platform::OwnerAuthenticationReply> reply;
+    QStringList asked;   // reason and cancel title of each evaluation
+
+    bool canUseBiometrics() const override { return biometrics; }
+    bool canEvaluateOwnerPolicy() const override { return reply.has_value(); }
+    QCoro::Task<platform::OwnerAuthenticationReply> evaluateOwnerPolicy(QString reason, QString cancelTitle) override
+    {
+        asked << reason << cancelTitle;
+        co_return reply.value_or(platform::OwnerAuthenticationReply());
+    }
+    platform::Service<platform::OwnerAuthentication>::Override override_{*this};
 };
 
 // The macOS locations with the helper file in a temporary directory, present or not.
@@ -140,45 +159,54 @@ private slots:
         }
     }
 
-    // What the version probe answers ("-": no helper file), the owner
-    // authentication, the action, the helper's answer, and the lines joined by "|" or the error.
+    // What the version probe answers ("-": no helper file), the system's owner authentication
+    // (none: its policy unavailable) through the real administrator object, the action, the
+    // helper's answer, and the lines joined by "|" or the error.
     void run()
     {
-        const BiometricResult ok = BiometricResult::success();
+        using Reply = std::optional<platform::OwnerAuthenticationReply>;
+        using Outcome = platform::OwnerAuthenticationReply::Outcome;
+        const Reply ok{{Outcome::success, {}}};
         const CleanerAction purge = CleanerAction::purge(), clean = CleanerAction::clean({"/Library/Caches", "/private/tmp/"});
         const auto fails = [](const CleanerError& e) { return LocalizedError::describe(e); };
-        const QString failed = QStringLiteral("認証に失敗しました"), notInstalled = fails(CleanerError::notInstalled());
-        const struct { QByteArray version; BiometricResult authentication; CleanerAction action; QByteArray output; int exitStatus; QString result; } rows[] = {
+        const QString notInstalled = fails(CleanerError::notInstalled());
+        const struct { QByteArray version; Reply authentication; CleanerAction action; QByteArray output; int exitStatus; QString result; } rows[] = {
             {"2.2.0\n", ok, clean, "CLEANED /Library/Caches\n\nDENIED /private/tmp/\n", 0, "CLEANED /Library/Caches|DENIED /private/tmp/"},
             {"2.2.0\n", ok, purge, "PURGED\n", 0, "PURGED"},
             {"2.2.0\n", ok, clean, "", 1, fails(CleanerError::execFailed("exit 1"))},   // silent
             {"2.2.0\n", ok, purge, "usage: x\n", 64, fails(CleanerError::execFailed("usage: x\n"))},
             {"-", ok, purge, "", 0, notInstalled},   // missing, outdated
             {"2.0.0\n", ok, purge, "", 0, notInstalled},
-            {"2.2.0\n", BiometricResult::cancelled(), purge, "", 0, fails(CleanerError::cancelled())},
-            {"2.2.0\n", BiometricResult::unavailable(), purge, "", 0, fails(CleanerError::authFailed("このMacでは生体認証/パスワード認証が利用できません"))},
-            {"2.2.0\n", BiometricResult::failed(failed), purge, "", 0, fails(CleanerError::authFailed(failed))},
+            {"2.2.0\n", Reply{{Outcome::cancelled, {}}}, purge, "", 0, fails(CleanerError::cancelled())},
+            {"2.2.0\n", std::nullopt, purge, "", 0, fails(CleanerError::authFailed("このMacでは生体認証/パスワード認証が利用できません"))},
+            {"2.2.0\n", Reply{{Outcome::failedWithoutError, {}}}, purge, "", 0, fails(CleanerError::authFailed("認証に失敗しました"))},
+            {"2.2.0\n", Reply{{Outcome::error, "Biometry is locked out."}}, purge, "", 0, fails(CleanerError::authFailed("Biometry is locked out."))},
         };
         for (const auto& row : rows) {
             MacWithHelper mac(row.version != "-");
             ScriptedSudo sudo;
             sudo.answer(row.version, {}, 0, QStringLiteral("version"));
             sudo.answer(row.output, {}, row.exitStatus);
-            FakeAuthorization authorization;
-            authorization.setBiometricResult(row.authentication);
+            ScriptedOwnerAuthentication system;
+            system.reply = row.authentication;
             CleanerHelper helper;
             const Settled<QStringList> result = settle(helper.run(row.action, QStringLiteral("理由")));
-            QCOMPARE(result.succeeded() ? result.value->join(QLatin1Char('|')) : result.errorText(), row.result);
-            QCOMPARE(authorization.authenticationReasons(), row.version == "2.2.0\n" ? QStringList{QStringLiteral("理由")} : QStringList());
+            QCOMPARE(result.value ? result.value->join(QLatin1Char('|')) : result.errorText(), row.result);
+            QCOMPARE(system.asked.join('|'), row.version == "2.2.0\n" && row.authentication ? QStringLiteral("理由|キャンセル") : QString());
             const QStringList helperCall{"-n", mac.locations.helperPath};
             QList<QStringList> calls;
             if (row.version != "-")
                 calls << helperCall + QStringList{"version"};
-            if (row.version == "2.2.0\n" && row.authentication == ok)
+            if (row.version == "2.2.0\n" && row.authentication && row.authentication->outcome == Outcome::success)
                 calls << helperCall + (row.action == purge ? QStringList{"purge"} : QStringList{"clean"} + row.action.directories);
             QCOMPARE(sudo.calls(), calls);
             QCOMPARE(sudo.numbered(QStringLiteral("stdin")), QByteArrayList(calls.size(), "/dev/null\n"));
         }
+        // Touch ID is offered beside the helper by the biometrics-only policy alone.
+        ScriptedOwnerAuthentication system;
+        QCOMPARE(AuthorizationManager::shared().canUseTouchID(), false);
+        system.biometrics = true;
+        QCOMPARE(AuthorizationManager::shared().canUseTouchID(), true);
     }
 
     // The script on a tree: allowed A, B (below var/) and M (never created), O outside. Each row
@@ -268,7 +296,7 @@ private slots:
         const QStringList denied{"/", "/private/tmp/", "/Library/Caches/com.apple", "/etc", "/Users", "/Library", "/private/var"};
         const Settled<QStringList> deniedRun = settle(helper.run(CleanerAction::clean(denied), QStringLiteral("r")));
         QCOMPARE(deniedRun.value.value_or(QStringList()), QStringList(denied).replaceInStrings(QRegularExpression("^"), "DENIED "));
-        QVERIFY(settle(helper.uninstall()).succeeded());
+        QVERIFY(settle(helper.uninstall()).value);
         QCOMPARE(tree(world.dir.path()), QStringLiteral("Tools 755, sudoers.d 755, tmp 755, visudo 700, visudo.log 644"));
         QCOMPARE(helper.status(), CleanerHelperStatus::missing);
     }

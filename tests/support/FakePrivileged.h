@@ -21,8 +21,6 @@ class FakeAuthorization final : public AuthorizationManager, public AnswerTable<
     Q_OBJECT
 public:
     void failAll(const AuthError& error) { failAll_ = error; }   // whatever the table says
-    void setBiometricResult(const BiometricResult& result) { biometric_ = result; }
-    QStringList authenticationReasons() const { return reasons_; }
 
     QCoro::Task<QString> runPrivilegedShell(QString commandLine) override
     {
@@ -45,16 +43,9 @@ public:
         co_return scripted.status;
     }
     bool canUseTouchID() const override { return true; }
-    QCoro::Task<BiometricResult> authenticate(QString reason) override
-    {
-        reasons_.append(reason);
-        co_return biometric_;
-    }
 
 private:
     std::optional<AuthError> failAll_;
-    BiometricResult biometric_ = BiometricResult::success();
-    QStringList reasons_;
     platform::Service<AuthorizationManager>::Override override_{*this};
 };
 
