@@ -22,22 +22,10 @@ class FakeAuthorization final : public AuthorizationManager, public AnswerTable<
 public:
     void failAll(const AuthError& error) { failAll_ = error; }   // whatever the table says
 
-    QCoro::Task<QString> runPrivilegedShell(QString commandLine) override
-    {
-        const PrivilegedAnswer scripted = answer(commandLine);
-        if (failAll_)
-            throw *failAll_;
-        if (scripted.error)
-            throw *scripted.error;
-        co_return scripted.output;
-    }
+    QCoro::Task<QString> runPrivilegedShell(QString commandLine) override { co_return answerOrThrow(commandLine).output; }
     QCoro::Task<int> runPrivilegedStreaming(QString commandLine, std::function<void(const QString&)> onLine) override
     {
-        const PrivilegedAnswer scripted = answer(commandLine);
-        if (failAll_)
-            throw *failAll_;
-        if (scripted.error)
-            throw *scripted.error;
+        const PrivilegedAnswer scripted = answerOrThrow(commandLine);
         for (const QString& line : scripted.output.split('\n', Qt::SkipEmptyParts))
             onLine(line);
         co_return scripted.status;
@@ -45,6 +33,16 @@ public:
     bool canUseTouchID() const override { return true; }
 
 private:
+    PrivilegedAnswer answerOrThrow(const QString& commandLine)
+    {
+        const PrivilegedAnswer scripted = answer(commandLine);
+        if (failAll_)
+            throw *failAll_;
+        if (scripted.error)
+            throw *scripted.error;
+        return scripted;
+    }
+
     std::optional<AuthError> failAll_;
     platform::Service<AuthorizationManager>::Override override_{*this};
 };
@@ -115,7 +113,6 @@ struct Settled {
     std::optional<std::conditional_t<std::is_void_v<T>, std::monostate, T>> value;
     std::exception_ptr error;
 
-    bool succeeded() const { return value.has_value(); }
     template <typename E>
     std::optional<E> errorAs() const
     {
