@@ -25,7 +25,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QPushButton>
 #include <QScrollBar>
 #include <QSemaphore>
 #include <QVBoxLayout>
