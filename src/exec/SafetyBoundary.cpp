@@ -3,6 +3,7 @@
 #include "exec/Quote.h"
 #include "platform/FileFacts.h"
 
+#include <algorithm>
 #include <cerrno>
 
 namespace {
@@ -79,6 +80,15 @@ bool othersMayWriteInto(const QString& directory)
 {
     const platform::FileFacts facts = platform::FileFacts::of(directory);
     return facts.exists && (facts.owner != 0 || (facts.mode & 022) != 0);
+}
+
+// Whether acting on a path also follows a link standing at its last component: emptying
+// would empty the link's target and a new entry is created through it; root reading or
+// running an entry follows it too. Removing or moving it takes the link itself.
+bool followsLast(Actor actor, Operation operation)
+{
+    return operation == Operation::empty || operation == Operation::create
+        || (actor == Actor::root && operation == Operation::read);
 }
 
 bool isNormal(const QString& normalPath)
@@ -202,13 +212,10 @@ std::optional<QString> SafetyBoundary::refusal(const QString& path, const Allowa
         return QStringLiteral("許可された場所の外です");
     if (actor == Actor::user && operation == Operation::empty && listed(sharedTemporaryAreas(), withoutDataVolume(normal)))
         return QStringLiteral("全ユーザー共有の一時フォルダーです");
-    // Root follows every link it meets, so no component may be one (a link as the target
-    // itself is removed or moved as a link, but never emptied: that would empty its target).
-    // The user's own emptying opens the folder without following a final link.
-    // A new entry is created through a final link as well, so none may stand there; root
-    // reading or running an entry follows a final link too.
-    const bool lastCounts = operation == Operation::empty || operation == Operation::create
-        || (actor == Actor::root && operation == Operation::read);
+    // Root follows every link it meets in the parents, so none may be one; the user's own
+    // walk opens each folder without following a final link, and the parents are judged
+    // by their real place below.
+    const bool lastCounts = followsLast(actor, operation);
     if ((actor == Actor::root && hasLinkAlongPath(normal, lastCounts))
         || (actor == Actor::user && lastCounts && files_.isSymbolicLink(normal)))
         return QStringLiteral("シンボリックリンクを含むパスです");
@@ -271,7 +278,7 @@ std::optional<RootPath> SafetyBoundary::forRoot(const QString& path, const Allow
     RootPath cleared(normalForm(path));
     // From the first folder someone else may write to, every component could be swapped for
     // a link while the dialog is open; the last only matters where root follows it.
-    const bool lastCounts = operation == Operation::empty || operation == Operation::create || operation == Operation::read;
+    const bool lastCounts = followsLast(Actor::root, operation);
     const QStringList parts = cleared.path_.mid(1).split(QLatin1Char('/'));
     QString prefix;
     bool othersControl = false;
@@ -282,6 +289,7 @@ std::optional<RootPath> SafetyBoundary::forRoot(const QString& path, const Allow
             cleared.mustNotBeLinks_ << prefix;
     }
     cleared.mustBeAbsent_ = operation == Operation::create && othersControl;
+    cleared.othersWriteInside_ = othersMayWriteInto(cleared.path_);
     return cleared;
 }
 
@@ -302,7 +310,11 @@ QString SafetyBoundary::guarded(const QList<RootPath>& paths, const QString& com
             mustBeAbsent(path.path_);
     }
     for (const QString& entry : newEntries) {
-        if (othersMayWriteInto(entry.left(entry.lastIndexOf(QLatin1Char('/')))))
+        const QString folder = entry.left(entry.lastIndexOf(QLatin1Char('/')));
+        const bool onlyRootWrites = std::any_of(paths.cbegin(), paths.cend(), [&folder](const RootPath& path) {
+            return path.path_ == folder && !path.othersWriteInside_;
+        });
+        if (!onlyRootWrites)
             mustBeAbsent(entry);
     }
     if (tests.isEmpty())

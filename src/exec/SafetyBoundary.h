@@ -49,6 +49,7 @@ private:
     QString path_;
     QStringList mustNotBeLinks_;
     bool mustBeAbsent_ = false;
+    bool othersWriteInside_ = false;   // as a folder: whether entries root makes in it can be planted first
 };
 
 // The one gate every removal, emptying, move to the Trash and every path handed to root goes
@@ -91,8 +92,9 @@ public:
     // `command` preceded by root's own test of `paths` at the moment it acts: when a component
     // has become a link (or something appeared where root creates an entry) root stops with a
     // line on the error stream and exit status 1. The command is unchanged when every path
-    // lies in folders only root may write to. `newEntries` are names root creates: where
-    // someone else may write their folder, nothing, not even a link, may stand at them.
+    // lies in folders only root may write to. `newEntries` are names root creates: unless
+    // their folder is among `paths` and only root writes into it, nothing, not even a link,
+    // may stand at them.
     static QString guarded(const QList<RootPath>& paths, const QString& command, const QStringList& newEntries = {});
 
 private:
